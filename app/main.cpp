@@ -1,0 +1,7 @@
+#include "framework/Events.h"
+
+int main(int argc, char** argv)
+{
+  InitFramework(argc, argv);
+  return 0;
+}

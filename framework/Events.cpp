@@ -1,0 +1,55 @@
+#include "Events.h"
+
+#include "Modal.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <exception>
+#include <string>
+
+void DeliverEvent(const std::function<void()>& handler)
+{
+  if (!handler)
+    return;
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    MsgBox(std::string("An unexpected error occurred: ") + e.what());
+  } catch (...) {
+    MsgBox("An unexpected error occurred.");
+  }
+}
+
+void PostEvent(std::function<void()> handler)
+{
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app)
+    return;
+  QMetaObject::invokeMethod(
+      app, [h = std::move(handler)]() { DeliverEvent(h); }, Qt::QueuedConnection);
+}
+
+int RunEventLoop()
+{
+  return QCoreApplication::exec();
+}
+
+void QuitEventLoop(int code)
+{
+  QCoreApplication::exit(code);
+}
+
+void ProcessPendingEvents(int maxMilliseconds)
+{
+  QCoreApplication::processEvents(QEventLoop::AllEvents, maxMilliseconds);
+}
+
+void InitFramework(int& argc, char** argv)
+{
+  if (QCoreApplication::instance())
+    return;
+  new QApplication(argc, argv); // lives for the whole process
+}
