@@ -1,0 +1,46 @@
+#pragma once
+// A binary file stream. Int32 values are big-endian on disk. A read that
+// comes up short sets ShortRead() and returns what it got (0 for numbers).
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class BinaryStream {
+public:
+  explicit BinaryStream(std::FILE* file);
+  ~BinaryStream();
+  BinaryStream(const BinaryStream&) = delete;
+  BinaryStream& operator=(const BinaryStream&) = delete;
+
+  std::int32_t ReadInt32();
+  void WriteInt32(std::int32_t value);
+
+  // String with a one-byte length (at most 255 bytes; longer is cut at a
+  // UTF-8 character boundary by the writer).
+  std::string ReadPString();
+  void WritePString(const std::string& text);
+
+  // String with a four-byte length; a length beyond the bytes left is a
+  // short read and allocates nothing.
+  std::string ReadLongString();
+  void WriteLongString(const std::string& text);
+
+  std::string Read(std::size_t count);
+  void Write(const std::string& bytes);
+
+  bool EOF() const;
+  bool ShortRead() const { return shortRead_; }
+  bool WriteFailed() const { return writeFailed_; }
+  std::int64_t Length() const;
+  std::int64_t Position() const;
+
+  // Flushes to disk; false when anything failed.
+  bool Flush();
+  bool Close();
+
+private:
+  std::FILE* file_;
+  bool shortRead_ = false;
+  bool writeFailed_ = false;
+};
