@@ -122,18 +122,19 @@ TEST(FolderItem, LengthHoldsFilesBeyondFourGigabytes)
 TEST(FolderItem, ModificationDateIsLocalAndZeroPadded)
 {
   TempDir dir;
-  EnvGuard tz("TZ", "JST-9");
-  tzset();
   dir.Write("f", "");
   // 2024-03-04 23:07:30 UTC is 2024-03-05 08:07:30 in JST.
   const timeval times[2] = {{1709593650, 0}, {1709593650, 0}};
   ASSERT_EQ(utimes((dir / "f").c_str(), times), 0);
-  const Date d = FolderItem(dir / "f").ModificationDate();
-  EXPECT_EQ(d.AbbreviatedDate(), "2024/03/05");
-  EXPECT_EQ(d.Hour, 8);
-  EXPECT_EQ(d.Minute, 7);
-  EXPECT_EQ(d.TotalSeconds(), 1709593650);
-  unsetenv("TZ");
+  {
+    EnvGuard tz("TZ", "JST-9");
+    tzset();
+    const Date d = FolderItem(dir / "f").ModificationDate();
+    EXPECT_EQ(d.AbbreviatedDate(), "2024/03/05");
+    EXPECT_EQ(d.Hour, 8);
+    EXPECT_EQ(d.Minute, 7);
+    EXPECT_EQ(d.TotalSeconds(), 1709593650);
+  }
   tzset();
 }
 

@@ -95,14 +95,6 @@ TEST(BinaryStream, ReadsPiecesAndSeesTheEndOfAnEmptyFileAtOnce)
   EXPECT_EQ(in->Length(), 4097);
 }
 
-TEST(BinaryStream, MissingFileOrFolderGivesNoStream)
-{
-  TempDir dir;
-  EXPECT_EQ(FolderItem(dir / "missing").OpenAsBinaryFile(), nullptr);
-  EXPECT_EQ(FolderItem(dir.Path()).OpenAsBinaryFile(), nullptr);
-  EXPECT_EQ(FolderItem(dir.Path()).OpenAsTextFile(), nullptr);
-}
-
 struct LinesCase {
   std::string text;
   std::vector<std::string> lines;
@@ -131,18 +123,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LinesCase{"a\r\nb\r\n", {"a", "b"}}, LinesCase{"a\rb\r", {"a", "b"}},
                       LinesCase{"a\r\n\r\nb", {"a", "", "b"}}, LinesCase{"a\r\rb", {"a", "", "b"}},
                       LinesCase{"a\n\rb", {"a", "", "b"}}, LinesCase{"\n", {""}}));
-
-TEST(TextOutputStream, WriteLineEndsInLf)
-{
-  TempDir dir;
-  {
-    auto out = FolderItem(dir / "t").CreateTextFile();
-    out->WriteLine("html\tA");
-    out->Write("x");
-    EXPECT_TRUE(out->Close());
-  }
-  EXPECT_EQ(dir.Read("t"), "html\tA\nx");
-}
 
 TEST(AtomicFile, ReplacesTheFileWithModeSixHundredAndLeavesNoTemporary)
 {

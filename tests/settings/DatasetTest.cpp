@@ -63,16 +63,6 @@ TEST_F(DatasetTest, DeletedProfilesAreDroppedAndTheRestReadBackInOrder)
   EXPECT_EQ(loadFrom(readFile("dataset")), expected);
 }
 
-TEST_F(DatasetTest, LoadAppendsAndSetsEveryProfileInUse)
-{
-  writeFile("dataset", int32(1) + bytesOf(profile("a")) + bytesOf(profile("b")));
-  gDataset.push_back(profile("before"));
-  LoadSet();
-  ASSERT_EQ(gDataset.size(), 3u);
-  EXPECT_EQ(gDataset[1].Name, "a");
-  EXPECT_TRUE(gDataset[2].Eflg);
-}
-
 TEST_F(DatasetTest, OverlongFieldIsCutAtACharacterAndLaterFieldsStayInPlace)
 {
   makeFolder();

@@ -6,16 +6,6 @@
 #include <ctime>
 #include <tuple>
 
-TEST(Helpers, ConversionsBetweenCheckBoxesAndSlots)
-{
-  EXPECT_TRUE(gConvIB(1));
-  EXPECT_TRUE(gConvIB(2));
-  EXPECT_FALSE(gConvIB(0));
-  EXPECT_FALSE(gConvIB(-1));
-  EXPECT_EQ(gConvBI(true), 1);
-  EXPECT_EQ(gConvBI(false), 0);
-}
-
 class NameSplit : public ::testing::TestWithParam<std::tuple<std::string, std::string, std::string>> {};
 
 TEST_P(NameSplit, SplitsAtTheLastDot)
