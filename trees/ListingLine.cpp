@@ -1,0 +1,208 @@
+#include "trees/ListingLine.h"
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+bool IsBlank(char c)
+{
+  return c == ' ' || c == '\t';
+}
+
+bool AllDigits(std::string_view s)
+{
+  if (s.empty())
+    return false;
+  for (char c : s)
+    if (c < '0' || c > '9')
+      return false;
+  return true;
+}
+
+int MonthNumber(std::string_view s)
+{
+  for (std::size_t i = 0; i < kMonths.size(); ++i)
+    if (s == kMonths[i])
+      return static_cast<int>(i) + 1;
+  return 0;
+}
+
+bool ParseDay(std::string_view s, int& day)
+{
+  if (s.size() > 2 || !AllDigits(s))
+    return false;
+  day = std::atoi(std::string(s).c_str());
+  return day >= 1 && day <= 31;
+}
+
+// "H:MM" or "HH:MM".
+bool ParseTime(std::string_view s, int& hour, int& minute)
+{
+  const auto colon = s.find(':');
+  if (colon == std::string_view::npos || colon == 0 || colon > 2 || s.size() != colon + 3)
+    return false;
+  const auto h = s.substr(0, colon);
+  const auto m = s.substr(colon + 1);
+  if (!AllDigits(h) || !AllDigits(m))
+    return false;
+  hour = std::atoi(std::string(h).c_str());
+  minute = std::atoi(std::string(m).c_str());
+  return hour <= 23 && minute <= 59;
+}
+
+bool ParseYear(std::string_view s, int& year)
+{
+  if (s.size() != 4 || !AllDigits(s))
+    return false;
+  year = std::atoi(std::string(s).c_str());
+  return true;
+}
+
+bool ParseSize(std::string_view s, std::int64_t& size)
+{
+  if (!AllDigits(s) || s.size() > 18)
+    return false;
+  size = std::strtoll(std::string(s).c_str(), nullptr, 10);
+  return true;
+}
+
+struct Field {
+  std::size_t begin, end;
+};
+
+std::vector<Field> SplitFields(const std::string& line, std::size_t maxFields)
+{
+  std::vector<Field> fields;
+  std::size_t i = 0;
+  while (i < line.size() && fields.size() < maxFields) {
+    while (i < line.size() && IsBlank(line[i]))
+      ++i;
+    if (i >= line.size())
+      break;
+    const std::size_t b = i;
+    while (i < line.size() && !IsBlank(line[i]))
+      ++i;
+    fields.push_back({b, i});
+  }
+  return fields;
+}
+
+using Minutes = std::chrono::minutes;
+using SysMinutes = std::chrono::sys_time<Minutes>;
+
+SysMinutes ToSys(int year, int month, int day, int hour, int minute)
+{
+  using namespace std::chrono;
+  // A day past the month's end rolls into the next month.
+  const year_month_day first{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+                             std::chrono::day{1}};
+  const sys_days d = sys_days{first} + days{day - 1};
+  return SysMinutes{d} + hours{hour} + Minutes{minute};
+}
+
+CivilMinute FromSys(SysMinutes t)
+{
+  using namespace std::chrono;
+  const auto d = floor<days>(t);
+  const year_month_day ymd{d};
+  const auto rest = t - d;
+  CivilMinute c;
+  c.year = static_cast<int>(ymd.year());
+  c.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+  c.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+  c.hour = static_cast<int>(duration_cast<hours>(rest).count());
+  c.minute = static_cast<int>((rest - duration_cast<hours>(rest)).count());
+  return c;
+}
+
+} // namespace
+
+bool ParseListingLine(const std::string& line, ListingEntry& entry)
+{
+  if (line.empty() || (line[0] != 'd' && line[0] != '-'))
+    return false;
+  // Enough fields to reach a date group that stands after perms, links,
+  // owner and group; the name is the rest of the line whatever it holds.
+  const std::vector<Field> fields = SplitFields(line, 12);
+  auto text = [&](std::size_t i) {
+    return std::string_view(line).substr(fields[i].begin, fields[i].end - fields[i].begin);
+  };
+  // The month stands at least after perms, owner and size.
+  for (std::size_t m = 3; m + 3 < fields.size(); ++m) {
+    if (MonthNumber(text(m)) == 0)
+      continue;
+    std::int64_t size = 0;
+    int day = 0, hour = 0, minute = 0, year = 0;
+    if (!ParseSize(text(m - 1), size) || !ParseDay(text(m + 1), day))
+      continue;
+    if (!ParseTime(text(m + 2), hour, minute) && !ParseYear(text(m + 2), year))
+      continue;
+    entry.kind = line[0];
+    entry.size = size;
+    entry.dateText = std::string(text(m)) + " " + std::string(text(m + 1)) + " " + std::string(text(m + 2));
+    entry.name = line.substr(fields[m + 3].begin);
+    return true;
+  }
+  return false;
+}
+
+CivilMinute LocalNow()
+{
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min};
+}
+
+int ZoneHours(const std::string& text)
+{
+  const char* s = text.c_str();
+  while (*s == ' ' || *s == '\t')
+    ++s;
+  char* end = nullptr;
+  const double v = std::strtod(s, &end);
+  if (end == s || !std::isfinite(v))
+    return 0;
+  // Beyond any real zone; kept bounded so the arithmetic cannot overflow.
+  if (v > 1000.0)
+    return 1000;
+  if (v < -1000.0)
+    return -1000;
+  return static_cast<int>(std::trunc(v));
+}
+
+std::string FormatRemoteDate(const std::string& text, int zoneHours, const CivilMinute& localNow)
+{
+  const std::vector<Field> f = SplitFields(text, 4);
+  if (f.size() != 3)
+    return {};
+  auto part = [&](std::size_t i) { return std::string_view(text).substr(f[i].begin, f[i].end - f[i].begin); };
+  const int month = MonthNumber(part(0));
+  int day = 0, hour = 23, minute = 59, year = 0;
+  if (month == 0 || !ParseDay(part(1), day))
+    return {};
+  if (ParseTime(part(2), hour, minute)) {
+    const CivilMinute serverNow =
+        FromSys(ToSys(localNow.year, localNow.month, localNow.day, localNow.hour, localNow.minute) -
+                std::chrono::hours{zoneHours});
+    year = serverNow.year;
+    if (serverNow.month < month)
+      --year;
+  } else if (!ParseYear(part(2), year)) {
+    return {};
+  }
+  const CivilMinute c = FromSys(ToSys(year, month, day, hour, minute) + std::chrono::hours{zoneHours});
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%d/%02d/%02d %02d:%02d", c.year, c.month, c.day, c.hour, c.minute);
+  return buf;
+}

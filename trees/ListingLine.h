@@ -1,0 +1,37 @@
+#pragma once
+// Reading of Unix-style long-format listing lines and of their dates.
+
+#include <cstdint>
+#include <string>
+
+struct ListingEntry {
+  char kind = 0;          // 'd' folder or '-' file
+  std::int64_t size = 0;
+  std::string dateText;   // "Mon D HH:MM" or "Mon D YYYY", as listed
+  std::string name;
+};
+
+// Reads one line. The fields are found by the whole date group (size, month,
+// day, time or year), so month words, digits or ":" in an owner, a group or
+// a name do not mislead it. False for links and other kinds, and for any
+// line that does not parse; entry is then unspecified.
+bool ParseListingLine(const std::string& line, ListingEntry& entry);
+
+// A civil date and time to the minute.
+struct CivilMinute {
+  int year = 1970, month = 1, day = 1, hour = 0, minute = 0;
+};
+
+// The machine's current local date and time.
+CivilMinute LocalNow();
+
+// Whole hours of a time-zone text: a leading number (sign and fraction
+// allowed, the fraction dropped); anything else counts as 0.
+int ZoneHours(const std::string& text);
+
+// "Mon D HH:MM" or "Mon D YYYY" (blanks in any number) as
+// "YYYY/MM/DD HH:MM", shifted by zoneHours with full calendar arithmetic.
+// A time-of-day entry is dated in the year of the server's current date
+// (localNow minus zoneHours), or the year before when its month is later.
+// A year entry is taken at 23:59. Empty when the text is not a date.
+std::string FormatRemoteDate(const std::string& text, int zoneHours, const CivilMinute& localNow);
