@@ -240,11 +240,11 @@ std::string FtpCommandSocket::getPort()
 {
   const std::string local = LocalAddress();
   static std::mt19937 random{std::random_device{}()};
-  const int first = static_cast<int>(random() % kPortCount);
+  const int first = static_cast<int>(random() % static_cast<unsigned>(portCount));
   dataPort->Address = local;
-  for (int i = 0; i < kPortCount; ++i) {
+  for (int i = 0; i < portCount; ++i) {
     // A port already taken is skipped: PORT must name one we listen on.
-    const int port = kPortLow + (first + i) % kPortCount;
+    const int port = portLow + (first + i) % portCount;
     dataPort->Port = port;
     if (!dataPort->Listen())
       continue;
