@@ -1,0 +1,424 @@
+#include "connection/SyncRun.h"
+
+#include "connection/ConnectionTexts.h"
+
+#include "framework/FolderItem.h"
+#include "framework/Modal.h"
+#include "settings/Globals.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace {
+
+std::vector<std::string> SplitAt(const std::string& text, char separator)
+{
+  std::vector<std::string> out;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t end = text.find(separator, begin);
+    out.push_back(text.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
+    if (end == std::string::npos)
+      return out;
+    begin = end + 1;
+  }
+}
+
+bool IsCode(const std::string& line)
+{
+  return line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+         std::isdigit(static_cast<unsigned char>(line[1])) && std::isdigit(static_cast<unsigned char>(line[2]));
+}
+
+// The success replies of MKD (257), DELE and RMD (250). The end of a
+// transfer (225, 226) and the answer to QUIT (221) never answer them.
+bool AnswersFolderCommand(const std::string& code)
+{
+  return code.size() == 3 && code[0] == '2' && code != "221" && code != "225" && code != "226";
+}
+
+// Orders entries by key, ascending or descending, byte for byte; a text
+// that begins another sorts before it.
+void SortByKey(std::vector<std::int32_t>& list, const std::vector<std::string>& keys, bool ascending)
+{
+  std::vector<std::size_t> order(list.size());
+  for (std::size_t i = 0; i < order.size(); ++i)
+    order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return ascending ? keys[a] < keys[b] : keys[b] < keys[a];
+  });
+  std::vector<std::int32_t> sorted;
+  sorted.reserve(list.size());
+  for (std::size_t i : order)
+    sorted.push_back(list[i]);
+  list.swap(sorted);
+}
+
+} // namespace
+
+std::int32_t ProgressMaximumFor(std::int64_t length)
+{
+  if (length > 1024)
+    return static_cast<std::int32_t>(static_cast<double>(length) / 1024.0);
+  return static_cast<std::int32_t>(length);
+}
+
+std::int32_t RateOf(std::int64_t totalBytes, double elapsedSeconds)
+{
+  if (elapsedSeconds < 1.0)
+    return static_cast<std::int32_t>(totalBytes);
+  return static_cast<std::int32_t>(std::lround(static_cast<double>(totalBytes) / elapsedSeconds));
+}
+
+// ------------------------------------------------------------------ plan
+
+void SyncRun::SyncUpload()
+{
+  // One run at a time, and only once the compare is done and the server
+  // has answered everything: an earlier reply would be taken for a step's.
+  if (running_ || pSyncRFlg || dataConnected || !SyncConnectionIdle()) {
+    Beep();
+    return;
+  }
+  Begin(Phase::Upload);
+  pFin2 = false;
+  const std::uint64_t run = runNumber_;
+  for (std::size_t i = 0; i < pSyncL.size(); ++i) {
+    const SyncRecord& r = pSyncL[i];
+    if (!r.check)
+      continue;
+    if (r.kind == "d") {
+      for (std::int32_t j = 0; j < r.childCount; ++j) {
+        const std::int32_t c = r.child + j;
+        if (c >= 0 && c < static_cast<std::int32_t>(pSyncL.size()))
+          SyncAppend("Local", c);
+      }
+    }
+    SyncAppend("Local", static_cast<std::int32_t>(i));
+  }
+  SyncUploadSort();
+  if (gPref[PrefConfirmSync] == 1 && !ShowSyncDlg("upload")) {
+    End(false);
+    return;
+  }
+  if (!StillRunning(run))
+    return;
+  if (pSyncList.empty()) {
+    if (SyncUploadAndDelete()) {
+      SyncRemove();
+    } else {
+      End(false); // nothing to do: no notice
+      return;
+    }
+  } else {
+    SyncUpload2();
+  }
+  // A run with nothing to send has ended here; say so now, not at some
+  // later reply.
+  SyncShowEndIfDue();
+}
+
+void SyncRun::SyncAppend(const std::string& side, std::int32_t index)
+{
+  SyncRecords& records = side == "Local" ? pSyncL : pSyncR;
+  if (index < 0 || index >= static_cast<std::int32_t>(records.size()))
+    return;
+  SyncRecord& r = records[static_cast<std::size_t>(index)];
+  if (r.sync)
+    return;
+  pSyncList.push_back(index);
+  r.sync = true;
+}
+
+void SyncRun::SyncUploadSort()
+{
+  std::vector<std::string> keys;
+  keys.reserve(pSyncList.size());
+  for (std::int32_t entry : pSyncList)
+    keys.push_back(SyncUpload2Path(entry, "full"));
+  SortByKey(pSyncList, keys, true);
+}
+
+void SyncRun::SyncRemove()
+{
+  Begin(Phase::Remove);
+  const std::uint64_t run = runNumber_;
+  for (std::size_t i = 0; i < pSyncR.size(); ++i) {
+    if (!pSyncR[i].check)
+      continue;
+    SyncAppend("Remote", static_cast<std::int32_t>(i));
+    if (pSyncR[i].kind != "d")
+      continue;
+    const std::int32_t child = pSyncR[i].child;
+    const std::int32_t count = pSyncR[i].childCount;
+    for (std::int32_t j = 0; j < count; ++j) {
+      const std::int32_t c = child + j;
+      if (c < 0 || c >= static_cast<std::int32_t>(pSyncR.size()))
+        break;
+      if (!pSyncR[c].check) {
+        const std::int32_t answer =
+            gCautionDlg(2, ConnectionText::Continue, ConnectionText::Cancel, "", ConnectionText::KeepChildQuestion,
+                        pSyncR[c].name, SyncParentWindow());
+        if (!StillRunning(run))
+          return;
+        if (answer == CautionCancel) {
+          End(false);
+          return;
+        }
+        if (answer == CautionAction)
+          pSyncR[c].check = true;
+      }
+      SyncAppend("Remote", c);
+    }
+  }
+  SyncRemoveSort();
+  if (gPref[PrefConfirmSync] == 1 && !ShowSyncDlg("remove")) {
+    End(false);
+    return;
+  }
+  if (!StillRunning(run))
+    return;
+  SyncRemove2();
+}
+
+void SyncRun::SyncRemoveSort()
+{
+  std::vector<std::string> keys;
+  keys.reserve(pSyncList.size());
+  for (std::int32_t entry : pSyncList)
+    keys.push_back(pSyncR[static_cast<std::size_t>(entry)].path);
+  SortByKey(pSyncList, keys, false);
+}
+
+bool SyncRun::ShowSyncDlg(const std::string& mode)
+{
+  std::vector<std::string> rows;
+  rows.reserve(pSyncList.size());
+  if (mode == "upload") {
+    for (std::int32_t entry : pSyncList)
+      rows.push_back(SyncUpload2Path(entry, "root"));
+    return SyncListConfirm(ConnectionText::UploadHeading, rows);
+  }
+  for (std::int32_t entry : pSyncList)
+    rows.push_back(pSyncR[static_cast<std::size_t>(entry)].path);
+  return SyncListConfirm(ConnectionText::RemoveHeading, rows);
+}
+
+// ------------------------------------------------------------- execution
+
+std::string SyncRun::SyncUpload2Path(std::int32_t index, const std::string& mode)
+{
+  std::vector<std::string> parts = SplitAt(pSyncL[static_cast<std::size_t>(index)].path, '/');
+  if (!parts.empty() && parts.back().empty())
+    parts.pop_back();
+  const FolderItem* root = TreesLocalFolder();
+  const std::size_t k = root ? SplitAt(root->AbsolutePath(), '/').size() - 1 : parts.size();
+  std::string out = mode == "full" ? pRootR : std::string();
+  for (std::size_t i = k; i < parts.size(); ++i)
+    out += "/" + parts[i];
+  return out;
+}
+
+void SyncRun::SyncUpload2()
+{
+  if (!running_ || phase_ != Phase::Upload || dataConnected)
+    return;
+  const std::uint64_t run = runNumber_;
+  for (;;) {
+    if (pSyncListIdx >= static_cast<std::int32_t>(pSyncList.size())) {
+      pUpload = 0;
+      settled_ = pSyncList.size();
+      if (SyncUploadAndDelete())
+        SyncRemove();
+      else
+        End(true);
+      return;
+    }
+    const std::int32_t i = pSyncList[static_cast<std::size_t>(pSyncListIdx)];
+    ++pSyncListIdx;
+    const SyncRecord& r = pSyncL[static_cast<std::size_t>(i)];
+    if (r.kind == "d") {
+      pUpload = 2;
+      awaitingReply_ = true;
+      SyncMakeDirectory(SyncUpload2Path(i, "full"));
+      return;
+    }
+    const FolderItem item = GetFolderItem(r.path);
+    if (!item.Exists() || item.Directory()) {
+      SyncLog("Skipped (no longer a file here): " + r.path);
+      pSyncL[static_cast<std::size_t>(i)].sync = false;
+      settled_ = static_cast<std::size_t>(pSyncListIdx);
+      continue;
+    }
+    SyncProgressStart(item.Length());
+    const std::string type = ChkFileType(item.Name());
+    if (!StillRunning(run))
+      return; // the run ended while the type was asked
+    if (type != "A" && type != "I") {
+      // Skipped by the user: the next "同期" offers it again.
+      pSyncL[static_cast<std::size_t>(i)].sync = false;
+      settled_ = static_cast<std::size_t>(pSyncListIdx);
+      continue;
+    }
+    pUpload = 1;
+    SyncStoreFile(r.path, SyncUpload2Path(i, "full"), type);
+    return;
+  }
+}
+
+void SyncRun::SyncRemove2()
+{
+  if (!running_ || phase_ != Phase::Remove || dataConnected)
+    return;
+  if (pSyncListIdx >= static_cast<std::int32_t>(pSyncList.size())) {
+    pRemove = false;
+    settled_ = pSyncList.size();
+    End(true);
+    return;
+  }
+  const std::int32_t i = pSyncList[static_cast<std::size_t>(pSyncListIdx)];
+  ++pSyncListIdx;
+  const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+  pRemove = true;
+  awaitingReply_ = true;
+  if (r.kind == "d")
+    SyncDeleteDirectory(r.path);
+  else
+    SyncDeleteFile(r.path);
+}
+
+// --------------------------------------------------------- transfer type
+
+std::string SyncRun::ChkFileType(const std::string& name)
+{
+  std::string body;
+  std::string extn;
+  gExtractBodyAndExtn(name, body, extn);
+  for (std::size_t i = 0; i < gFileType.size(); ++i) {
+    const FileTypeEntry& row = gFileType[i];
+    if (row.ext.size() != extn.size())
+      continue;
+    bool same = true;
+    for (std::size_t k = 0; k < extn.size() && same; ++k)
+      same = std::tolower(static_cast<unsigned char>(row.ext[k])) == std::tolower(static_cast<unsigned char>(extn[k]));
+    // Only a row naming a type that can be sent decides.
+    if (same && (row.bin == "A" || row.bin == "I"))
+      return row.bin;
+  }
+  const std::string answer = GenSelectDlg(name);
+  if (answer == "A" || answer == "I")
+    return answer;
+  return "C"; // cancelled or closed: the file is skipped
+}
+
+// ---------------------------------------------------------------- events
+
+bool SyncRun::ReplyLineIsFinal(const std::string& line)
+{
+  if (!openReplyCode_.empty()) {
+    if (line.compare(0, 3, openReplyCode_) == 0 && (line.size() == 3 || line[3] == ' ')) {
+      openReplyCode_.clear();
+      return true;
+    }
+    return false;
+  }
+  if (!IsCode(line))
+    return false;
+  if (line.size() > 3 && line[3] == '-') {
+    openReplyCode_ = line.substr(0, 3);
+    return false;
+  }
+  return true;
+}
+
+void SyncRun::SyncReplyLine(const std::string& line)
+{
+  bool answers = ReplyLineIsFinal(line) && running_ && awaitingReply_ && AnswersFolderCommand(line.substr(0, 3));
+  if (pUpload == 2 && answers) {
+    answers = false; // one reply moves one step
+    StepCarried();
+    SyncUpload2();
+  }
+  if (pRemove && answers) {
+    StepCarried();
+    SyncRemove2();
+  }
+  SyncShowEndIfDue();
+}
+
+void SyncRun::SyncTransferComplete()
+{
+  if (pUpload == 1 && running_ && phase_ == Phase::Upload) {
+    StepCarried();
+    SyncUpload2();
+  }
+  SyncShowEndIfDue();
+}
+
+void SyncRun::SyncFailed()
+{
+  if (running_)
+    End(false);
+}
+
+void SyncRun::SyncShowEndIfDue()
+{
+  if (!pFin2)
+    return;
+  pFin2 = false;
+  gCautionDlg1(ConnectionText::SyncFinished, "", SyncParentWindow());
+}
+
+void SyncRun::SyncConnectionStarted()
+{
+  openReplyCode_.clear();
+  SyncFailed();
+}
+
+// ----------------------------------------------------------------- state
+
+void SyncRun::Begin(Phase phase)
+{
+  if (phase == Phase::Upload)
+    ++runNumber_;
+  running_ = true;
+  phase_ = phase;
+  pSyncList.clear();
+  pSyncListIdx = 0;
+  settled_ = 0;
+  awaitingReply_ = false;
+  pUpload = 0;
+  pRemove = false;
+}
+
+void SyncRun::StepCarried()
+{
+  awaitingReply_ = false;
+  settled_ = static_cast<std::size_t>(pSyncListIdx);
+}
+
+void SyncRun::ClearUnsettledMarks()
+{
+  if (phase_ == Phase::None)
+    return;
+  SyncRecords& records = Side(phase_);
+  for (std::size_t p = settled_; p < pSyncList.size(); ++p) {
+    const auto index = static_cast<std::size_t>(pSyncList[p]);
+    if (index < records.size())
+      records[index].sync = false;
+  }
+  settled_ = pSyncList.size();
+}
+
+void SyncRun::End(bool finished)
+{
+  if (!finished)
+    ClearUnsettledMarks();
+  running_ = false;
+  phase_ = Phase::None;
+  awaitingReply_ = false;
+  pUpload = 0;
+  pRemove = false;
+  pFin2 = finished;
+}

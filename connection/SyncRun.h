@@ -1,0 +1,111 @@
+#pragma once
+// The synchronisation run of the main window: the upload and removal plans,
+// their order and confirmation, the transfer-type decision, and the steps
+// that send one server command at a time. Plain C++ on top of the trees:
+// the window reaches the control connection, its fields and its dialogs
+// through the hooks at the end, which tests replace.
+//
+// A step advances only on the final reply to the command it sent, so a
+// continuation line, the late end of an earlier transfer or the answer to
+// QUIT never runs the plan ahead of the server. Any error ends the run.
+
+#include "trees/TreeLists.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Window;
+
+class SyncRun : public TreeLists {
+public:
+  SyncRun() = default;
+
+  // --- run state -----------------------------------------------------------
+  std::int32_t pUpload = 0;          // 1 a file is stored, 2 a folder is made
+  bool pRemove = false;              // a DELE or RMD is in flight
+  bool pFin2 = false;                // the run has ended; the notice is due
+  std::vector<std::int32_t> pSyncList; // indexes into pSyncL or pSyncR
+  std::int32_t pSyncListIdx = 0;     // position of the next step
+  bool dataConnected = false;        // a data transfer is running
+
+  // --- plan and confirmation ----------------------------------------------
+  void SyncUpload();
+  void SyncAppend(const std::string& side, std::int32_t index);
+  void SyncUploadSort();
+  void SyncRemove();
+  void SyncRemoveSort();
+  bool ShowSyncDlg(const std::string& mode);
+
+  // --- execution -----------------------------------------------------------
+  void SyncUpload2();
+  void SyncRemove2();
+  std::string SyncUpload2Path(std::int32_t index, const std::string& mode);
+
+  // --- transfer type -------------------------------------------------------
+  // "A" or "I" from the type table or the user's answer; "C" to skip.
+  std::string ChkFileType(const std::string& name);
+  // Asks the user; "A", "I", "C", or "" when closed without a button.
+  virtual std::string GenSelectDlg(const std::string& /*name*/) { return {}; }
+
+  // --- what the connection's events tell the run ---------------------------
+  // Every reply line the control connection passes on, in order.
+  void SyncReplyLine(const std::string& line);
+  // The data connection's FileTransferComplete.
+  void SyncTransferComplete();
+  // An error reply, a failed or closed connection, an upload that could not
+  // start, or the user's disconnect: the run ends where it is.
+  void SyncFailed();
+  // Shows the end notice once when it is due.
+  void SyncShowEndIfDue();
+  // A new control connection: no reply of the old one is open any more.
+  void SyncConnectionStarted();
+
+  bool SyncRunning() const { return running_; }
+
+protected:
+  // --- hooks to the window -------------------------------------------------
+  virtual void SyncMakeDirectory(const std::string& /*remotePath*/) {}
+  virtual void SyncStoreFile(const std::string& /*localPath*/, const std::string& /*remotePath*/,
+                             const std::string& /*type*/) {}
+  virtual void SyncDeleteFile(const std::string& /*remotePath*/) {}
+  virtual void SyncDeleteDirectory(const std::string& /*remotePath*/) {}
+  // The control connection has answered everything it was sent.
+  virtual bool SyncConnectionIdle() const { return true; }
+  // The mode menu reads "アップロード＆削除".
+  virtual bool SyncUploadAndDelete() const { return false; }
+  // The confirmation list; true when the user pressed "実行".
+  virtual bool SyncListConfirm(const std::string& /*heading*/, const std::vector<std::string>& /*rows*/)
+  {
+    return true;
+  }
+  // Progress set-up before a file is sent: its length in bytes.
+  virtual void SyncProgressStart(std::int64_t /*length*/) {}
+  virtual void SyncLog(const std::string& /*line*/) {}
+  virtual ::Window* SyncParentWindow() { return nullptr; }
+
+private:
+  enum class Phase { None, Upload, Remove };
+
+  bool running_ = false;
+  Phase phase_ = Phase::None;
+  std::uint64_t runNumber_ = 0;
+  // Positions of pSyncList below this are settled: carried out, or skipped
+  // with their mark cleared.
+  std::size_t settled_ = 0;
+  bool awaitingReply_ = false;  // a MKD, DELE or RMD awaits its final reply
+  std::string openReplyCode_;   // code of a multi-line reply still open
+
+  bool ReplyLineIsFinal(const std::string& line);
+  void Begin(Phase phase);
+  void End(bool finished);
+  void ClearUnsettledMarks();
+  void StepCarried();
+  bool StillRunning(std::uint64_t run) const { return running_ && runNumber_ == run; }
+  SyncRecords& Side(Phase phase) { return phase == Phase::Upload ? pSyncL : pSyncR; }
+};
+
+// Progress bar maximum for a file: kilobytes above 1024 bytes, else bytes.
+std::int32_t ProgressMaximumFor(std::int64_t length);
+// Bytes per second shown by the rate display.
+std::int32_t RateOf(std::int64_t totalBytes, double elapsedSeconds);

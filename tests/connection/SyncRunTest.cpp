@@ -1,0 +1,373 @@
+// The run's plan, order and step machine, driven by hand-fed replies.
+
+#include "connection/ConnectionTexts.h"
+#include "connection/SyncRun.h"
+
+#include "framework/FolderItem.h"
+#include "settings/Globals.h"
+
+#include "ModalRecorder.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+namespace {
+
+class RunUnderTest : public SyncRun {
+public:
+  std::vector<std::string> sent;
+  std::vector<std::string> headings;
+  std::vector<std::vector<std::string>> listed;
+  std::deque<bool> confirmAnswers;
+  std::deque<std::string> typeAnswers;
+  std::vector<std::string> typeQuestions;
+  bool uploadAndDelete = false;
+  bool idle = true;
+  std::optional<FolderItem> root;
+
+  std::string GenSelectDlg(const std::string& name) override
+  {
+    typeQuestions.push_back(name);
+    if (typeAnswers.empty())
+      return {};
+    std::string a = typeAnswers.front();
+    typeAnswers.pop_front();
+    return a;
+  }
+
+protected:
+  void SyncMakeDirectory(const std::string& p) override { sent.push_back("MKD " + p); }
+  void SyncStoreFile(const std::string& local, const std::string& remote, const std::string& type) override
+  {
+    sent.push_back("STOR " + type + " " + remote + " <- " + local);
+  }
+  void SyncDeleteFile(const std::string& p) override { sent.push_back("DELE " + p); }
+  void SyncDeleteDirectory(const std::string& p) override { sent.push_back("RMD " + p); }
+  bool SyncConnectionIdle() const override { return idle; }
+  bool SyncUploadAndDelete() const override { return uploadAndDelete; }
+  bool SyncListConfirm(const std::string& heading, const std::vector<std::string>& rows) override
+  {
+    headings.push_back(heading);
+    listed.push_back(rows);
+    if (confirmAnswers.empty())
+      return true;
+    const bool a = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return a;
+  }
+  const FolderItem* TreesLocalFolder() const override { return root ? &*root : nullptr; }
+};
+
+SyncRecord Rec(const std::string& kind, const std::string& name, const std::string& path, int group, bool check,
+               int child = -1, int childCount = 0)
+{
+  SyncRecord r;
+  r.kind = kind;
+  r.name = name;
+  r.path = path;
+  r.group = group;
+  r.check = check;
+  r.child = child;
+  r.childCount = childCount;
+  return r;
+}
+
+int EndNotices()
+{
+  int n = 0;
+  for (const auto& r : ModalRecorder::Requests())
+    if (r.message == ConnectionText::SyncFinished)
+      ++n;
+  return n;
+}
+
+class SyncRunTest : public ::testing::Test {
+protected:
+  TempDir dir;
+  RunUnderTest run;
+  std::string base;
+
+  void SetUp() override
+  {
+    ModalRecorder::Clear();
+    gPref[PrefConfirmSync] = 1;
+    gPref[PrefBeepOnCaution] = 0;
+    gFileType = {{"txt", "A"}, {"gif", "I"}, {"png", "I"}, {"html", "A"}};
+    std::filesystem::create_directories(dir / "img");
+    for (const char* f : {"a.txt", "z.html", "img/b.gif", "img/c.png"})
+      dir.Write(f, "x");
+    run.root = GetFolderItem(dir.Path());
+    base = run.root->AbsolutePath(); // ends in "/"
+    run.pRootR = "/pub";
+    // root: a.txt (ticked), img/ (ticked, content unticked), z.html
+    run.pSyncL = {Rec("f", "a.txt", base + "a.txt", 0, true), Rec("d", "img", base + "img/", 0, true, 3, 2),
+                  Rec("f", "z.html", base + "z.html", 0, false), Rec("f", "b.gif", base + "img/b.gif", 1, false),
+                  Rec("f", "c.png", base + "img/c.png", 1, false)};
+    // remote: old.txt (ticked), olddir/ (ticked) with x (unticked), y (ticked)
+    run.pSyncR = {Rec("f", "old.txt", "/pub/old.txt", 0, true), Rec("d", "olddir", "/pub/olddir", 0, true, 2, 2),
+                  Rec("f", "x", "/pub/olddir/x", 1, false), Rec("f", "y", "/pub/olddir/y", 1, true)};
+  }
+
+  std::string Stor(const std::string& type, const std::string& rel)
+  {
+    return "STOR " + type + " /pub/" + rel + " <- " + base + rel;
+  }
+
+  // Carries out the upload phase of the fixture's plan.
+  void RunUploads()
+  {
+    run.SyncUpload();
+    run.SyncTransferComplete(); // a.txt
+    run.SyncReplyLine("257 \"/pub/img\" created");
+    run.SyncTransferComplete(); // b.gif
+    run.SyncTransferComplete(); // c.png
+  }
+};
+
+TEST_F(SyncRunTest, UploadPlanTakesFolderContentInPathOrderAndConfirmsIt)
+{
+  run.SyncUpload();
+  ASSERT_EQ(run.headings.size(), 1u);
+  EXPECT_EQ(run.headings[0], ConnectionText::UploadHeading);
+  EXPECT_EQ(run.listed[0], (std::vector<std::string>{"/a.txt", "/img", "/img/b.gif", "/img/c.png"}));
+  EXPECT_EQ(run.pSyncList, (std::vector<std::int32_t>{0, 1, 3, 4}));
+  EXPECT_FALSE(run.pSyncL[2].sync);
+  ASSERT_EQ(run.sent.size(), 1u);
+  EXPECT_EQ(run.sent[0], Stor("A", "a.txt"));
+}
+
+TEST_F(SyncRunTest, WholeUploadRunSendsOneCommandPerFinishedStepAndEndsOnce)
+{
+  RunUploads();
+  EXPECT_EQ(run.sent, (std::vector<std::string>{Stor("A", "a.txt"), "MKD /pub/img", Stor("I", "img/b.gif"),
+                                                Stor("I", "img/c.png")}));
+  EXPECT_EQ(EndNotices(), 1);
+  EXPECT_FALSE(run.SyncRunning());
+  // Later replies and transfer ends neither send nor announce anything.
+  run.SyncReplyLine("226 Transfer complete.");
+  run.SyncTransferComplete();
+  EXPECT_EQ(run.sent.size(), 4u);
+  EXPECT_EQ(EndNotices(), 1);
+  // Everything was carried out, so a second run has nothing to queue.
+  run.SyncUpload();
+  EXPECT_TRUE(run.pSyncList.empty());
+}
+
+// Lines that reach the reply handler while a MKD is in flight but are not
+// its final reply.
+class NotTheFinalReply : public SyncRunTest, public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(NotTheFinalReply, DoesNotStartTheNextStep)
+{
+  run.SyncUpload();
+  run.SyncTransferComplete();
+  ASSERT_EQ(run.sent.back(), "MKD /pub/img");
+  for (const auto& line : GetParam())
+    run.SyncReplyLine(line);
+  EXPECT_EQ(run.sent.back(), "MKD /pub/img");
+  run.SyncReplyLine("257 \"/pub/img\" created");
+  EXPECT_EQ(run.sent.back(), Stor("I", "img/b.gif"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, NotTheFinalReply,
+                         ::testing::Values(std::vector<std::string>{"257-Folder made", "257-still going"},
+                                           std::vector<std::string>{"226 Transfer complete."},
+                                           std::vector<std::string>{"221 Goodbye."},
+                                           std::vector<std::string>{"150 Opening", "not a reply line"}));
+
+TEST_F(SyncRunTest, MultiLineFinalReplyEndsRemovalStepOnlyAtItsLastLine)
+{
+  run.uploadAndDelete = true;
+  run.pSyncL.clear();
+  ModalRecorder::PushButton(0); // keep going: x joins the removal
+  run.SyncUpload();
+  ASSERT_EQ(run.sent, (std::vector<std::string>{"DELE /pub/olddir/y"}));
+  run.SyncReplyLine("250-Deleting");
+  run.SyncReplyLine("250-y");
+  EXPECT_EQ(run.sent.size(), 1u);
+  run.SyncReplyLine("250 Done");
+  EXPECT_EQ(run.sent.back(), "DELE /pub/olddir/x");
+}
+
+TEST_F(SyncRunTest, UploadAndDeleteRemovesDeepestFirstAfterTheUploads)
+{
+  run.uploadAndDelete = true;
+  ModalRecorder::PushButton(0); // "継続" for the unticked x
+  RunUploads();
+  ASSERT_EQ(run.headings.size(), 2u);
+  EXPECT_EQ(run.headings[1], ConnectionText::RemoveHeading);
+  EXPECT_EQ(run.listed[1],
+            (std::vector<std::string>{"/pub/olddir/y", "/pub/olddir/x", "/pub/olddir", "/pub/old.txt"}));
+  EXPECT_TRUE(run.pSyncR[2].check);
+  EXPECT_EQ(EndNotices(), 0);
+  for (const char* reply : {"250 ok", "250 ok", "250 ok"})
+    run.SyncReplyLine(reply);
+  EXPECT_EQ(EndNotices(), 0);
+  run.SyncReplyLine("250 ok");
+  EXPECT_EQ(std::vector<std::string>(run.sent.end() - 4, run.sent.end()),
+            (std::vector<std::string>{"DELE /pub/olddir/y", "DELE /pub/olddir/x", "RMD /pub/olddir",
+                                      "DELE /pub/old.txt"}));
+  EXPECT_EQ(EndNotices(), 1);
+}
+
+TEST_F(SyncRunTest, ErrorEndsRunAndNextRunQueuesWhatWasNotCarriedOut)
+{
+  run.SyncUpload();
+  run.SyncTransferComplete(); // a.txt stored
+  ASSERT_EQ(run.sent.back(), "MKD /pub/img");
+  run.SyncFailed(); // e.g. "550 Permission denied" to the MKD
+  EXPECT_EQ(run.pUpload, 0);
+  EXPECT_FALSE(run.SyncRunning());
+  run.SyncReplyLine("257 late");
+  run.SyncTransferComplete();
+  EXPECT_EQ(run.sent.size(), 2u);
+  EXPECT_EQ(EndNotices(), 0);
+
+  run.sent.clear();
+  run.SyncUpload();
+  EXPECT_EQ(run.pSyncList, (std::vector<std::int32_t>{1, 3, 4}));
+  EXPECT_EQ(run.sent, (std::vector<std::string>{"MKD /pub/img"}));
+}
+
+TEST_F(SyncRunTest, DeclinedPlanLeavesEveryRecordForTheNextRun)
+{
+  run.confirmAnswers = {false};
+  run.SyncUpload();
+  EXPECT_TRUE(run.sent.empty());
+  EXPECT_FALSE(run.SyncRunning());
+  run.SyncUpload();
+  EXPECT_EQ(run.pSyncList.size(), 4u);
+}
+
+TEST_F(SyncRunTest, CancelledChildQuestionAbandonsRemovalWithoutNotice)
+{
+  run.uploadAndDelete = true;
+  run.pSyncL.clear();
+  ModalRecorder::PushButton(1); // "キャンセル"
+  run.SyncUpload();
+  EXPECT_TRUE(run.sent.empty());
+  EXPECT_FALSE(run.SyncRunning());
+  EXPECT_EQ(EndNotices(), 0);
+  for (const auto& r : run.pSyncR)
+    EXPECT_FALSE(r.sync) << r.path;
+}
+
+TEST_F(SyncRunTest, SecondSyncWhileRunningIsRefused)
+{
+  run.SyncUpload();
+  const auto list = run.pSyncList;
+  const int beeps = BeepCount();
+  run.SyncUpload();
+  EXPECT_EQ(BeepCount(), beeps + 1);
+  EXPECT_EQ(run.pSyncList, list);
+  EXPECT_EQ(run.sent.size(), 1u);
+}
+
+TEST_F(SyncRunTest, SyncWaitsForTheConnectionAndTheCompare)
+{
+  run.idle = false;
+  run.SyncUpload();
+  run.idle = true;
+  run.pSyncRFlg = true;
+  run.SyncUpload();
+  EXPECT_TRUE(run.sent.empty());
+  EXPECT_TRUE(run.headings.empty());
+}
+
+TEST_F(SyncRunTest, SkippedFileGoesOnWithTheNextEntryAndStaysQueueable)
+{
+  gFileType = {{"gif", "I"}, {"png", "I"}, {"html", "A"}}; // no txt row
+  run.typeAnswers = {"C"};
+  run.SyncUpload();
+  EXPECT_EQ(run.typeQuestions, (std::vector<std::string>{"a.txt"}));
+  EXPECT_EQ(run.sent, (std::vector<std::string>{"MKD /pub/img"}));
+  EXPECT_FALSE(run.pSyncL[0].sync);
+  EXPECT_TRUE(run.pSyncL[1].sync);
+}
+
+TEST_F(SyncRunTest, VanishedLocalFileIsSkipped)
+{
+  std::filesystem::remove(dir / "a.txt");
+  run.SyncUpload();
+  EXPECT_EQ(run.sent, (std::vector<std::string>{"MKD /pub/img"}));
+}
+
+TEST_F(SyncRunTest, EmptyPlansEndAtOnce)
+{
+  for (auto& r : run.pSyncL)
+    r.check = false;
+  run.SyncUpload(); // upload only: nothing, no notice
+  EXPECT_EQ(EndNotices(), 0);
+  for (auto& r : run.pSyncR)
+    r.check = false;
+  run.uploadAndDelete = true;
+  run.SyncUpload(); // both lists empty: the run is over
+  EXPECT_EQ(run.headings, (std::vector<std::string>{ConnectionText::UploadHeading, ConnectionText::UploadHeading,
+                                                    ConnectionText::RemoveHeading}));
+  EXPECT_TRUE(run.sent.empty());
+  EXPECT_EQ(EndNotices(), 1);
+  EXPECT_FALSE(run.SyncRunning());
+}
+
+struct PathCase {
+  std::string local; // relative to the local root
+  std::string rootR;
+  std::string full;
+  std::string root;
+};
+
+class RemotePathOfLocalRecord : public SyncRunTest, public ::testing::WithParamInterface<PathCase> {};
+
+TEST_P(RemotePathOfLocalRecord, MapsBelowTheRemoteRoot)
+{
+  run.pRootR = GetParam().rootR;
+  run.pSyncL = {Rec("f", "n", base + GetParam().local, 0, false)};
+  EXPECT_EQ(run.SyncUpload2Path(0, "full"), GetParam().full);
+  EXPECT_EQ(run.SyncUpload2Path(0, "root"), GetParam().root);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, RemotePathOfLocalRecord,
+                         ::testing::Values(PathCase{"a.gif", "/public", "/public/a.gif", "/a.gif"},
+                                           PathCase{"img/", "/public", "/public/img", "/img"},
+                                           PathCase{"img/a.gif", "/public", "/public/img/a.gif", "/img/a.gif"},
+                                           PathCase{"x y/ü.txt", "/a b", "/a b/x y/ü.txt", "/x y/ü.txt"}));
+
+struct TypeCase {
+  std::vector<FileTypeEntry> table;
+  std::string name;
+  std::string answer; // of the question, when asked
+  std::string result;
+  bool asked;
+};
+
+class TransferType : public SyncRunTest, public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(TransferType, ComesFromTheTableOrTheQuestion)
+{
+  gFileType = GetParam().table;
+  run.typeAnswers = {GetParam().answer};
+  EXPECT_EQ(run.ChkFileType(GetParam().name), GetParam().result);
+  EXPECT_EQ(!run.typeQuestions.empty(), GetParam().asked);
+  EXPECT_EQ(gFileType, GetParam().table);
+}
+
+const std::vector<FileTypeEntry> kTable{{"html", "A"}, {"jpg", "I"}, {"gz", "I"}, {"txt", "A"}, {"txt", "I"}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, TransferType,
+    ::testing::Values(TypeCase{kTable, "index.html", "", "A", false}, TypeCase{kTable, "photo.jpg", "", "I", false},
+                      TypeCase{kTable, "site.tar.gz", "", "I", false}, TypeCase{kTable, "a.txt", "", "A", false},
+                      TypeCase{kTable, "INDEX.HTML", "", "A", false}, TypeCase{kTable, "README", "A", "A", true},
+                      TypeCase{kTable, "notes.", "I", "I", true}, TypeCase{kTable, ".htaccess", "C", "C", true},
+                      // closed without a button: skipped
+                      TypeCase{kTable, "x.bin", "", "C", true},
+                      // a row with no usable type does not decide
+                      TypeCase{{{"dat", ""}, {"dat", "Q"}}, "x.dat", "A", "A", true},
+                      TypeCase{{{"dat", "?"}, {"dat", "I"}}, "x.dat", "", "I", false},
+                      TypeCase{{}, "x.txt", "I", "I", true}));
+
+} // namespace
