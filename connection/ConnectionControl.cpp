@@ -1,0 +1,352 @@
+#include "connection/ConnectionControl.h"
+
+#include "connection/ConnectionTexts.h"
+
+#include "framework/FolderItem.h"
+#include "framework/Modal.h"
+#include "settings/Globals.h"
+
+std::string WithoutCrLf(const std::string& text)
+{
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+ConnectionControl::ConnectionControl() = default;
+
+ConnectionControl::~ConnectionControl()
+{
+  // No event of either socket may reach a half-destroyed window.
+  commandSocket.gotResponse = nullptr;
+  commandSocket.gotServerError = nullptr;
+  commandSocket.loggedIn = nullptr;
+  commandSocket.remoteDirChanged = nullptr;
+  commandSocket.userCancelledUpload = nullptr;
+  commandSocket.Error = nullptr;
+  dataSocket.Connected = nullptr;
+  dataSocket.bytesTransfered = nullptr;
+  dataSocket.FileTransferComplete = nullptr;
+  dataSocket.gotList = nullptr;
+  dataSocket.Error = nullptr;
+}
+
+void ConnectionControl::BindConnectionEvents()
+{
+  commandSocket.gotResponse = [this](const std::string& line) { commandSocket_gotResponse(line); };
+  commandSocket.gotServerError = [this](const std::string& reply) { commandSocket_gotServerError(reply); };
+  commandSocket.loggedIn = [this](const std::string& reply) { commandSocket_loggedIn(reply); };
+  commandSocket.remoteDirChanged = [this](const std::string& reply) { commandSocket_remoteDirChanged(reply); };
+  commandSocket.userCancelledUpload = [this]() { commandSocket_userCancelledUpload(); };
+  commandSocket.Error = [this]() { commandSocket_Error(); };
+  dataSocket.Connected = [this]() { dataSocket_Connected(); };
+  dataSocket.bytesTransfered = [this](std::int32_t count) { dataSocket_bytesTransfered(count); };
+  dataSocket.FileTransferComplete = [this]() { dataSocket_FileTransferComplete(); };
+  dataSocket.gotList = [this](const std::string& listing) { dataSocket_gotList(listing); };
+  dataSocket.Error = [this]() { dataSocket_Error(); };
+}
+
+// ---------------------------------------------------------- connecting
+
+void ConnectionControl::MakeConnection()
+{
+  const FolderItem* local = TreesLocalFolder();
+  if (!local || !local->Exists() || !local->Directory()) {
+    gCautionDlg1(ConnectionText::LocalFolderMissing, "", SyncParentWindow());
+    return;
+  }
+  std::string password;
+  if (ConnPassword().empty()) {
+    if (!ConnAskPassword(password) || password.empty())
+      return;
+  }
+  if (!EnableConnect())
+    return;
+  ConnShowConnected();
+  pMode = 1;
+  makeConnection2(password);
+  GetCompareList();
+}
+
+bool ConnectionControl::EnableConnect()
+{
+  if (pMode == 0)
+    return true;
+  const std::int32_t answer = gCautionDlg(2, ConnectionText::Execute, ConnectionText::Cancel, "",
+                                          ConnectionText::EarlierResults, ConnectionText::CannotUndo,
+                                          SyncParentWindow());
+  if (answer == CautionCancel)
+    return false;
+  if (answer == CautionAction) {
+    ConnClearResults();
+    pMode = 0;
+  }
+  return true;
+}
+
+void ConnectionControl::makeConnection2(const std::string& password)
+{
+  // A connection still open is ended first, quietly: nothing of it may be
+  // taken for the new one.
+  closing = true;
+  SyncConnectionStarted();
+  dataSocket.Abort();
+  commandSocket.Close();
+  dataConnected = false;
+  getList = false;
+  lastReplyFailed_ = false;
+  // Errors of the new connection are reported again.
+  closing = false;
+
+  path = TreesRemoteFolderText();
+  const std::string user = ConnUser();
+  commandSocket.userID = user.empty() ? std::string("ftp") : user;
+  commandSocket.password = password.empty() ? ConnPassword() : password;
+  commandSocket.Address = ConnHost();
+  commandSocket.Port = 21;
+  commandSocket.dataPort = &dataSocket;
+  usePassive = ConnPassive();
+  commandSocket.usePASV = usePassive;
+  commandSocket.Connect();
+}
+
+void ConnectionControl::CloseConnection()
+{
+  if (dataConnected) {
+    MsgBox(ConnectionText::DataConnectedNoDisconnect);
+    return;
+  }
+  ConnShowDisconnected();
+  pMode = 2;
+  closing = true;
+  // The run ends before QUIT, so its answer cannot move a step.
+  SyncFailed();
+  commandSocket.sendQUIT();
+}
+
+bool ConnectionControl::ConnectionCancelClose()
+{
+  if (!dataConnected) {
+    if (!closing) {
+      closing = true;
+      SyncFailed();
+      commandSocket.Close();
+    }
+    return false;
+  }
+  const std::int32_t answer =
+      gCautionDlg(2, ConnectionText::Disconnect, ConnectionText::Cancel, "", ConnectionText::QuitDuringTransfer,
+                  ConnectionText::QuitDestroysData, SyncParentWindow());
+  if (answer == CautionCancel)
+    return true;
+  if (answer == CautionAction) {
+    closing = true;
+    SyncFailed();
+    // A reset, not an orderly close: a cut-off upload must not be stored
+    // as if it were whole.
+    dataSocket.Abort();
+    commandSocket.Close();
+  }
+  return false;
+}
+
+void ConnectionControl::ConnectionClose()
+{
+  dataConnected = false;
+  ConnProgressMaximum(1);
+}
+
+// -------------------------------------------------- control connection
+
+void ConnectionControl::commandSocket_Error()
+{
+  SyncFailed();
+  if (!closing)
+    MsgBox("Error: " + std::to_string(commandSocket.LastErrorCode()));
+  // The connection is gone: no transfer can go on, and the window shows
+  // what it shows after a disconnect.
+  dataConnected = false;
+  getList = false;
+  ConnProgressMaximum(1);
+  if (pMode == 1) {
+    ConnShowDisconnected();
+    pMode = 2;
+  }
+}
+
+void ConnectionControl::commandSocket_gotResponse(const std::string& line)
+{
+  lastReplyFailed_ = false;
+  std::size_t begin = 0;
+  while (begin <= line.size()) {
+    std::size_t end = line.find_first_of("\r\n", begin);
+    const std::string piece = line.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+    if (!line.empty())
+      ConnLog(piece);
+    if (getList && (piece.compare(0, 3, "226") == 0 || piece.compare(0, 3, "250") == 0)) {
+      getList = false;
+      commandSocket.getList();
+      ConnProgressMaximum(0);
+    }
+    if (end == std::string::npos)
+      break;
+    if (line[end] == '\r' && end + 1 < line.size() && line[end + 1] == '\n')
+      ++end;
+    begin = end + 1;
+  }
+  SyncReplyLine(line);
+}
+
+bool ConnectionControl::FirstCwdPending() const
+{
+  // The walk has not yet got into its root, and a CWD is what was refused.
+  return pSyncRFlg && pGroupR == -1 && pSyncR.empty() && commandSocket.status == "cwd";
+}
+
+void ConnectionControl::OfferDownload()
+{
+  for (const FileTypeEntry& row : gFileType) {
+    if (row.ext.size() > path.size() || path.compare(path.size() - row.ext.size(), row.ext.size(), row.ext) != 0)
+      continue;
+    if (row.bin == "A" || row.bin == "I") {
+      getList = true; // its end asks for a listing
+      commandSocket.getFile(path, "", row.bin, "", "");
+    }
+    return;
+  }
+}
+
+void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
+{
+  lastReplyFailed_ = true;
+  const std::string text = WithoutCrLf(reply);
+  // Only a refused first change into the remote folder may name a file to
+  // fetch; it must be told before the walk reacts to the refusal.
+  const bool firstCwd = FirstCwdPending();
+  if (RemoteWalkRefused(reply))
+    return; // a sub-folder of the walk: logged and skipped there
+  if (firstCwd && reply.compare(0, 3, "550") == 0) {
+    ConnLog(text);
+    OfferDownload();
+    return;
+  }
+  SyncFailed();
+  MsgBox("An error occurred: " + text);
+  dataConnected = false;
+  ConnProgressMaximum(1);
+  ConnLog(text);
+}
+
+void ConnectionControl::commandSocket_userCancelledUpload()
+{
+  ConnProgressMaximum(1);
+  getList = false;
+  // An upload that could not start ends the run (the client has said why).
+  if (pUpload == 1)
+    SyncFailed();
+}
+
+// ----------------------------------------------------- data connection
+
+void ConnectionControl::dataSocket_Connected()
+{
+  totalBytes = 0;
+  dataConnected = true;
+  clock = std::chrono::steady_clock::now();
+}
+
+void ConnectionControl::dataSocket_bytesTransfered(std::int32_t count)
+{
+  totalBytes += count;
+  if (progressInBytes_ && dataSocket.status == "stor")
+    ConnProgressValue(totalBytes);
+  else
+    ConnProgressValue(static_cast<int>(static_cast<double>(totalBytes) / 1024.0));
+}
+
+void ConnectionControl::dataSocket_FileTransferComplete()
+{
+  dataConnected = false;
+  ConnProgressMaximum(1);
+  ConnProgressValue(0);
+  ConnSizeText("0");
+  ConnRateText("0");
+  SyncTransferComplete();
+}
+
+void ConnectionControl::dataSocket_Error()
+{
+  const std::string text =
+      "An error " + std::to_string(dataSocket.LastErrorCode()) + "occurred in the data port!";
+  dataConnected = false;
+  ConnProgressMaximum(1);
+  if (RemoteWalkDataError(text))
+    return; // a listing of the walk: that folder is skipped
+  SyncFailed();
+  if (!closing)
+    MsgBox(text);
+}
+
+void ConnectionControl::statusTimer_Action()
+{
+  if (!dataConnected || dataSocket.status == "list" || !clock)
+    return;
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - *clock).count();
+  bps = RateOf(totalBytes, elapsed);
+  ConnRateText(std::to_string(bps));
+}
+
+// ------------------------------------------------------ the run's hooks
+
+void ConnectionControl::SyncMakeDirectory(const std::string& remotePath)
+{
+  // The client keeps the step of its last command; a stale "pwd" would take
+  // this command's reply for a change of folder.
+  commandSocket.status.clear();
+  commandSocket.makeDirectory(remotePath);
+}
+
+void ConnectionControl::SyncStoreFile(const std::string& localPath, const std::string& remotePath,
+                                      const std::string& type)
+{
+  commandSocket.storFile(localPath, remotePath, type);
+}
+
+void ConnectionControl::SyncDeleteFile(const std::string& remotePath)
+{
+  commandSocket.status.clear();
+  commandSocket.deleteFile(remotePath);
+}
+
+void ConnectionControl::SyncDeleteDirectory(const std::string& remotePath)
+{
+  commandSocket.status.clear();
+  commandSocket.deleteDirectory(remotePath);
+}
+
+bool ConnectionControl::SyncConnectionIdle() const
+{
+  return commandSocket.IsConnected() && (commandSocket.codeFound || lastReplyFailed_) && !getList &&
+         !dataConnected;
+}
+
+void ConnectionControl::SyncProgressStart(std::int64_t length)
+{
+  progressInBytes_ = length <= 1024;
+  ConnProgressValue(0);
+  ConnSizeText(std::to_string(length));
+  ConnProgressMaximum(ProgressMaximumFor(length));
+}
+
+void ConnectionControl::TreesGetList()
+{
+  commandSocket.getList();
+  ConnProgressMaximum(0);
+}

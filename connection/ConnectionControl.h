@@ -1,0 +1,110 @@
+#pragma once
+// One FTP connection of the main window: connecting and disconnecting, and
+// the handlers of the control and data connections' events, which keep the
+// connection state, move the transfer display, and drive the remote walk
+// and the synchronisation run. Plain C++: the window's fields, controls and
+// dialogs are reached through the hooks at the end.
+//
+// The three handlers of the remote walk (loggedIn, remoteDirChanged,
+// gotList) belong to the trees; the window defines them.
+
+#include "connection/SyncRun.h"
+
+#include "ftp/FtpCommandSocket.h"
+#include "ftp/FtpDataSocket.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class ConnectionControl : public SyncRun {
+public:
+  ConnectionControl();
+  ~ConnectionControl() override;
+
+  FtpCommandSocket commandSocket;
+  FtpDataSocket dataSocket;
+
+  // --- connection state ----------------------------------------------------
+  std::int32_t pMode = 0; // 0 nothing loaded, 1 connected, 2 disconnected with results
+  bool closing = false;   // disconnecting or closing: the server's close is expected
+  bool getList = false;   // a download of the remote folder text awaits its end
+  std::string path;       // the remote-folder text taken at connect
+  bool usePassive = false;
+  std::int32_t totalBytes = 0;
+  std::int32_t bps = 0;
+  std::optional<std::chrono::steady_clock::time_point> clock; // the data connection opened
+
+  // --- connecting and disconnecting ----------------------------------------
+  void MakeConnection();
+  bool EnableConnect();
+  void makeConnection2(const std::string& password);
+  void CloseConnection();
+  // The window is about to close: true keeps it open.
+  bool ConnectionCancelClose();
+  void ConnectionClose();
+
+  // --- events of the two connections ---------------------------------------
+  void commandSocket_Error();
+  void commandSocket_gotResponse(const std::string& line);
+  void commandSocket_gotServerError(const std::string& reply);
+  void commandSocket_userCancelledUpload();
+  void dataSocket_Connected();
+  void dataSocket_bytesTransfered(std::int32_t count);
+  void dataSocket_FileTransferComplete();
+  void dataSocket_Error();
+  void statusTimer_Action();
+
+  virtual void commandSocket_loggedIn(const std::string& reply) = 0;
+  virtual void commandSocket_remoteDirChanged(const std::string& reply) = 0;
+  virtual void dataSocket_gotList(const std::string& listing) = 0;
+
+protected:
+  // Binds the sockets' events to the handlers; the owner calls it once.
+  void BindConnectionEvents();
+
+  // --- hooks to the window -------------------------------------------------
+  // Edit-page fields: address, user, password, remote folder, passive.
+  virtual std::string ConnHost() const { return {}; }
+  virtual std::string ConnUser() const { return {}; }
+  virtual std::string ConnPassword() const { return {}; }
+  virtual bool ConnPassive() const { return true; }
+  // Asks for a password with the prompt; false when the user cancelled.
+  virtual bool ConnAskPassword(std::string& /*password*/) { return false; }
+  // Empties the log and both trees (earlier results cleared).
+  virtual void ConnClearResults() {}
+  // Toolbar, profile list and profile buttons while connected, and after.
+  virtual void ConnShowConnected() {}
+  virtual void ConnShowDisconnected() {}
+  virtual void ConnLog(const std::string& /*line*/) {}
+  virtual void ConnProgressMaximum(int /*maximum*/) {}
+  virtual void ConnProgressValue(int /*value*/) {}
+  virtual void ConnSizeText(const std::string& /*text*/) {}
+  virtual void ConnRateText(const std::string& /*text*/) {}
+
+  // The run's hooks that the connection answers.
+  void SyncMakeDirectory(const std::string& remotePath) override;
+  void SyncStoreFile(const std::string& localPath, const std::string& remotePath, const std::string& type) override;
+  void SyncDeleteFile(const std::string& remotePath) override;
+  void SyncDeleteDirectory(const std::string& remotePath) override;
+  bool SyncConnectionIdle() const override;
+  void SyncProgressStart(std::int64_t length) override;
+  void SyncLog(const std::string& line) override { ConnLog(line); }
+
+  // The trees' hooks that the connection answers.
+  void TreesSendCWD(const std::string& dir) override { commandSocket.sendCWD(dir); }
+  void TreesGetList() override;
+  void TreesLog(const std::string& line) override { ConnLog(line); }
+
+private:
+  bool progressInBytes_ = false; // the bar's maximum is in bytes (small files)
+  bool lastReplyFailed_ = false; // the last complete reply was an error
+
+  bool FirstCwdPending() const;
+  void OfferDownload();
+  void EndConnectionState();
+};
+
+// The reply text without its line ends.
+std::string WithoutCrLf(const std::string& text);
