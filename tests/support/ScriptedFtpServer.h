@@ -29,6 +29,8 @@ public:
   std::string Expect(const std::string& prefix); // ReadLine that must begin so
   // True when the client sends nothing more and closes within timeoutMs.
   bool ClientClosed(int timeoutMs);
+  // True when nothing arrives on the control connection for ms.
+  bool QuietFor(int ms);
 
   // Data connection, passive: listen, and the text of the 227 reply.
   std::string OpenPassive();
