@@ -168,9 +168,14 @@ TEST_F(ScriptedServer, ResetDuringADownloadKeepsTheOldFile)
     EXPECT_NE(e, "dataSocket.Error 102");
 }
 
-TEST_F(ScriptedServer, ResetDuringAnUploadIsReportedAndNeverCompletes)
+class UploadCutShort : public ScriptedServer, public ::testing::WithParamInterface<bool> {};
+
+// The server drops the data connection in the middle of an upload, with a
+// reset or with an orderly close: the owner is told, nothing completes.
+TEST_P(UploadCutShort, IsReportedAndNeverCompletes)
 {
-  ScriptedFtpServer server([](ScriptSession& s) {
+  const bool reset = GetParam();
+  ScriptedFtpServer server([reset](ScriptSession& s) {
     LoginScript(s);
     s.Expect("TYPE I");
     s.Send("200 binary\r\n");
@@ -180,7 +185,12 @@ TEST_F(ScriptedServer, ResetDuringAnUploadIsReportedAndNeverCompletes)
     s.Expect("STOR big.bin");
     s.Send("150 Ok to send\r\n");
     s.ReadData(8192);
-    s.ResetData();
+    if (reset) {
+      s.ResetData();
+    } else {
+      s.EndDataSending();
+      s.ReadDataUntilClosed();
+    }
     s.Send("426 Connection closed; transfer aborted.\r\n");
     s.ClientClosed(20000);
   });
@@ -193,8 +203,17 @@ TEST_F(ScriptedServer, ResetDuringAnUploadIsReportedAndNeverCompletes)
   }));
   ProcessPendingEvents(100);
   EXPECT_EQ(client->completes, 0);
+  if (!reset) {
+    ASSERT_EQ(client->dataErrors, 1);
+    EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketRemoteClosed);
+  }
   EXPECT_FALSE(client->serverErrors.empty() && client->dataErrors == 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShort, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("reset") : std::string("orderlyClose");
+                         });
 
 TEST_F(ScriptedServer, CancelledUploadResetsTheDataConnection)
 {

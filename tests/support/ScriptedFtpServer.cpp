@@ -190,6 +190,11 @@ void ScriptSession::CloseData()
   dataFd = -1;
 }
 
+void ScriptSession::EndDataSending()
+{
+  ::shutdown(dataFd, SHUT_WR);
+}
+
 void ScriptSession::ResetData()
 {
   if (dataFd < 0)

@@ -42,6 +42,7 @@ public:
   std::string ReadData(std::size_t atLeast);
   void CloseData();
   void ResetData(); // an abortive close: the client sees a reset
+  void EndDataSending(); // an orderly close of the server's sending side
   // True when the data connection ended with a reset from the client.
   bool DataWasReset() const { return dataReset_; }
 
