@@ -5,6 +5,8 @@
 #include "ModalRecorder.h"
 #include "TempDir.h"
 
+#include "ftp/UploadThread.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -230,8 +232,11 @@ TEST_P(RealServer, UploadsRunBackToBackFromTheCompletionEvent)
       client->commandSocket.storFile(local / ("f" + std::to_string(next)), "f" + std::to_string(next), "I");
   };
   client->commandSocket.storFile(local / "f0", "f0", "I");
+  ASSERT_TRUE(WaitUntil([&] { return client->completes == 1 || !client->serverErrors.empty(); }));
+  const UploadThread* thread = client->dataSocket.upthd.get();
   ASSERT_TRUE(WaitUntil([&] { return client->completes == 5 || !client->serverErrors.empty(); }));
   ASSERT_EQ(client->completes, 5) << server->Log();
+  EXPECT_EQ(client->dataSocket.upthd.get(), thread); // one thread object for every upload
   EXPECT_TRUE(client->serverErrors.empty());
   for (int i = 0; i < 5; ++i)
     EXPECT_EQ(server->ReadFile("f" + std::to_string(i)), local.Read("f" + std::to_string(i)));
@@ -260,6 +265,27 @@ INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
                                                                                                   : "pureftpd") +
                                   (std::get<1>(info.param) ? "_passive" : "_active");
                          });
+
+// Counts are reported per piece, as read from the file or the text.
+TEST(PieceCounts, FilePiecesOf2048AndTextPiecesOf512)
+{
+  FtpServerProcess server(FtpServerKind::Pyftpdlib);
+  TempDir local;
+  FtpHarness client(server.Host(), server.Port(), server.User(), server.Password(), true);
+  ASSERT_TRUE(client.Login());
+  std::vector<std::int32_t> counts;
+  client.dataSocket.bytesTransfered = [&](std::int32_t n) { counts.push_back(n); };
+  local.Write("f", std::string(4097, '\r'));
+  ASSERT_TRUE(client.Upload(local / "f", "f", "A"));
+  EXPECT_EQ(counts, (std::vector<std::int32_t>{2048, 2048, 1}));
+  EXPECT_EQ(server.ReadFile("f"), std::string(4097, '\n'));
+
+  counts.clear();
+  client.commandSocket.storString(std::string(1024, 's'), "s", "I");
+  ASSERT_TRUE(WaitUntil([&] { return client.completes == 2; }));
+  EXPECT_EQ(counts, (std::vector<std::int32_t>{512, 512, 0}));
+  EXPECT_EQ(server.ReadFile("s"), std::string(1024, 's'));
+}
 
 // The one-shot transfers log in, move one file and quit by themselves.
 TEST(OneShotTransfer, UploadsAndDownloadsOneFileThenQuits)

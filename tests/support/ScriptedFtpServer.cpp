@@ -110,6 +110,14 @@ bool ScriptSession::ClientClosed(int timeoutMs)
   return ::recv(controlFd, &c, 1, 0) <= 0;
 }
 
+bool ScriptSession::QuietFor(int ms)
+{
+  if (!pending_.empty())
+    return false;
+  pollfd p{controlFd, POLLIN, 0};
+  return ::poll(&p, 1, ms) == 0;
+}
+
 std::string ScriptSession::OpenPassive()
 {
   int port = 0;
@@ -180,6 +188,11 @@ void ScriptSession::CloseData()
   if (dataFd >= 0)
     ::close(dataFd);
   dataFd = -1;
+}
+
+void ScriptSession::EndDataSending()
+{
+  ::shutdown(dataFd, SHUT_WR);
 }
 
 void ScriptSession::ResetData()

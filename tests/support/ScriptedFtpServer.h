@@ -29,6 +29,8 @@ public:
   std::string Expect(const std::string& prefix); // ReadLine that must begin so
   // True when the client sends nothing more and closes within timeoutMs.
   bool ClientClosed(int timeoutMs);
+  // True when nothing arrives on the control connection for ms.
+  bool QuietFor(int ms);
 
   // Data connection, passive: listen, and the text of the 227 reply.
   std::string OpenPassive();
@@ -40,6 +42,7 @@ public:
   std::string ReadData(std::size_t atLeast);
   void CloseData();
   void ResetData(); // an abortive close: the client sees a reset
+  void EndDataSending(); // an orderly close of the server's sending side
   // True when the data connection ended with a reset from the client.
   bool DataWasReset() const { return dataReset_; }
 
