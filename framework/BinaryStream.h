@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <string>
 
+// The streams offer EOF() as the program names it; the C macro of that name
+// would turn the method into (-1)(). Compare getc results with -1 instead.
+#undef EOF
+
 class BinaryStream {
 public:
   explicit BinaryStream(std::FILE* file);
@@ -43,4 +47,9 @@ private:
   std::FILE* file_;
   bool shortRead_ = false;
   bool writeFailed_ = false;
+  bool wrote_ = false;
 };
+
+// The length of the longest prefix of text that fits in maxBytes without
+// cutting a UTF-8 character.
+std::size_t Utf8PrefixLength(const std::string& text, std::size_t maxBytes);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class BinaryStream;
 class TextInputStream;
@@ -23,35 +24,56 @@ public:
   FolderItem Child(const std::string& name) const;
   FolderItem Parent() const;
 
+  // Exists, Directory, Length and ModificationDate follow symbolic links, so
+  // a broken link does not exist.
   bool Exists() const;
-  bool Directory() const;          // follows links
+  bool Directory() const;
+  // A regular file or a folder (after following links); false for pipes,
+  // sockets, devices, broken links and missing entries, which a folder walk
+  // skips.
+  bool IsFileOrFolder() const;
+  bool IsLink() const;             // the entry itself is a symbolic link
   bool Visible() const;            // names beginning with "." are invisible
   std::string Name() const;
   std::string AbsolutePath() const;
+  std::string NativePath() const;  // the cleaned path without a trailing "/"
   std::int64_t Length() const;     // bytes; 0 for a folder or a missing file
   Date ModificationDate() const;
 
   // Folder content, counted from 1 like the rest of the framework; entries
-  // are taken afresh by Count() (so Item(i) is stable between two Counts).
+  // are taken afresh by Count() (so Item(i) is stable between two Counts),
+  // sorted by name byte for byte, without "." and "..". Item(i) outside
+  // 1..Count() throws std::out_of_range.
   int Count() const;
   FolderItem Item(int index) const;
 
-  // Creates this folder (mode 0700 under the settings folder is the caller's
-  // choice through mode). Returns false when it cannot.
+  // Creates this folder with exactly the given mode. Returns false when it
+  // cannot (also when something already stands there).
   bool CreateAsFolder(unsigned mode = 0755) const;
 
-  // Streams; nullptr when the file cannot be opened or created.
+  // Streams; nullptr when the file cannot be opened or created. Create*
+  // replaces an existing file in place; settings use AtomicFile instead.
   std::unique_ptr<BinaryStream> CreateBinaryFile(unsigned mode = 0644) const;
   std::unique_ptr<BinaryStream> OpenAsBinaryFile(bool readWrite = false) const;
   std::unique_ptr<TextOutputStream> CreateTextFile(unsigned mode = 0644) const;
   std::unique_ptr<TextInputStream> OpenAsTextFile() const;
 
   bool Delete() const;
+  // Renames this entry to target (same file system), replacing a file there.
+  bool MoveTo(const FolderItem& target) const;
+
+  // Mac file type and creator codes are not kept here; these do nothing.
+  void SetMacType(const std::string&) const {}
+  void SetMacCreator(const std::string&) const {}
 
 private:
-  std::string path_; // cleaned, without a trailing "/"
+  std::string path_; // cleaned; "/" for the root, else without a trailing "/"
+  mutable std::shared_ptr<std::vector<std::string>> entries_;
 };
 
 // Resolves an absolute path (cleaned as above); relative paths are taken
 // from the current folder.
 FolderItem GetFolderItem(const std::string& path);
+
+// The cleaned absolute form of path, without a trailing "/" (except "/").
+std::string CleanPath(const std::string& path);

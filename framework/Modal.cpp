@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
+
+#include <vector>
 
 namespace {
 ModalResponder& responder()
@@ -19,6 +22,37 @@ int& beeps()
 {
   static int n = 0;
   return n;
+}
+
+// A plain alert until the window half installs its own presenter.
+ModalAnswer showMessageDialog(const ModalRequest& request)
+{
+  QMessageBox box;
+  box.setTextFormat(Qt::PlainText);
+  box.setWindowTitle(QString::fromUtf8(request.title));
+  box.setText(QString::fromUtf8(request.message));
+  box.setInformativeText(QString::fromUtf8(request.explanation));
+  box.setIcon(request.icon == 1 ? QMessageBox::Warning : request.icon == 2 ? QMessageBox::Critical
+                                                                           : QMessageBox::Information);
+  const QMessageBox::ButtonRole roles[3] = {QMessageBox::AcceptRole, QMessageBox::RejectRole,
+                                            QMessageBox::DestructiveRole};
+  std::vector<QAbstractButton*> made;
+  for (std::size_t i = 0; i < request.buttons.size() && i < 3; ++i) {
+    QAbstractButton* b = nullptr;
+    if (!request.buttons[i].empty())
+      b = box.addButton(QString::fromUtf8(request.buttons[i]), roles[i]);
+    made.push_back(b);
+  }
+  if (!made.empty() && made[0])
+    box.setDefaultButton(qobject_cast<QPushButton*>(made[0]));
+  if (made.size() > 1 && made[1])
+    box.setEscapeButton(made[1]);
+  box.exec();
+  ModalAnswer answer;
+  for (std::size_t i = 0; i < made.size(); ++i)
+    if (made[i] && box.clickedButton() == made[i])
+      answer.button = static_cast<int>(i);
+  return answer;
 }
 } // namespace
 
@@ -50,6 +84,8 @@ ModalAnswer RunModal(const ModalRequest& request)
     box.setText(QString::fromUtf8(request.message));
     box.exec();
   }
+  if (request.kind == ModalKind::MessageDialog && qobject_cast<QApplication*>(QCoreApplication::instance()))
+    return showMessageDialog(request);
   return {};
 }
 

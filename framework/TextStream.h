@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <string>
 
+// The streams offer EOF() as the program names it; the C macro of that name
+// would turn the method into (-1)(). Compare getc results with -1 instead.
+#undef EOF
+
 class TextInputStream {
 public:
   explicit TextInputStream(std::FILE* file);
@@ -19,7 +23,7 @@ public:
 
 private:
   std::FILE* file_;
-  bool readError_ = false;
+  mutable bool readError_ = false;
 };
 
 class TextOutputStream {

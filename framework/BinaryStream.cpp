@@ -1,0 +1,165 @@
+#include "BinaryStream.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+BinaryStream::BinaryStream(std::FILE* file) : file_(file) {}
+
+BinaryStream::~BinaryStream()
+{
+  Close();
+}
+
+std::int32_t BinaryStream::ReadInt32()
+{
+  const std::string bytes = Read(4);
+  if (bytes.size() < 4)
+    return 0;
+  std::uint32_t v = 0;
+  for (unsigned char c : bytes)
+    v = (v << 8) | c;
+  return static_cast<std::int32_t>(v);
+}
+
+void BinaryStream::WriteInt32(std::int32_t value)
+{
+  const auto v = static_cast<std::uint32_t>(value);
+  const char bytes[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                         static_cast<char>(v >> 8), static_cast<char>(v)};
+  Write(std::string(bytes, 4));
+}
+
+std::string BinaryStream::ReadPString()
+{
+  const std::string len = Read(1);
+  if (len.empty())
+    return {};
+  return Read(static_cast<unsigned char>(len[0]));
+}
+
+std::size_t Utf8PrefixLength(const std::string& text, std::size_t maxBytes)
+{
+  if (text.size() <= maxBytes)
+    return text.size();
+  std::size_t n = maxBytes;
+  // Back off while the first byte left out continues a character.
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+    --n;
+  return n;
+}
+
+void BinaryStream::WritePString(const std::string& text)
+{
+  const std::size_t n = Utf8PrefixLength(text, 255);
+  Write(std::string(1, static_cast<char>(n)));
+  Write(text.substr(0, n));
+}
+
+std::string BinaryStream::ReadLongString()
+{
+  const std::int32_t len = ReadInt32();
+  if (shortRead_)
+    return {};
+  if (len < 0) {
+    shortRead_ = true;
+    return {};
+  }
+  const std::int64_t left = Length() - Position();
+  if (left >= 0 && len > left) {
+    shortRead_ = true;
+    return {};
+  }
+  return Read(static_cast<std::size_t>(len));
+}
+
+void BinaryStream::WriteLongString(const std::string& text)
+{
+  WriteInt32(static_cast<std::int32_t>(std::min<std::size_t>(text.size(), 0x7fffffff)));
+  Write(text.substr(0, std::min<std::size_t>(text.size(), 0x7fffffff)));
+}
+
+std::string BinaryStream::Read(std::size_t count)
+{
+  std::string out;
+  if (!file_) {
+    if (count > 0)
+      shortRead_ = true;
+    return out;
+  }
+  // Never allocate from a length the file cannot hold: read in pieces.
+  constexpr std::size_t piece = 64 * 1024;
+  while (out.size() < count) {
+    const std::size_t want = std::min(piece, count - out.size());
+    const std::size_t old = out.size();
+    out.resize(old + want);
+    const std::size_t got = std::fread(out.data() + old, 1, want, file_);
+    out.resize(old + got);
+    if (got < want) {
+      shortRead_ = true;
+      break;
+    }
+  }
+  return out;
+}
+
+void BinaryStream::Write(const std::string& bytes)
+{
+  if (!file_) {
+    writeFailed_ = true;
+    return;
+  }
+  wrote_ = true;
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    writeFailed_ = true;
+}
+
+bool BinaryStream::EOF() const
+{
+  if (!file_)
+    return true;
+  const int c = std::fgetc(file_);
+  if (c == -1)
+    return true;
+  std::ungetc(c, file_);
+  return false;
+}
+
+std::int64_t BinaryStream::Length() const
+{
+  if (!file_)
+    return 0;
+  if (wrote_)
+    std::fflush(file_);
+  struct stat st {};
+  if (fstat(fileno(file_), &st) != 0)
+    return 0;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+std::int64_t BinaryStream::Position() const
+{
+  if (!file_)
+    return 0;
+  return static_cast<std::int64_t>(ftello(file_));
+}
+
+bool BinaryStream::Flush()
+{
+  if (!file_)
+    return false;
+  if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0)
+    writeFailed_ = true;
+  return !writeFailed_;
+}
+
+bool BinaryStream::Close()
+{
+  if (!file_)
+    return !writeFailed_;
+  if (std::fclose(file_) != 0)
+    writeFailed_ = true;
+  file_ = nullptr;
+  return !writeFailed_;
+}

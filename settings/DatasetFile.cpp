@@ -1,0 +1,100 @@
+#include "Globals.h"
+#include "SettingsFile.h"
+
+#include "framework/BinaryStream.h"
+#include "framework/Modal.h"
+
+namespace {
+// Smallest size of one stored profile: eight length bytes and the Int32
+// length of Path.
+constexpr std::int64_t MinProfileBytes = 8 + 4;
+
+// Appends the complete profiles of the file to out; false when the file is
+// damaged (ends early, impossible count or length, bytes after the end).
+bool readDataset(BinaryStream& in, std::vector<Dataset>& out)
+{
+  const std::int32_t n = in.ReadInt32();
+  if (in.ShortRead() || n < -1)
+    return false;
+  bool clean = static_cast<std::int64_t>(n) + 1 <= (in.Length() - in.Position()) / MinProfileBytes;
+  for (std::int64_t i = 0; i <= n; ++i) {
+    Dataset d;
+    d.Eflg = true;
+    d.Name = in.ReadPString();
+    d.Adrs = in.ReadPString();
+    d.User = in.ReadPString();
+    d.Pass = in.ReadPString();
+    d.rDir = in.ReadPString();
+    d.Pasv = in.ReadPString();
+    d.Path = in.ReadLongString();
+    d.Mode = in.ReadPString();
+    d.Zone = in.ReadPString();
+    if (in.ShortRead())
+      return false; // the damaged profile is dropped
+    out.push_back(std::move(d));
+  }
+  return clean && in.EOF();
+}
+
+// True when an existing "dataset" would lose something if replaced: it
+// cannot be read or it is damaged.
+bool needsKeeping(const FolderItem& file)
+{
+  if (!file.Exists() && !file.IsLink())
+    return false;
+  auto in = file.OpenAsBinaryFile(false);
+  if (!in)
+    return true;
+  std::vector<Dataset> ignored;
+  return !readDataset(*in, ignored);
+}
+} // namespace
+
+void LoadSet()
+{
+  if (CreateSettingsFolderIfMissing())
+    return;
+  const FolderItem file = SettingsFolder().Child(DatasetFileName);
+  if (!file.Exists())
+    return;
+  auto in = file.OpenAsBinaryFile(false);
+  if (!in)
+    return;
+  readDataset(*in, gDataset);
+}
+
+void SaveSet()
+{
+  const FolderItem folder = SettingsFolder();
+  if (!folder.Directory())
+    return;
+  const FolderItem file = folder.Child(DatasetFileName);
+  if (needsKeeping(file)) {
+    const FolderItem bad = folder.Child(DatasetBadFileName);
+    if (!file.MoveTo(bad)) {
+      MsgBox("Could not keep the damaged settings file \"" + file.NativePath() + "\" as \"" + bad.NativePath() +
+             "\"; it was not replaced.");
+      return;
+    }
+  }
+  WriteSettingsFile(file, [](BinaryStream& out) {
+    std::int32_t count = -1;
+    for (std::size_t i = 0; i < gDataset.size(); ++i)
+      if (gDataset[i].Eflg)
+        ++count;
+    out.WriteInt32(count);
+    for (const Dataset& d : gDataset) {
+      if (!d.Eflg)
+        continue;
+      out.WritePString(d.Name);
+      out.WritePString(d.Adrs);
+      out.WritePString(d.User);
+      out.WritePString(d.Pass);
+      out.WritePString(d.rDir);
+      out.WritePString(d.Pasv);
+      out.WriteLongString(d.Path);
+      out.WritePString(d.Mode);
+      out.WritePString(d.Zone);
+    }
+  });
+}
