@@ -24,13 +24,15 @@ public:
   int refreshes = 0;
 
   void DeleteAllRows() override { rows.clear(); }
-  void AddTreeRow(const TreeRow& r) override
+  void AddTreeRows(const std::vector<TreeRow>& added) override
   {
-    if (expandingRow_ >= 0) {
-      rows.insert(rows.begin() + insertAt_, Row{rows[expandingRow_].depth + 1, false, r});
-      ++insertAt_;
-    } else {
-      rows.push_back(Row{0, false, r});
+    for (const TreeRow& r : added) {
+      if (expandingRow_ >= 0) {
+        rows.insert(rows.begin() + insertAt_, Row{rows[expandingRow_].depth + 1, false, r});
+        ++insertAt_;
+      } else {
+        rows.push_back(Row{0, false, r});
+      }
     }
   }
   int ListCount() const override { return static_cast<int>(rows.size()); }
