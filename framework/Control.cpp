@@ -109,7 +109,7 @@ void Control::SetTextStyle(int size, bool bold, bool italic)
 {
   QFont f = widget_->font();
   if (size > 0)
-    f.setPointSize(size);
+    f.setPixelSize(size); // the layout's pixel bounds were drawn for 1 pt = 1 px
   f.setBold(bold);
   f.setItalic(italic);
   widget_->setFont(f);

@@ -47,7 +47,8 @@ public:
   void SetPanel(PagePanel* panel, int tabPanelIndex);
   int TabPanelIndex() const { return panelIndex_; }
 
-  // Font size in points (0: the framework's default), bold, italic.
+  // Font size in points, drawn as that many pixels so texts fit the
+  // controls' pixel bounds (0: the framework's default), bold, italic.
   void SetTextStyle(int size, bool bold = false, bool italic = false);
   void SetTextColor(Color c);
   void SetFocus();
