@@ -30,8 +30,11 @@ WindowBounds FitSavedBounds(const WindowBounds& saved, const WindowBounds& curre
     b.height = saved.height;
   // The title strip must lie at least partly on some screen.
   const Window::ScreenArea* on = nullptr;
+  for (const auto& s : screens) // the screen holding the top left corner first
+    if (!on && b.left >= s.left && b.left < s.left + s.width && b.top >= s.top && b.top < s.top + s.height)
+      on = &s;
   for (const auto& s : screens)
-    if (b.left < s.left + s.width && b.left + std::max(b.width, 1) > s.left && b.top >= s.top &&
+    if (!on && b.left < s.left + s.width && b.left + std::max(b.width, 1) > s.left && b.top >= s.top &&
         b.top < s.top + s.height)
       on = &s;
   if (!on && !screens.empty()) {

@@ -33,8 +33,8 @@ public:
   bool Event_CancelClose() override;
   bool _AppleAbout_Action();
   void InitApp();
-
-private:
+  // The settings loading steps, in their order.
   void LoadSettings();
+  // Slots 1 to 4 applied to the main window (only when slot 11 is 1).
   void RestoreWindowBounds();
 };

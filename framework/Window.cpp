@@ -156,8 +156,8 @@ std::string Window::Title() const
   return impl_->windowTitle().toStdString();
 }
 
-int Window::Left() const { return impl_->geometry().x(); }
-int Window::Top() const { return impl_->geometry().y(); }
+int Window::Left() const { return impl_->x(); }
+int Window::Top() const { return impl_->y(); }
 int Window::Width() const { return impl_->contentW; }
 int Window::Height() const { return impl_->contentH; }
 

@@ -1,7 +1,7 @@
 #pragma once
 // A top-level window. Its content area holds the controls, placed in
 // content-area pixels. Left and Top are the window's place on the screen
-// (the top left of its client area, below the title bar); Width and Height
+// (the top left of its frame); Width and Height
 // are the content area's size (menu bar and toolbar not counted).
 //
 // Events are virtuals a subclass overrides. Open is raised once, the first
