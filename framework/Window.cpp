@@ -77,24 +77,20 @@ void WindowImpl::ApplySize(int w, int h)
 {
   w = std::clamp(w, minW, maxW);
   h = std::clamp(h, minH, maxH);
-  resize(w, h + Chrome());
-  if (layout())
-    layout()->activate();
-  if (content->height() != h || content->width() != w) {
-    // Correct for the real height of the bars once laid out.
-    resize(width() + (w - content->width()), height() + (h - content->height()));
-    if (layout())
-      layout()->activate();
-  }
-  if (content->width() != w || content->height() != h)
-    content->resize(w, h);
   const int oldH = contentH;
+  resize(w, h + Chrome());
+  if (isVisible() && content->height() != h) // the bars' real height, once laid out
+    resize(w, height() + (h - content->height()));
+  if (!isVisible())
+    content->resize(w, h);
+  // A shown window's resize event has moved the locked controls already.
+  const int seenH = isVisible() ? contentH : oldH;
   contentW = w;
   contentH = h;
-  if (oldH != h)
+  if (seenH != h)
     for (Control* c : owner.Controls())
       if (!c->Parent())
-        c->ParentResized(oldH, h);
+        c->ParentResized(seenH, h);
 }
 
 void WindowImpl::ApplySizeLimits()
@@ -278,8 +274,14 @@ void Window::Show()
   const bool first = !impl_->isVisible();
   const bool was = geometryEventsOn;
   geometryEventsOn = false; // the show's own move and resize store nothing
+  const int wantW = impl_->contentW, wantH = impl_->contentH;
   impl_->ApplySizeLimits();
   impl_->show();
+  // The bars' height is known only now: keep the content at its size.
+  if (impl_->content->width() != wantW || impl_->content->height() != wantH)
+    impl_->resize(impl_->width() + wantW - impl_->content->width(),
+                  impl_->height() + wantH - impl_->content->height());
+  impl_->ApplySizeLimits();
   impl_->raise();
   geometryEventsOn = was;
   if (first)
@@ -370,11 +372,17 @@ void Window::ShowModalWithin(Window& /*parent*/)
 
 Control* Window::FocusedControl() const
 {
-  QWidget* f = QApplication::focusWidget();
+  QWidget* f = impl_->focusWidget(); // also while another app is in front
+  if (!f)
+    return nullptr;
   for (Control* c : controls_)
-    if (f && (c->Widget() == f || c->Widget()->isAncestorOf(f)))
+    if (c->Widget() == f)
       return c;
-  return nullptr;
+  Control* inner = nullptr; // the innermost control holding the focus
+  for (Control* c : controls_)
+    if (c->Widget()->isAncestorOf(f) && (!inner || inner->Widget()->isAncestorOf(c->Widget())))
+      inner = c;
+  return inner;
 }
 
 std::vector<Window*> Window::OpenWindows()

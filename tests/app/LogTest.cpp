@@ -146,3 +146,17 @@ TEST_P(StripLeading, DropsOnlyLeadingSpacesAndTabs)
 INSTANTIATE_TEST_SUITE_P(Texts, StripLeading,
                          ::testing::Values(std::pair{" \tabc ", "abc "}, std::pair{"   ", ""}, std::pair{"", ""},
                                            std::pair{"a b", "a b"}));
+
+TEST_F(AppFixture, SaveThatCannotReplaceTheTargetLeavesNoTemporaryFileBehind)
+{
+  StartUp();
+  const std::string dir = tempDir();
+  std::filesystem::create_directories(dir + "/taken/inside");
+  w->updateStatus("x");
+  ModalRecorder::PushPath(dir + "/taken");
+  w->SaveLog();
+  EXPECT_EQ(ModalRecorder::Requests().back().kind, ModalKind::MessageBox);
+  EXPECT_TRUE(std::filesystem::is_directory(dir + "/taken/inside"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  std::filesystem::remove_all(dir);
+}

@@ -72,8 +72,6 @@ TEST_F(AppFixture, StandardEditItemsActOnTheFocusedField)
 {
   StartUp();
   w->PagePanel1.SetValue(2);
-  w->TopLevel()->activateWindow();
-  QApplication::setActiveWindow(w->TopLevel());
   w->EditField1.SetText("ftp.example.org");
   w->EditField1.SetFocus();
   ProcessPendingEvents(20);
