@@ -97,12 +97,16 @@ void Control::SetPanel(PagePanel* panel, int tabPanelIndex)
   ApplyVisibility();
 }
 
+bool Control::Shown() const
+{
+  if (!visible_ || (panel_ && panel_->Value() + 1 != panelIndex_))
+    return false;
+  return !parent_ || parent_->Shown();
+}
+
 void Control::ApplyVisibility()
 {
-  bool shown = visible_;
-  if (panel_ && panel_->Value() + 1 != panelIndex_)
-    shown = false;
-  widget_->setVisible(shown);
+  widget_->setVisible(visible_ && !(panel_ && panel_->Value() + 1 != panelIndex_));
 }
 
 void Control::SetTextStyle(int size, bool bold, bool italic)

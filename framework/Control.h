@@ -46,6 +46,8 @@ public:
   // page panel has index 0.
   void SetPanel(PagePanel* panel, int tabPanelIndex);
   int TabPanelIndex() const { return panelIndex_; }
+  // Visible and on the page shown (whether or not the window is shown).
+  bool Shown() const;
 
   // Font size in points, drawn as that many pixels so texts fit the
   // controls' pixel bounds (0: the framework's default), bold, italic.

@@ -408,7 +408,7 @@ void Window::PressDefaultButton(bool cancel)
 {
   for (Control* c : controls_)
     if (auto* b = dynamic_cast<PushButton*>(c))
-      if ((cancel ? b->IsCancel() : b->IsDefault()) && b->Enabled() && b->Widget()->isVisible()) {
+      if ((cancel ? b->IsCancel() : b->IsDefault()) && b->Enabled() && b->Shown()) {
         b->Push();
         return;
       }
