@@ -100,6 +100,7 @@ void App::LoadSettings()
   if (!LoadFileType())
     InitFileType();
   LoadSet();
+  settingsLoaded_ = true;
 }
 
 void App::RestoreWindowBounds()
@@ -117,7 +118,8 @@ void App::RestoreWindowBounds()
 
 bool App::Event_CancelClose()
 {
-  CloseApp();
+  if (settingsLoaded_)
+    CloseApp();
   return false;
 }
 

@@ -34,7 +34,13 @@ public:
   bool _AppleAbout_Action();
   void InitApp();
   // The settings loading steps, in their order.
-  void LoadSettings();
+  virtual void LoadSettings();
+  // False when loading stopped on an error: the quit then writes nothing,
+  // so files that could not be read completely are not replaced.
+  bool SettingsLoaded() const { return settingsLoaded_; }
   // Slots 1 to 4 applied to the main window (only when slot 11 is 1).
   void RestoreWindowBounds();
+
+private:
+  bool settingsLoaded_ = false;
 };

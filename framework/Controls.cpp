@@ -247,9 +247,8 @@ void PopupMenu::SetInitialValue(const std::string& items)
 void PopupMenu::AddRow(const std::string& text)
 {
   auto* c = static_cast<QComboBox*>(Widget());
-  const QSignalBlocker block(c); // adding the first row selects nothing here
+  const QSignalBlocker block(c); // adding rows raises no Change
   c->addItem(q(text));
-  c->setCurrentIndex(-1 == c->currentIndex() ? -1 : c->currentIndex());
 }
 
 void PopupMenu::DeleteAllRows() { static_cast<QComboBox*>(Widget())->clear(); }
@@ -415,3 +414,32 @@ void PagePanel::RemoveMember(Control* c)
 {
   members_.erase(std::remove(members_.begin(), members_.end(), c), members_.end());
 }
+
+// Canvas ----------------------------------------------------------------------
+
+namespace {
+class CanvasWidget : public QWidget {
+public:
+  explicit CanvasWidget(Canvas& c) : canvas(c) {}
+  Canvas& canvas;
+
+protected:
+  void paintEvent(QPaintEvent*) override
+  {
+    if (!canvas.Paint)
+      return;
+    QPainter p(this);
+    Graphics g(p, width(), height());
+    DeliverEvent([&] { canvas.Paint(g); });
+  }
+};
+} // namespace
+
+Canvas::Canvas(Window& w, std::string name, Control* parent) : Control(w, std::move(name), parent)
+{
+  auto* c = new CanvasWidget(*this);
+  c->setFocusPolicy(Qt::NoFocus);
+  Init(c);
+}
+
+void Canvas::Refresh() { Widget()->update(); }

@@ -165,3 +165,12 @@ private:
   int value_ = 0;
   std::vector<Control*> members_;
 };
+
+// A surface program code draws on in its Paint event.
+class Canvas : public Control {
+public:
+  Canvas(Window& w, std::string name, Control* parent = nullptr);
+  // Repaints (Paint runs from the event loop).
+  void Refresh();
+  std::function<void(Graphics& g)> Paint;
+};

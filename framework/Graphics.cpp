@@ -1,6 +1,8 @@
 #include "Graphics.h"
 
-#include <QDir>
+#include <QApplication>
+#include <QIcon>
+#include <QStyle>
 #include <QImage>
 #include <QPainter>
 
@@ -17,6 +19,12 @@ void Graphics::DrawPicture(const Picture* picture, int x, int y)
 {
   if (picture)
     painter_.drawImage(x, y, picture->Image());
+}
+
+void Graphics::DrawCautionIcon(int x, int y, int size)
+{
+  const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+  painter_.drawPixmap(x, y, icon.pixmap(size, size));
 }
 
 Picture::Picture(int width, int height, int /*depth*/)

@@ -35,6 +35,8 @@ public:
   void FillRect(int x, int y, int width, int height);
   // Draws the picture at its own size; a null picture draws nothing.
   void DrawPicture(const Picture* picture, int x, int y);
+  // The platform's caution (warning) icon, size pixels square.
+  void DrawCautionIcon(int x, int y, int size = 64);
   int Width() const { return width_; }
   int Height() const { return height_; }
 

@@ -4,6 +4,7 @@
 #include "Window.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -259,6 +260,23 @@ public:
   {
     QStyleOptionViewItem o(option);
     o.rect.setLeft(o.rect.left() + Indent(index));
+    const auto t = event->type();
+    if ((t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease || t == QEvent::MouseButtonDblClick) &&
+        (index.flags() & Qt::ItemIsUserCheckable)) {
+      // The box flips on the press, so a reader 100 ms later sees the new
+      // state however long the button is held.
+      initStyleOption(&o, index);
+      const QWidget* w = o.widget;
+      const QRect box = (w ? w->style() : QApplication::style())->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &o, w);
+      const auto* me = static_cast<QMouseEvent*>(event);
+      if (me->button() == Qt::LeftButton && box.contains(me->position().toPoint())) {
+        if (t == QEvent::MouseButtonPress) {
+          const bool on = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+          model->setData(index, on ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        }
+        return true;
+      }
+    }
     return QStyledItemDelegate::editorEvent(event, model, o, index);
   }
 };
@@ -322,6 +340,7 @@ void ListBoxStore::Publish()
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   view->verticalScrollBar()->setValue(scroll);
   publishing = false;
+  owner.LayoutColumns();
 }
 
 ListBox::ListBox(Window& w, std::string name, Control* parent, int columnCount, bool hierarchical)

@@ -24,7 +24,9 @@ class WindowImpl;
 
 class Window {
 public:
-  enum Frame { DocumentFrame = 0, MovableModalFrame = 1, ModalFrame = 2 };
+  // Codes as the layouts give them; every kind other than a document is a
+  // dialog window here (a sheet is a dialog of its own).
+  enum Frame { DocumentFrame = 0, MovableModalFrame = 1, ModalFrame = 2, SheetFrame = 8 };
 
   Window();
   virtual ~Window();

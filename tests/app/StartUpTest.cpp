@@ -153,3 +153,28 @@ TEST_F(AppFixture, ClosingTheMainWindowQuits)
   EXPECT_TRUE(app->Quitting());
   EXPECT_FALSE(Window1::Exists());
 }
+
+TEST(AppLoading, AnErrorWhileLoadingIsReportedAndNothingIsWrittenAtQuit)
+{
+  struct Failing : App {
+    void LoadSettings() override { throw std::runtime_error("pref is unreadable"); }
+  };
+  ModalRecorder::Clear();
+  {
+    Failing app;
+    app.StartUp();
+    EXPECT_FALSE(app.SettingsLoaded());
+    ASSERT_FALSE(ModalRecorder::Requests().empty());
+    EXPECT_NE(ModalRecorder::Requests()[0].message.find("pref is unreadable"), std::string::npos);
+    EXPECT_TRUE(Window1::Instance().Visible()); // the program goes on
+    EXPECT_TRUE(app.Quit());
+    ProcessPendingEvents(50);
+  }
+  ModalRecorder::Clear();
+}
+
+TEST_F(AppFixture, SettingsLoadedAfterANormalStart)
+{
+  StartUp();
+  EXPECT_TRUE(app->SettingsLoaded());
+}

@@ -192,3 +192,64 @@ INSTANTIATE_TEST_SUITE_P(Specs, ColumnWidths,
                          ::testing::Values(Widths{"45%,22%,*,0,0,0,0", 295, {-1, -1, -1, 0, 0, 0, 0}},
                                            Widths{"100%,0", 210, {-1, 0}},
                                            Widths{"50,*", 210, {50, -1}}));
+
+#include <QTest>
+#include <QHeaderView>
+#include <QTreeView>
+
+TEST(ListBox, AClickRaisesCellClickAndFlipsOnlyTheBoxItLandsOn)
+{
+  Host h;
+  h.tree.SetBounds(0, 0, 300, 200);
+  h.tree.SetColumnWidths("45%,22%,*,0,0,0,0");
+  h.tree.AddFolder("folder");
+  h.tree.AddRow("file");
+  for (int r = 0; r < 2; ++r)
+    h.tree.SetCellType(r, 0, ListBox::TypeCheckBox);
+  std::vector<std::pair<int, int>> clicks;
+  h.tree.CellClick = [&](int row, int col, int, int) {
+    clicks.emplace_back(row, col);
+    return false;
+  };
+  h.Show();
+  h.tree.Refresh();
+  auto* view = static_cast<QTreeView*>(h.tree.Widget());
+  const QRect cell = view->visualRect(view->model()->index(1, 0));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(cell.left() + 16 + 9, cell.center().y()));
+  EXPECT_TRUE(h.tree.CellCheck(1, 0));
+  EXPECT_FALSE(h.tree.CellCheck(0, 0));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(cell.left() + 100, cell.center().y()));
+  EXPECT_TRUE(h.tree.CellCheck(1, 0)); // on the name: selects, no flip
+  EXPECT_EQ(h.tree.ListIndex(), 1);
+  ASSERT_EQ(clicks.size(), 2u);
+  EXPECT_EQ(clicks[0], std::make_pair(1, 0));
+  int expanded = -1;
+  h.tree.ExpandRow = [&](int row) { expanded = row; };
+  const QRect folder = view->visualRect(view->model()->index(0, 0));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(folder.left() + 6, folder.center().y()));
+  EXPECT_EQ(expanded, 0); // the disclosure triangle
+  EXPECT_TRUE(h.tree.Expanded(0));
+  h.CloseNow();
+}
+
+TEST(ListBox, HeaderClickIsOfferedAndNeverSorts)
+{
+  Host h;
+  h.flat.SetBounds(0, 0, 200, 200);
+  h.flat.AddRow("b");
+  h.flat.AddRow("a");
+  int pressed = -1;
+  h.flat.HeaderPressed = [&](int col) {
+    pressed = col;
+    return true;
+  };
+  h.Show();
+  h.flat.Refresh();
+  ProcessPendingEvents(20);
+  auto* view = static_cast<QTreeView*>(h.flat.Widget());
+  QHeaderView* header = view->header();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(5, header->height() / 2));
+  EXPECT_EQ(pressed, 0);
+  EXPECT_EQ(h.flat.Cell(0, 0), "b");
+  h.CloseNow();
+}
