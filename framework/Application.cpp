@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QCloseEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -38,8 +40,30 @@ ModalAnswer present(const ModalRequest& r)
     break;
   }
   case ModalKind::MessageDialog: {
-    QMessageBox box(activeParent());
+    // Escape and the close button answer -1, whatever buttons there are.
+    class Box : public QMessageBox {
+    public:
+      using QMessageBox::QMessageBox;
+      bool escaped = false;
+
+    protected:
+      void keyPressEvent(QKeyEvent* e) override
+      {
+        if (e->key() != Qt::Key_Escape)
+          return QMessageBox::keyPressEvent(e);
+        escaped = true;
+        reject();
+      }
+      void closeEvent(QCloseEvent* e) override
+      {
+        escaped = true;
+        e->accept();
+        reject();
+      }
+    };
+    Box box(activeParent());
     box.setTextFormat(Qt::PlainText);
+    box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(q(r.title));
     box.setText(q(r.message));
     box.setInformativeText(q(r.explanation));
@@ -51,11 +75,9 @@ ModalAnswer present(const ModalRequest& r)
         buttons[i] = box.addButton(q(r.buttons[i]), roles[i]);
     if (!buttons.empty() && buttons[0])
       box.setDefaultButton(static_cast<QPushButton*>(buttons[0]));
-    if (buttons.size() > 1 && buttons[1])
-      box.setEscapeButton(buttons[1]);
     box.exec();
-    answer.button = -1; // Escape or closed without a button
-    for (std::size_t i = 0; i < buttons.size(); ++i)
+    answer.button = -1;
+    for (std::size_t i = 0; i < buttons.size() && !box.escaped; ++i)
       if (buttons[i] && box.clickedButton() == buttons[i])
         answer.button = static_cast<int>(i);
     break;

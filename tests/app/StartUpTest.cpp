@@ -78,6 +78,8 @@ TEST_P(RestoreBounds, SavedSlotsApplyInOneStepAndStayStored)
   if (p.expected.top) {
     EXPECT_EQ(win.Top(), p.expected.top);
   }
+  // Shown at that size, the lists are laid out for it.
+  EXPECT_EQ(win.remoteListBox.Left(), 210 + (win.Width() - 210) / 2);
   // Showing the window stores nothing over the saved slots.
   EXPECT_EQ(gPref[1], p.saved.left);
   EXPECT_EQ(gPref[2], p.saved.top);
