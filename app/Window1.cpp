@@ -216,6 +216,9 @@ void Window1::CreateControls()
 void Window1::BindEvents()
 {
   Toolbar11.Open = [this] { Toolbar11_Open(); };
+  BindConnectionEvents();
+  Toolbar11.Action = [this](ToolItem& item) { Toolbar11_Action(item); };
+  statusTimer.Action = [this] { statusTimer_Action(); };
   // Trees, connection and profiles bind their handlers here as they land:
   // localListBox/remoteListBox CellBackgroundPaint, ExpandRow, CellClick,
   // HeaderPressed, CollapseRow; commandSocket and dataSocket events;

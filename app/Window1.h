@@ -5,6 +5,7 @@
 // folder (trees/, connection/, profiles/).
 
 #include "app/Toolbar1.h"
+#include "connection/ConnectionControl.h"
 #include "framework/Controls.h"
 #include "framework/Date.h"
 #include "framework/FolderItem.h"
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class Window1 : public Window {
+class Window1 : public Window, public ConnectionControl {
 public:
   // The open main window, created on first use.
   static Window1& Instance();
@@ -27,37 +28,15 @@ public:
   ~Window1() override;
 
   // ---- Properties, in their declared order --------------------------------
-  std::int32_t bps = 0;
-  std::optional<Date> clock;
-  bool closing = false;
-  std::string currentPath;
-  bool dataConnected = false;
-  bool expanding = false;
+  // bps, clock, closing, dataConnected, getList, path, totalBytes,
+  // usePassive, pUpload, pRemove, pSyncList, pMode, pFin2, pSyncListIdx:
+  // ConnectionControl and SyncRun (connection/). currentPath, expanding,
+  // listData, expandingL, pSyncR, pSyncRFlg, pFin, pCountR, pGroupR, pSyncL,
+  // pGroupL, pTimerRow, pRootR: TreeLists (trees/).
   bool errorOccurred = false;
-  bool getList = false;
-  std::vector<std::string> listData{std::string()};
-  std::string path;
-  std::int32_t totalBytes = 0;
   bool gotList = false;
-  bool usePassive = false;
   bool showDots = false;
-  bool expandingL = false;
   std::optional<FolderItem> pLocalFolder;
-  // pSyncR (std::vector<SyncRecord>): trees section below.
-  bool pSyncRFlg = false;
-  bool pFin = false;
-  std::int32_t pCountR = 0;
-  std::int32_t pGroupR = -1;
-  // pSyncL (std::vector<SyncRecord>): trees section below.
-  std::int32_t pGroupL = -1;
-  std::int32_t pUpload = 0;
-  std::int32_t pTimerRow = 0;
-  std::string pRootR;
-  bool pRemove = false;
-  std::vector<std::int32_t> pSyncList;
-  std::int32_t pMode = 0;
-  bool pFin2 = false;
-  std::int32_t pSyncListIdx = 0;
 
   // ---- Controls, in creation order (parents before their children) -------
   GroupBox GroupBox1{*this, "GroupBox1"};
@@ -108,7 +87,7 @@ public:
   ListBox localListBox{*this, "localListBox", nullptr, 7, true};
   ListBox remoteListBox{*this, "remoteListBox", nullptr, 7, true};
   // commandSocket (FtpCommandSocket) and dataSocket (FtpDataSocket):
-  // connection section below, once the FTP client has landed.
+  // ConnectionControl (connection/).
   Toolbar1 Toolbar11{*this};
   EditField EditField5{*this, "EditField5", nullptr, EditField::MultiLine};
   ListBox ListBox1{*this, "ListBox1", nullptr, 2, false};
@@ -150,9 +129,34 @@ public:
   // the localListBox_/remoteListBox_ handlers, Timer1_Action, Timer2_Action.
 
   // ---- Connection control and synchronisation run (connection/) ----------
-  // Declared here by the connection developer: commandSocket, dataSocket,
-  // their handlers, Toolbar11_Action, statusTimer_Action, Event_CancelClose,
-  // Event_Close, MakeConnection, CloseConnection, Sync....
+  // The sockets, their handlers, MakeConnection, EnableConnect,
+  // makeConnection2, CloseConnection, statusTimer_Action and the run's
+  // Sync... methods come from ConnectionControl and SyncRun; the window adds
+  // its close events, the toolbar, the dialogs and the hooks to its controls.
+  bool Event_CancelClose(bool appQuitting) override;
+  void Event_Close() override;
+  void Toolbar11_Action(ToolItem& item);
+  std::string GenSelectDlg(const std::string& name) override;
+  // Hooks of the connection, the run and the walk to this window's controls.
+  std::string ConnHost() const override;
+  std::string ConnUser() const override;
+  std::string ConnPassword() const override;
+  bool ConnPassive() const override;
+  bool ConnAskPassword(std::string& password) override;
+  void ConnClearResults() override;
+  void ConnShowConnected() override;
+  void ConnShowDisconnected() override;
+  void ConnLog(const std::string& line) override;
+  void ConnProgressMaximum(int maximum) override;
+  void ConnProgressValue(int value) override;
+  void ConnSizeText(const std::string& text) override;
+  void ConnRateText(const std::string& text) override;
+  bool SyncUploadAndDelete() const override;
+  bool SyncListConfirm(const std::string& heading, const std::vector<std::string>& rows) override;
+  ::Window* SyncParentWindow() override { return this; }
+  std::string TreesRemoteFolderText() const override;
+  std::string TreesZoneText() const override;
+  const FolderItem* TreesLocalFolder() const override;
 
   // ---- Profiles, preferences and type table (profiles/) ------------------
   // Declared here by the profiles developer: SetDataset, EditDataset,

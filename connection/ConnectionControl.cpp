@@ -253,7 +253,27 @@ void ConnectionControl::commandSocket_userCancelledUpload()
     SyncFailed();
 }
 
+void ConnectionControl::commandSocket_loggedIn(const std::string& reply)
+{
+  RemoteWalkLoggedIn(path, reply);
+}
+
+void ConnectionControl::commandSocket_remoteDirChanged(const std::string& reply)
+{
+  if (RemoteWalkDirChanged(reply))
+    TreesGetList();
+}
+
 // ----------------------------------------------------- data connection
+
+void ConnectionControl::dataSocket_gotList(const std::string& listing)
+{
+  dataConnected = false;
+  TakeListing(listing);
+  ConnProgressMaximum(1);
+  if (pSyncRFlg)
+    GetCompareList2r();
+}
 
 void ConnectionControl::dataSocket_Connected()
 {

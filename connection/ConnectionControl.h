@@ -6,7 +6,7 @@
 // dialogs are reached through the hooks at the end.
 //
 // The three handlers of the remote walk (loggedIn, remoteDirChanged,
-// gotList) belong to the trees; the window defines them.
+// gotList) belong to the trees; the ones here only hand over to the walk.
 
 #include "connection/SyncRun.h"
 
@@ -56,9 +56,10 @@ public:
   void dataSocket_Error();
   void statusTimer_Action();
 
-  virtual void commandSocket_loggedIn(const std::string& reply) = 0;
-  virtual void commandSocket_remoteDirChanged(const std::string& reply) = 0;
-  virtual void dataSocket_gotList(const std::string& listing) = 0;
+  // The remote walk's handlers; the trees' window versions replace these.
+  virtual void commandSocket_loggedIn(const std::string& reply);
+  virtual void commandSocket_remoteDirChanged(const std::string& reply);
+  virtual void dataSocket_gotList(const std::string& listing);
 
 protected:
   // Binds the sockets' events to the handlers; the owner calls it once.

@@ -30,20 +30,6 @@ public:
 
   HeadlessConnection() { BindConnectionEvents(); }
 
-  void commandSocket_loggedIn(const std::string& reply) override { RemoteWalkLoggedIn(path, reply); }
-  void commandSocket_remoteDirChanged(const std::string& reply) override
-  {
-    if (RemoteWalkDirChanged(reply))
-      TreesGetList();
-  }
-  void dataSocket_gotList(const std::string& listing) override
-  {
-    dataConnected = false;
-    TakeListing(listing);
-    ConnProgressMaximum(1);
-    if (pSyncRFlg)
-      GetCompareList2r();
-  }
   std::string GenSelectDlg(const std::string&) override { return typeAnswer; }
 
   bool Idle() const { return SyncConnectionIdle(); }

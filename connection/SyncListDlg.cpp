@@ -1,0 +1,62 @@
+#include "connection/SyncListDlg.h"
+
+#include "connection/ConnectionTexts.h"
+
+namespace {
+SyncListDlg*& shared()
+{
+  static SyncListDlg* d = nullptr;
+  return d;
+}
+} // namespace
+
+SyncListDlg& SyncListDlg::Instance()
+{
+  SyncListDlg*& d = shared();
+  if (!d || d->Closed()) {
+    d = new SyncListDlg;
+    d->Adopt();
+  }
+  return *d;
+}
+
+SyncListDlg::SyncListDlg()
+{
+  SetTitle("");
+  SetFrame(SheetFrame);
+  SetBounds(Left(), Top(), 474, 310);
+  SetResizeable(false);
+  StaticText1.SetBounds(55, 20, 140, 20);
+  StaticText1.SetText(ConnectionText::UploadHeading);
+  StaticText1.SetTextStyle(14);
+  StaticText1.SetTextAlign(1);
+  Listbox1.SetBounds(10, 40, 454, 210);
+  Listbox1.SetHasHeading(false);
+  Listbox1.SetTextStyle(12);
+  PushButton1.SetBounds(253, 270, 94, 20);
+  PushButton1.SetCaption(ConnectionText::Cancel);
+  PushButton1.SetCancel(true);
+  PushButton1.Action = [this] { PushButton1_Action(); };
+  PushButton2.SetBounds(360, 270, 94, 20);
+  PushButton2.SetCaption(ConnectionText::Execute);
+  PushButton2.SetDefault(true);
+  PushButton2.Action = [this] { PushButton2_Action(); };
+}
+
+SyncListDlg::~SyncListDlg()
+{
+  if (shared() == this)
+    shared() = nullptr;
+}
+
+void SyncListDlg::PushButton1_Action()
+{
+  pReturn = false;
+  Hide();
+}
+
+void SyncListDlg::PushButton2_Action()
+{
+  pReturn = true;
+  Hide();
+}
