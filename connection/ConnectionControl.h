@@ -56,6 +56,9 @@ public:
   void dataSocket_Error();
   void statusTimer_Action();
 
+  // The control connection has answered everything it was sent.
+  bool SyncConnectionIdle() const override;
+
   // The remote walk's handlers; the trees' window versions replace these.
   virtual void commandSocket_loggedIn(const std::string& reply);
   virtual void commandSocket_remoteDirChanged(const std::string& reply);
@@ -89,7 +92,6 @@ protected:
   void SyncStoreFile(const std::string& localPath, const std::string& remotePath, const std::string& type) override;
   void SyncDeleteFile(const std::string& remotePath) override;
   void SyncDeleteDirectory(const std::string& remotePath) override;
-  bool SyncConnectionIdle() const override;
   void SyncProgressStart(std::int64_t length) override;
   void SyncLog(const std::string& line) override { ConnLog(line); }
 

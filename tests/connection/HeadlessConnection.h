@@ -53,7 +53,7 @@ protected:
   void ConnLog(const std::string& line) override { log.push_back(line); }
 };
 
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 30000)
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 30000)
 {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!done()) {

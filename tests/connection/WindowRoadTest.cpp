@@ -1,0 +1,379 @@
+// The whole road through the real main window, offscreen, against real
+// servers on 127.0.0.1:21 in a private network namespace: connect, walk,
+// compare, "同期", confirmations, folders, uploads, removals, end notice.
+
+#include "PrivateNetwork.h"
+#include "SiteFixture.h"
+
+#include "app/App.h"
+#include "app/Window1.h"
+#include "connection/ConnectionTexts.h"
+#include "connection/PassDlg.h"
+#include "connection/SelectTypeDlg.h"
+
+#include "framework/Events.h"
+#include "framework/FolderItem.h"
+
+#include "FtpServers.h"
+#include "ModalRecorder.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int seconds = 30)
+{
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end)
+      return false;
+    ProcessPendingEvents(5);
+  }
+  return true;
+}
+
+int Count(const std::string& message)
+{
+  int n = 0;
+  for (const auto& r : ModalRecorder::Requests())
+    n += r.message == message;
+  return n;
+}
+
+std::string Requests()
+{
+  std::string out;
+  for (const auto& r : ModalRecorder::Requests())
+    out += "[" + (r.kind == ModalKind::Window ? "window " + r.title : r.message) + "] ";
+  return out;
+}
+
+// Answers every dialog the way a user who goes ahead would: the default
+// button of a window, the action button of a question.
+void AnswerGoAhead(int times)
+{
+  for (int i = 0; i < times; ++i)
+    ModalRecorder::Push([](const ModalRequest& r) {
+      if (r.window)
+        r.window->PressDefaultButton(false);
+      return ModalAnswer{0, {}};
+    });
+}
+
+FtpServerOptions OnPort21()
+{
+  FtpServerOptions o;
+  o.port = 21;
+  return o;
+}
+
+class Road {
+public:
+  Road(FtpServerKind kind, bool passive, bool uploadAndDelete) : server(kind, OnPort21())
+  {
+    ModalRecorder::Clear();
+    gDataset.clear();
+    app = std::make_unique<App>();
+    app->StartUp();
+    w = &Window1::Instance();
+    gPref[PrefConfirmSync] = 1;
+    gPref[PrefBeepOnCaution] = 0;
+    site::UseTypeTable();
+    server.MakeFolder("site");
+    // The edit page as a selected profile fills it.
+    w->EditField1.SetText("127.0.0.1");
+    w->EditField2.SetText(server.User());
+    w->EditField3.SetText(server.Password());
+    w->EditField4.SetText("/site");
+    w->CheckBox2.SetValue(passive);
+    w->PopupMenu1.SetListIndex(uploadAndDelete ? 1 : 0);
+    w->Toolbar11.ToolItem1.SetEnabled(true);
+  }
+
+  ~Road()
+  {
+    ModalRecorder::Clear();
+    app->Quit();
+    ProcessPendingEvents(50);
+    app.reset();
+    ModalRecorder::Clear();
+  }
+
+  bool Connect()
+  {
+    w->pLocalFolder = GetFolderItem(local.Path());
+    w->Toolbar11.Press("ToolItem1");
+    return WaitFor([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); });
+  }
+
+  FtpServerProcess server;
+  TempDir local;
+  std::unique_ptr<App> app;
+  Window1* w = nullptr;
+};
+
+struct RoadCase {
+  FtpServerKind server;
+  bool passive;
+  bool uploadAndDelete;
+};
+
+std::string RoadName(const ::testing::TestParamInfo<RoadCase>& info)
+{
+  return std::string(info.param.server == FtpServerKind::Pyftpdlib ? "Pyftpdlib" : "PureFtpd") +
+         (info.param.passive ? "Passive" : "Active") + (info.param.uploadAndDelete ? "UploadAndDelete" : "UploadOnly");
+}
+
+class WindowRoad : public ::testing::TestWithParam<RoadCase> {};
+
+TEST_P(WindowRoad, SyncLeavesTheServerFolderAsTheLocalOne)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const RoadCase c = GetParam();
+  Road road(c.server, c.passive, c.uploadAndDelete);
+  Window1& w = *road.w;
+  site::BuildLocal(road.local.Path());
+  site::BuildRemote(road.server);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  EXPECT_TRUE(w.Toolbar11.ToolItem4.Enabled());
+  EXPECT_FALSE(w.ListBox1.Enabled());
+  EXPECT_EQ(w.pMode, 1);
+
+  AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) > 0 || !w.SyncRunning(); })) << Requests();
+  ASSERT_TRUE(WaitFor([&] { return w.SyncConnectionIdle(); }));
+  EXPECT_EQ(Count(ConnectionText::SyncFinished), 1) << Requests();
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), site::Expected(c.uploadAndDelete));
+  // The log holds the server's replies, the progress display is idle.
+  EXPECT_NE(w.EditField5.Text().find("226"), std::string::npos);
+  EXPECT_EQ(w.ProgressBar1.Maximum(), 1);
+  EXPECT_EQ(w.bpsText.Text(), "0");
+
+  // "切断": QUIT, and the window shows the disconnected state; the
+  // server's close that follows is not reported.
+  w.Toolbar11.Press("ToolItem2");
+  EXPECT_FALSE(w.Toolbar11.ToolItem4.Enabled());
+  EXPECT_TRUE(w.Toolbar11.ToolItem6.Enabled());
+  EXPECT_TRUE(w.ListBox1.Enabled());
+  EXPECT_EQ(w.pMode, 2);
+  ASSERT_TRUE(WaitFor([&] { return !w.commandSocket.IsOpen(); }));
+  for (const auto& r : ModalRecorder::Requests())
+    EXPECT_NE(r.message.rfind("Error: ", 0), 0u) << r.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, WindowRoad,
+                         ::testing::Values(RoadCase{FtpServerKind::Pyftpdlib, true, false},
+                                           RoadCase{FtpServerKind::Pyftpdlib, true, true},
+                                           RoadCase{FtpServerKind::Pyftpdlib, false, false},
+                                           RoadCase{FtpServerKind::Pyftpdlib, false, true},
+                                           RoadCase{FtpServerKind::PureFtpd, true, false},
+                                           RoadCase{FtpServerKind::PureFtpd, true, true},
+                                           RoadCase{FtpServerKind::PureFtpd, false, false},
+                                           RoadCase{FtpServerKind::PureFtpd, false, true}),
+                         RoadName);
+
+// pure-ftpd works as an unprivileged user, so a folder without write
+// permission refuses the upload (pyftpdlib runs as root here).
+TEST(WindowRoadErrors, ReadOnlyRemoteFolderStopsTheRunAtTheError)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::PureFtpd, true, true);
+  Window1& w = *road.w;
+  site::WriteAged(road.local / "ro/a.txt", "a", 0);
+  site::WriteAged(road.local / "ro/b.txt", "b", 0);
+  site::WriteAged(road.local / "z.txt", "z", 0);
+  road.server.MakeFolder("site/ro");
+  road.server.WriteFile("site/extra.txt", "stays");
+  ::chmod((road.server.Root() + "/site/ro").c_str(), 0555);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(WaitFor([&] { return !w.SyncRunning(); })) << Requests();
+  for (int i = 0; i < 40; ++i)
+    ProcessPendingEvents(5);
+  ::chmod((road.server.Root() + "/site/ro").c_str(), 0755);
+  EXPECT_EQ(Count(ConnectionText::SyncFinished), 0) << Requests();
+  int errors = 0;
+  for (const auto& r : ModalRecorder::Requests())
+    errors += r.message.rfind("An error occurred: ", 0) == 0;
+  EXPECT_EQ(errors, 1) << Requests();
+  // Nothing was sent after the refused file.
+  std::string log = w.EditField5.Text();
+  while (!log.empty() && log.back() == '\n')
+    log.pop_back();
+  EXPECT_EQ(log.substr(log.rfind('\n') + 1, 4), "553 ") << log;
+  EXPECT_FALSE(road.server.Exists("site/ro/b.txt"));
+  EXPECT_FALSE(road.server.Exists("site/z.txt"));
+  EXPECT_TRUE(road.server.Exists("site/extra.txt"));
+  // The connection is still there, and the files are offered again.
+  EXPECT_TRUE(w.commandSocket.IsConnected());
+  ::chmod((road.server.Root() + "/site/ro").c_str(), 0755);
+  AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  EXPECT_EQ(road.server.ReadFile("site/ro/b.txt"), "b");
+  EXPECT_EQ(road.server.ReadFile("site/z.txt"), "z");
+}
+
+TEST(WindowRoadErrors, QuittingDuringAnUploadAsksFirst)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, false, false);
+  Window1& w = *road.w;
+  const std::string big(24 << 20, 'q');
+  site::WriteAged(road.local / "big.gif", big, 0);
+  ASSERT_TRUE(road.Connect());
+  AnswerGoAhead(1);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(WaitFor([&] { return w.dataConnected && w.totalBytes > 0; })) << Requests();
+  // "切断" on the toolbar is refused while data flows.
+  w.Toolbar11.Press("ToolItem2");
+  EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::DataConnectedNoDisconnect);
+  EXPECT_EQ(w.pMode, 1);
+  ModalRecorder::PushButton(1); // "キャンセル"
+  EXPECT_FALSE(road.app->Quit());
+  EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::QuitDuringTransfer);
+  EXPECT_FALSE(w.Closed());
+  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  EXPECT_EQ(road.server.ReadFile("site/big.gif"), big);
+}
+
+TEST(WindowRoadErrors, TypeQuestionAnswersDecideEachUnknownFile)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, true, false);
+  Window1& w = *road.w;
+  site::WriteAged(road.local / "a.dat", "a\nb\n", 0);
+  site::WriteAged(road.local / "b.dat", "c\r\nd", 0);
+  site::WriteAged(road.local / "c.dat", "skipped", 0);
+  ASSERT_TRUE(road.Connect());
+  AnswerGoAhead(1); // the plan
+  ModalRecorder::Push([](const ModalRequest& r) { // a.dat: the default, Binary
+    static_cast<SelectTypeDlg*>(r.window)->PushButton2.Push();
+    return ModalAnswer{};
+  });
+  ModalRecorder::Push([](const ModalRequest& r) { // b.dat: Ascii
+    auto* d = static_cast<SelectTypeDlg*>(r.window);
+    d->RadioButton1.SetValue(true);
+    d->PushButton2.Push();
+    return ModalAnswer{};
+  });
+  ModalRecorder::Push([](const ModalRequest& r) { // c.dat: closed without a button
+    r.window->Hide();
+    return ModalAnswer{};
+  });
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  EXPECT_EQ(road.server.ReadFile("site/a.dat"), "a\nb\n");
+  EXPECT_EQ(road.server.ReadFile("site/b.dat"), "c\nd");
+  EXPECT_FALSE(road.server.Exists("site/c.dat"));
+  int questions = 0;
+  for (const auto& r : ModalRecorder::Requests())
+    questions += r.kind == ModalKind::Window && r.title.size() == 5 && r.title.substr(1) == ".dat";
+  EXPECT_EQ(questions, 3);
+}
+
+// A remote folder text that names a file: the first change into it is
+// refused, and only that refusal offers the file for download.
+TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, true, false);
+  Window1& w = *road.w;
+  road.server.WriteFile("notes.txt", "one\r\ntwo\r\n");
+  w.EditField4.SetText("/notes.txt");
+  const std::string target = road.local / "fetched.txt";
+  ModalRecorder::PushPath(target);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  ASSERT_TRUE(WaitFor([&] { return !w.getList && w.SyncConnectionIdle() && !w.dataConnected; })) << Requests();
+  const auto& requests = ModalRecorder::Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.front().kind, ModalKind::SaveFile);
+  EXPECT_EQ(requests.front().suggestedName, "notes.txt");
+  EXPECT_EQ(road.local.Read("fetched.txt"), "one\ntwo\n");
+  EXPECT_EQ(requests.size(), 1u) << Requests(); // no error box
+  // The compare ticks nothing: the listing after the download is not the
+  // remote folder's.
+  for (const auto& r : w.pSyncL)
+    EXPECT_FALSE(r.check) << r.path;
+  EXPECT_TRUE(w.pSyncR.empty());
+}
+
+TEST(WindowConnection, FailedConnectionLeavesTheWindowDisconnectedAndAReconnectWorks)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::PureFtpd, true, false);
+  Window1& w = *road.w;
+  road.server.Stop();
+  w.pLocalFolder = GetFolderItem(road.local.Path());
+  w.Toolbar11.Press("ToolItem1");
+  ASSERT_TRUE(WaitFor([&] { return w.pMode == 2; })) << Requests();
+  EXPECT_EQ(ModalRecorder::Requests().back().message.rfind("Error: ", 0), 0u) << Requests();
+  EXPECT_FALSE(w.Toolbar11.ToolItem4.Enabled());
+  EXPECT_FALSE(w.Toolbar11.ToolItem2.Enabled());
+  EXPECT_TRUE(w.ListBox1.Enabled());
+
+  // Again, with the server up: the earlier results are cleared after the
+  // question, and the new connection's errors are reported.
+  FtpServerProcess again(FtpServerKind::Pyftpdlib, OnPort21());
+  again.MakeFolder("site");
+  again.WriteFile("site/a.txt", "a");
+  ModalRecorder::PushButton(0); // "実行"
+  ASSERT_TRUE(road.Connect()) << Requests();
+  EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::EarlierResults);
+  EXPECT_EQ(w.pSyncR.size(), 1u);
+  // Connecting once more while connected replaces the connection.
+  ModalRecorder::PushButton(0);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  EXPECT_EQ(w.pSyncR.size(), 1u);
+  again.Stop();
+  ASSERT_TRUE(WaitFor([&] { return w.pMode == 2; })) << Requests();
+  EXPECT_EQ(ModalRecorder::Requests().back().message.rfind("Error: ", 0), 0u) << Requests();
+}
+
+TEST(WindowConnection, EmptyPasswordIsAskedForThisConnectionOnly)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, false, false);
+  Window1& w = *road.w;
+  w.EditField3.SetText("");
+  w.EditField2.SetText("");
+  // Cancelled: nothing happens.
+  ModalRecorder::Push([](const ModalRequest& r) {
+    r.window->PressDefaultButton(true);
+    return ModalAnswer{};
+  });
+  w.pLocalFolder = GetFolderItem(road.local.Path());
+  w.Toolbar11.Press("ToolItem1");
+  EXPECT_EQ(w.pMode, 0);
+  EXPECT_FALSE(w.commandSocket.IsOpen());
+  ModalRecorder::Push([&](const ModalRequest& r) {
+    auto* d = static_cast<PassDlg*>(r.window);
+    EXPECT_EQ(d->EditField1.Text(), ""); // a fresh prompt
+    d->EditField1.SetText(road.server.Password());
+    d->PushButton2.Push();
+    return ModalAnswer{};
+  });
+  w.Toolbar11.Press("ToolItem1");
+  // The user name defaults to "ftp", which this server does not know.
+  ASSERT_TRUE(WaitFor([&] { return Requests().find("An error occurred: 530") != std::string::npos; })) << Requests();
+  EXPECT_EQ(w.commandSocket.password, road.server.Password());
+  EXPECT_EQ(w.commandSocket.userID, "ftp");
+  EXPECT_EQ(w.EditField3.Text(), "");
+}
+
+} // namespace
