@@ -10,9 +10,8 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
-#include <system_error>
+#include <stdexcept>
 
 namespace {
 const char* const kCRLF = "\r\n";
@@ -241,11 +240,11 @@ std::string FtpCommandSocket::getPort()
 {
   const std::string local = LocalAddress();
   static std::mt19937 random{std::random_device{}()};
-  const int first = static_cast<int>(random() % kPortCount);
+  const int first = static_cast<int>(random() % static_cast<unsigned>(portCount));
   dataPort->Address = local;
-  for (int i = 0; i < kPortCount; ++i) {
+  for (int i = 0; i < portCount; ++i) {
     // A port already taken is skipped: PORT must name one we listen on.
-    const int port = kPortLow + (first + i) % kPortCount;
+    const int port = portLow + (first + i) % portCount;
     dataPort->Port = port;
     if (!dataPort->Listen())
       continue;
@@ -340,16 +339,14 @@ void FtpCommandSocket::DropDownloadFile()
   if (saveFile)
     saveFile->Close();
   saveFile.reset();
-  if (!downloadTemp_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(downloadTemp_, ec);
-  }
+  if (!downloadTemp_.empty())
+    GetFolderItem(downloadTemp_).Delete();
   downloadTemp_.clear();
   downloadTarget_.clear();
 }
 
 void FtpCommandSocket::getFile(const std::string& remoteName, const std::string& localPath,
-                               const std::string& transferType, const std::string&, const std::string&)
+                               const std::string& transferType, const std::string& fileTypeCode, const std::string& creatorCode)
 {
   if (Refused(remoteName) || Refused(transferType))
     return;
@@ -382,12 +379,13 @@ void FtpCommandSocket::getFile(const std::string& remoteName, const std::string&
     saveFile = std::move(stream);
     downloadTemp_ = temp;
     downloadTarget_ = item.AbsolutePath();
+    item.SetMacType(fileTypeCode.empty() ? "----" : fileTypeCode);
+    item.SetMacCreator(creatorCode.empty() ? "????" : creatorCode);
   } catch (...) {
     DropDownloadFile();
     MsgBox(FileError(target));
     return;
   }
-  // Mac file type and creator codes are not kept on this platform.
   status = "retr-type";
   type = transferType;
   fileName = remoteName;

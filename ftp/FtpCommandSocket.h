@@ -79,9 +79,9 @@ public:
                        const std::string& localPath, const std::string& remotePath, const std::string& transferType,
                        bool passive, const std::string& fileTypeCode, const std::string& creatorCode);
 
-  // Active-mode ports are taken from this range.
-  static constexpr int kPortLow = 1024;
-  static constexpr int kPortCount = 100;
+  // Active mode listens on a port of this range.
+  int portLow = 1024;
+  int portCount = 100;
 
 protected:
   void Event_Connected() override;

@@ -3,11 +3,10 @@
 #include "ftp/UploadThread.h"
 
 #include "framework/Events.h"
+#include "framework/FolderItem.h"
 #include "framework/TextStream.h"
 #include "framework/Thread.h"
 
-#include <filesystem>
-#include <system_error>
 
 namespace {
 constexpr std::size_t kDownloadBlock = 28000;
@@ -169,10 +168,9 @@ void FtpDataSocket::FinishDownload()
 {
   bool ok = saveFile && saveFile->Close();
   saveFile.reset();
-  std::error_code ec;
   if (ok && !temporaryPath_.empty())
-    std::filesystem::rename(temporaryPath_, finalPath_, ec);
-  if (!ok || ec) {
+    ok = GetFolderItem(temporaryPath_).MoveTo(GetFolderItem(finalPath_));
+  if (!ok) {
     DropDownload();
     SetLastErrorCode(kSocketLocalFileError);
     DeliverEvent(Error);
@@ -189,10 +187,8 @@ void FtpDataSocket::DropDownload()
     saveFile->Close();
   saveFile.reset();
   fileData.clear();
-  if (!temporaryPath_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(temporaryPath_, ec);
-  }
+  if (!temporaryPath_.empty())
+    GetFolderItem(temporaryPath_).Delete();
   temporaryPath_.clear();
   finalPath_.clear();
 }

@@ -1,5 +1,6 @@
 #include "trees/SyncRecord.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -27,6 +28,6 @@ std::string LocalSizeText(std::int64_t bytes)
   if (bytes <= 1000)
     return std::to_string(bytes) + " bytes";
   if (bytes <= 1000000)
-    return WithUnit(static_cast<double>(bytes / 1024), "KB");
-  return WithUnit(static_cast<double>(bytes / 1048576), "MB");
+    return WithUnit(static_cast<double>(std::llround(static_cast<double>(bytes) / 1024.0)), "KB");
+  return WithUnit(static_cast<double>(std::llround(static_cast<double>(bytes) / 1048576.0)), "MB");
 }

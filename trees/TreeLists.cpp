@@ -55,7 +55,6 @@ void TreeLists::SortAppend(const SyncRecords& list, SyncRecords& target)
   // Byte order, the same order the comparison's merge walks in.
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t a, std::size_t b) { return list[a].name < list[b].name; });
-  target.reserve(target.size() + list.size());
   for (std::size_t i : order) {
     const SyncRecord& from = list[i];
     SyncRecord r;
@@ -459,9 +458,10 @@ void TreeLists::FillGroup(bool local, std::int32_t group)
   // Group numbers only grow along the array, so a group is found by
   // halving instead of reading every record once per folder.
   const auto first = std::partition_point(a.begin(), a.end(), [&](const SyncRecord& r) { return r.group < group; });
-  TreeRow row;
+  std::vector<TreeRow> rows;
   for (auto it = first; it != a.end() && it->group == group; ++it) {
     const SyncRecord& r = *it;
+    TreeRow& row = rows.emplace_back();
     row.folder = r.kind == "d";
     row.checked = r.check;
     row.cells[0] = r.name;
@@ -469,12 +469,13 @@ void TreeLists::FillGroup(bool local, std::int32_t group)
     row.cells[2] = r.date;
     row.cells[3] = r.path;
     row.cells[4] = row.folder ? "d" : "f";
-    row.cells[ChildGroupColumn].clear();
     if (row.folder && r.childCount > 0 && r.child >= 0 && r.child < static_cast<std::int32_t>(a.size()))
       row.cells[ChildGroupColumn] = std::to_string(a[r.child].group);
     row.cells[RecordIndexColumn] = std::to_string(it - a.begin());
-    view->AddTreeRow(row);
   }
+  // One insertion per folder: a view that keeps its rows in one sequence
+  // moves the rows below only once.
+  view->AddTreeRows(rows);
   view->Refresh();
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 constexpr int ChildGroupColumn = 5;
 constexpr int RecordIndexColumn = 6;
@@ -20,9 +21,9 @@ public:
   virtual ~TreeView() = default;
 
   virtual void DeleteAllRows() = 0;
-  // Adds a row at the end, or, while the view's expand event runs, as the
-  // last child row of the folder being expanded.
-  virtual void AddTreeRow(const TreeRow& row) = 0;
+  // Adds rows at the end, or, while the view's expand event runs, as the
+  // last child rows of the folder being expanded, in this order.
+  virtual void AddTreeRows(const std::vector<TreeRow>& rows) = 0;
   virtual int ListCount() const = 0;
   virtual std::string Cell(int row, int column) const = 0;
   virtual bool CellCheck(int row, int column) const = 0;

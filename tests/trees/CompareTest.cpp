@@ -1,0 +1,193 @@
+#include "TreeFakes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <utime.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A local folder tree in a temporary folder, removed at the end.
+class TempTree {
+public:
+  TempTree()
+  {
+    char tmpl[] = "/tmp/quill-trees-XXXXXX";
+    root_ = mkdtemp(tmpl);
+  }
+  ~TempTree()
+  {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  std::string Root() const { return root_ + "/"; }
+  void Folder(const std::string& rel) { fs::create_directories(root_ + "/" + rel); }
+  // A file modified at the given local time.
+  void File(const std::string& rel, int y, int mo, int d, int h, int mi)
+  {
+    const std::string p = root_ + "/" + rel;
+    fs::create_directories(fs::path(p).parent_path());
+    std::ofstream(p) << rel;
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_isdst = -1;
+    const utimbuf times{std::mktime(&tm), std::mktime(&tm)};
+    utime(p.c_str(), &times);
+  }
+  void Link(const std::string& rel, const std::string& target) { fs::create_symlink(target, root_ + "/" + rel); }
+
+private:
+  std::string root_;
+};
+
+std::string Line(const char* kind, const char* date, const std::string& name)
+{
+  return std::string(kind) + "rw-r--r--   1 user  group 10 " + date + " " + name + "\r\n";
+}
+
+// Walks the remote side from listings (folder path under "/srv" -> lines),
+// refusing the folders in refuse, then runs the rest of the compare.
+void RunCompare(TestTrees& t, std::map<std::string, std::string> listings, std::set<std::string> refuse = {})
+{
+  t.GetCompareList();
+  t.RemoteWalkLoggedIn("", "257 \"/srv\"");
+  while (t.pSyncRFlg) {
+    if (t.RemoteWalkAwaitsListing()) {
+      t.TakeListing(listings[t.currentPath]);
+      t.GetCompareList2r();
+    } else if (refuse.count(t.currentPath)) {
+      t.RemoteWalkRefused("550 refused");
+    } else {
+      t.RemoteWalkDirChanged("257 \"" + t.currentPath + "\"");
+    }
+  }
+}
+
+std::set<std::string> Ticked(const SyncRecords& a, const std::string& cut)
+{
+  std::set<std::string> out;
+  for (const auto& r : a)
+    if (r.check)
+      out.insert(r.path.substr(cut.size()));
+  return out;
+}
+
+TEST(Compare, TicksAddsUpdatesAndRemovalsButNothingUnderClashesOrUnreadFolders)
+{
+  TempTree local;
+  local.File("same.txt", 2009, 1, 5, 23, 59);
+  local.File("newer.txt", 2009, 1, 6, 0, 0);
+  local.File("older.txt", 2009, 1, 5, 10, 0);
+  local.File("addonly.txt", 2009, 1, 5, 10, 0);
+  local.File("newdir/inner.txt", 2009, 1, 5, 10, 0);
+  local.File("newdir/deep/x.txt", 2009, 1, 5, 10, 0);
+  local.File("clash", 2009, 1, 5, 10, 0);
+  local.Folder("emptyL");
+  local.File("emptyR/l.txt", 2009, 1, 5, 10, 0);
+  local.Folder("bothEmpty");
+  local.File("shared/s.txt", 2009, 1, 5, 23, 59);
+  local.File("refused/keep.txt", 2009, 1, 5, 10, 0);
+  local.File("loop/f.txt", 2009, 1, 5, 23, 59);
+  local.Link("loop/back", "../loop"); // a folder already on the walked path
+  local.File(".hidden", 2009, 1, 5, 10, 0);
+
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  const char* d = "Jan 05 2008";
+  RunCompare(t,
+             {{"/srv", Line("-", "Jan 05 2009", "same.txt") + Line("-", "Jan 05 2009", "newer.txt") +
+                           Line("-", "Jan 05 2009", "older.txt") + Line("d", d, "clash") + Line("d", d, "emptyL") +
+                           Line("d", d, "emptyR") + Line("d", d, "bothEmpty") + Line("d", d, "shared") +
+                           Line("-", d, "remoteonly.txt") + Line("d", d, "gone") + Line("d", d, "refused") +
+                           Line("d", d, "loop")},
+              {"/srv/clash", Line("-", d, "in-clash.txt")},
+              {"/srv/emptyL", Line("-", d, "r.txt")},
+              {"/srv/shared", Line("-", "Jan 05 2009", "s.txt") + Line("d", d, "sub")},
+              {"/srv/shared/sub", Line("-", d, "deep.txt")},
+              {"/srv/gone", Line("-", d, "g.txt")},
+              {"/srv/refused", Line("-", d, "secret.txt")},
+              {"/srv/loop", Line("-", "Jan 05 2009", "f.txt") + Line("d", d, "back")},
+              {"/srv/loop/back", Line("-", d, "zz.txt")}},
+             {"/srv/refused"});
+
+  EXPECT_EQ(Ticked(t.pSyncL, local.Root()),
+            (std::set<std::string>{"newer.txt", "addonly.txt", "newdir/", "newdir/inner.txt", "newdir/deep/",
+                                   "newdir/deep/x.txt", "emptyR/l.txt"}));
+  EXPECT_EQ(Ticked(t.pSyncR, "/srv"),
+            (std::set<std::string>{"/emptyL/r.txt", "/shared/sub", "/shared/sub/deep.txt", "/remoteonly.txt", "/gone",
+                                   "/gone/g.txt"}));
+  for (const auto& r : t.pSyncL)
+    EXPECT_NE(r.name, ".hidden");
+}
+
+TEST(Compare, EmptyLocalRootTicksEveryRemoteRecord)
+{
+  TempTree local;
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  RunCompare(t, {{"/srv", Line("d", "Jan 05 2008", "a") + Line("-", "Jan 05 2008", "b")},
+                 {"/srv/a", Line("-", "Jan 05 2008", "c")}});
+  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), (std::set<std::string>{"/a", "/b", "/a/c"}));
+}
+
+TEST(Compare, UnreadableLocalRootTicksNothing)
+{
+  TestTrees t;
+  t.localFolder = GetFolderItem("/nonexistent-quill-folder");
+  RunCompare(t, {{"/srv", Line("-", "Jan 05 2008", "b")}});
+  EXPECT_TRUE(Ticked(t.pSyncR, "/srv").empty());
+  EXPECT_EQ(t.remoteView.ListCount(), 1);
+}
+
+TEST(Compare, RefusedRemoteRootTicksNothingLocal)
+{
+  TempTree local;
+  local.File("a.txt", 2009, 1, 5, 10, 0);
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  t.GetCompareList();
+  t.RemoteWalkLoggedIn("www", "257 \"/\"");
+  t.RemoteWalkRefused("550 www: no such folder");
+  EXPECT_EQ(t.pSyncL.size(), 1u);
+  EXPECT_TRUE(Ticked(t.pSyncL, "").empty());
+  EXPECT_EQ(t.localView.ListCount(), 1);
+}
+
+struct ChildCase {
+  const char* side;
+  const char* a;
+  const char* b;
+  bool child;
+};
+
+class DirectChild : public ::testing::TestWithParam<ChildCase> {};
+
+TEST_P(DirectChild, ComparesWholeNames)
+{
+  TestTrees t;
+  const ChildCase& c = GetParam();
+  EXPECT_EQ(t.GetCompareList33c2(c.side, c.a, c.b), c.child) << c.a << " " << c.b;
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, DirectChild,
+                         ::testing::Values(ChildCase{"Remote", "/pub/a", "/pub/a/x", true},
+                                           ChildCase{"Remote", "/pub/a", "/pub/b/x", false},
+                                           ChildCase{"Remote", "/pub/a", "/pub/a/x/y", false},
+                                           ChildCase{"Remote", "/pub/a", "/pub/ab", false},
+                                           ChildCase{"Remote", "//a", "//a/x", true},
+                                           ChildCase{"Local", "/h/a/", "/h/a/x", true},
+                                           ChildCase{"Local", "/h/a/", "/h/a/b/", true},
+                                           ChildCase{"Local", "/h/a/", "/h/a/x/y/", false}));
+
+} // namespace

@@ -1,0 +1,185 @@
+#include "TreeFakes.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+std::string Line(const char* kind, long long size, const char* date, const std::string& name)
+{
+  return std::string(kind) + "rw-r--r--   1 user  group " + std::to_string(size) + " " + date + " " + name;
+}
+
+// Plays the server for the walk: answers each CWD with the folder's PWD
+// (or a refusal), each LIST with the folder's listing, until the walk stops.
+struct FakeServer {
+  std::map<std::string, std::string> listings; // by absolute folder
+  std::set<std::string> refuseCwd;
+  std::set<std::string> refuseList;
+  std::string loginFolder = "/srv";
+  std::string cwd = "/srv";
+
+  static std::string Pwd(const std::string& p) { return "257 \"" + p + "\" is the current directory."; }
+
+  void Run(TestTrees& t, const std::string& startFolder)
+  {
+    t.GetCompareList();
+    EXPECT_TRUE(t.sent.empty()) << "nothing may be written before the login";
+    cwd = loginFolder;
+    t.RemoteWalkLoggedIn(startFolder, Pwd(cwd));
+    std::size_t done = 0;
+    while (done < t.sent.size()) {
+      const std::string cmd = t.sent[done++];
+      if (cmd == "LIST") {
+        if (refuseList.count(cwd)) {
+          t.RemoteWalkRefused("550 cannot list\r\n");
+          continue;
+        }
+        t.TakeListing(listings[cwd]);
+        if (t.RemoteWalkAwaitsListing())
+          t.GetCompareList2r();
+        continue;
+      }
+      std::string dir = cmd.substr(4);
+      if (dir[0] != '/')
+        dir = cwd + "/" + dir;
+      while (dir.size() > 1 && dir[0] == '/' && dir[1] == '/')
+        dir.erase(0, 1);
+      if (refuseCwd.count(dir)) {
+        t.RemoteWalkRefused("550 " + dir + ": No such file or directory.\r\n");
+        continue;
+      }
+      cwd = dir;
+      if (t.RemoteWalkDirChanged(Pwd(cwd)))
+        t.sent.push_back("LIST");
+    }
+  }
+};
+
+std::vector<std::string> Paths(const SyncRecords& a)
+{
+  std::vector<std::string> out;
+  for (const auto& r : a)
+    out.push_back(r.path);
+  return out;
+}
+
+TEST(RemoteWalk, ListsBreadthFirstUnderTheServerRoot)
+{
+  TestTrees t;
+  FakeServer s;
+  s.loginFolder = "/";
+  s.listings["/"] = "total 5\r\n" + Line("d", 4096, "Jan 05 2008", "b") + "\r\n" + Line("-", 1001, "Mar 01 10:00", "c.txt") +
+                    "\r\n" + Line("d", 4096, "Jan 05 2008", "a") + "\r\n" +
+                    "lrwxrwxrwx 1 u g 5 Jan 05 2008 l -> c.txt\r\n" + Line("d", 0, "Jan 05 2008", ".") + "\r\n" +
+                    Line("d", 0, "Jan 05 2008", "..") + "\r\n" + Line("-", 3, "Jan 05 2008", ".htaccess") + "\r\n" +
+                    Line("-", 3, "Jan 05 2008", "a .txt"); // no line end on the last line
+  s.listings["/a"] = Line("d", 1, "Jan 05 2008", "x") + "\n" + Line("-", 1000, "Jan 05 2008", "y.txt") + "\n";
+  s.listings["/b"] = "total 0\r\n";
+  s.listings["/a/x"] = Line("-", 5, "Jan 05 2008", "z") + "\r";
+  s.Run(t, "");
+
+  EXPECT_EQ(t.sent, (std::vector<std::string>{"LIST", "CWD //a", "LIST", "CWD //b", "LIST", "CWD //a/x", "LIST", "CWD /"}))
+      << "the change back to the root lists nothing";
+  EXPECT_EQ(t.pRootR, "/");
+  EXPECT_EQ(Paths(t.pSyncR), (std::vector<std::string>{"//a", "//a .txt", "//b", "//c.txt", "//a/x", "//a/y.txt", "//a/x/z"}));
+  const std::vector<int> groups{0, 0, 0, 0, 1, 1, 3};
+  for (std::size_t i = 0; i < groups.size(); ++i)
+    EXPECT_EQ(t.pSyncR[i].group, groups[i]) << i;
+  EXPECT_EQ(t.pSyncR[0].child, 4);
+  EXPECT_EQ(t.pSyncR[2].child, 6) << "empty b points at the next group";
+  EXPECT_EQ(t.pSyncR[4].child, 6);
+  EXPECT_EQ(t.pSyncR[0].childCount, 2);
+  EXPECT_EQ(t.pSyncR[2].childCount, 0);
+  EXPECT_EQ(t.pSyncR[4].childCount, 1);
+  EXPECT_EQ(t.pSyncR[3].size, "1.0 KB");
+  EXPECT_EQ(t.pSyncR[3].date, "2009/03/01 10:00");
+  EXPECT_EQ(t.pSyncR[5].size, "1000 bytes");
+  EXPECT_EQ(t.pSyncR[0].size, "-");
+  EXPECT_FALSE(t.pSyncRFlg);
+  EXPECT_TRUE(t.pFin);
+}
+
+TEST(RemoteWalk, RelativeFolderIsRootedWhereTheServerSaysItIs)
+{
+  TestTrees t;
+  t.remoteFolder = "www";
+  FakeServer s;
+  s.loginFolder = "/home/u";
+  s.listings["/home/u/www"] = Line("d", 1, "Jan 05 2008", "img") + "\r\n";
+  s.listings["/home/u/www/img"] = Line("-", 1, "Jan 05 2008", "a.gif") + "\r\n";
+  s.Run(t, "www");
+  EXPECT_EQ(t.sent.front(), "CWD www");
+  EXPECT_EQ(t.pRootR, "/home/u/www");
+  EXPECT_EQ(Paths(t.pSyncR), (std::vector<std::string>{"/home/u/www/img", "/home/u/www/img/a.gif"}));
+  EXPECT_EQ(t.sent.back(), "CWD /home/u/www");
+}
+
+TEST(RemoteWalk, RefusedSubFoldersAreLoggedLeftUnreadAndPassed)
+{
+  TestTrees t;
+  FakeServer s;
+  s.listings["/srv"] = Line("d", 1, "Jan 05 2008", "a") + "\r\n" + Line("d", 1, "Jan 05 2008", "b") + "\r\n" +
+                       Line("d", 1, "Jan 05 2008", "c") + "\r\n";
+  s.listings["/srv/c"] = Line("-", 1, "Jan 05 2008", "f") + "\r\n";
+  s.refuseCwd.insert("/srv/a");
+  s.refuseList.insert("/srv/b");
+  s.Run(t, "");
+  EXPECT_TRUE(t.pFin);
+  EXPECT_EQ(Paths(t.pSyncR), (std::vector<std::string>{"/srv/a", "/srv/b", "/srv/c", "/srv/c/f"}));
+  EXPECT_TRUE(t.pSyncR[0].unread);
+  EXPECT_TRUE(t.pSyncR[1].unread);
+  EXPECT_FALSE(t.pSyncR[2].unread);
+  EXPECT_EQ(t.pSyncR[2].childCount, 1);
+  ASSERT_EQ(t.log.size(), 3u); // two refusals and the missing local folder
+  EXPECT_EQ(t.log[0], "550 /srv/a: No such file or directory.");
+}
+
+TEST(RemoteWalk, RefusedRootEndsTheRunWithoutTakingAnotherFolder)
+{
+  TestTrees t;
+  t.remoteFolder = "missing";
+  t.GetCompareList();
+  t.RemoteWalkLoggedIn("missing", FakeServer::Pwd("/home/u"));
+  EXPECT_FALSE(t.RemoteWalkRefused("550 missing: No such file or directory.\r\n"))
+      << "the caller reports a refused root as usual";
+  EXPECT_FALSE(t.pSyncRFlg);
+  // A listing of the login folder that comes later is not taken for the root.
+  t.TakeListing(Line("-", 1, "Jan 05 2008", "stray") + "\r\n");
+  EXPECT_FALSE(t.RemoteWalkAwaitsListing());
+  t.GetCompareList2r();
+  EXPECT_TRUE(t.pSyncR.empty());
+  EXPECT_EQ(t.sent, std::vector<std::string>{"CWD missing"});
+}
+
+TEST(RemoteWalk, ListingArrivingBeforeItsFolderIsEnteredIsIgnored)
+{
+  TestTrees t;
+  t.GetCompareList();
+  t.RemoteWalkLoggedIn("", FakeServer::Pwd("/"));
+  t.TakeListing(Line("d", 1, "Jan 05 2008", "a") + "\r\n" + Line("d", 1, "Jan 05 2008", "b") + "\r\n");
+  t.GetCompareList2r();
+  ASSERT_EQ(t.sent.back(), "CWD //a");
+  t.TakeListing(Line("-", 1, "Jan 05 2008", "late") + "\r\n");
+  EXPECT_FALSE(t.RemoteWalkAwaitsListing());
+  t.GetCompareList2r();
+  EXPECT_EQ(t.pSyncR.size(), 2u);
+  EXPECT_EQ(t.pGroupR, 0);
+}
+
+TEST(RemoteWalk, SecondRunStartsAtGroupZero)
+{
+  TestTrees t;
+  FakeServer s;
+  s.loginFolder = "/";
+  s.listings["/"] = Line("-", 1, "Jan 05 2008", "f") + "\r\n";
+  s.Run(t, "");
+  t.sent.clear();
+  s.Run(t, "");
+  ASSERT_EQ(t.pSyncR.size(), 1u);
+  EXPECT_EQ(t.pSyncR[0].group, 0);
+}
+
+} // namespace
