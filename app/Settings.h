@@ -1,3 +1,3 @@
 #pragma once
 // The one place the shell reaches the settings store from.
-#include "app/PendingSettings.h"
+#include "settings/Globals.h"

@@ -64,7 +64,7 @@ void Window1::updateStatus(const std::string& line)
 void Window1::ClearLog()
 {
   const int answer = gCautionDlg(2, "クリア", "キャンセル", "", "本当にクリアしますか？",
-                                 "この操作は取り消しができません。", *this);
+                                 "この操作は取り消しができません。", this);
   if (answer == CautionCancel) {
     // The toolbar item was disabled on the way in; nothing was cleared.
     Toolbar11.ToolItem6.SetEnabled(true);
