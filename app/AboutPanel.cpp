@@ -40,7 +40,7 @@ void AboutPanel::Layout()
 {
   SetTitle("Quillmereについて");
   SetFrame(MovableModalFrame);
-  SetBounds(Left(), Top(), 420, 260);
+  SetSize(420, 260); // default placement
   SetMinSize(64, 64);
   SetMaxSize(32000, 32000);
   SetResizeable(false);

@@ -113,7 +113,10 @@ void App::RestoreWindowBounds()
   Window1& w = Window1::Instance();
   const WindowBounds current{w.Left(), w.Top(), w.Width(), w.Height()};
   const WindowBounds b = FitSavedBounds(saved, current, Window::Screens());
-  w.SetBounds(b.left, b.top, b.width, b.height);
+  if (b.left == current.left && b.top == current.top)
+    w.SetSize(b.width, b.height); // leave the place to the platform
+  else
+    w.SetBounds(b.left, b.top, b.width, b.height);
 }
 
 bool App::Event_CancelClose()

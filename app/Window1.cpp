@@ -76,7 +76,7 @@ void Window1::Layout()
   SetFrame(DocumentFrame);
   SetMinSize(800, 600);
   SetMaxSize(32000, 32000);
-  SetBounds(Left(), Top(), 800, 600);
+  SetSize(800, 600); // default placement
   SetBackColor(ColorFromHex(0xA5A5A5));
   SetResizeable(true);
   SetCloseButton(true);

@@ -171,6 +171,14 @@ void Window::SetBounds(int left, int top, int width, int height)
   geometryEventsOn = was;
 }
 
+void Window::SetSize(int width, int height)
+{
+  const bool was = geometryEventsOn;
+  geometryEventsOn = false;
+  impl_->ApplySize(width, height);
+  geometryEventsOn = was;
+}
+
 void Window::SetMinSize(int width, int height)
 {
   impl_->minW = width;

@@ -47,6 +47,8 @@ public:
   // Applies a whole place and size in one step (no Moved or Resized from it
   // while the window is hidden).
   void SetBounds(int left, int top, int width, int height);
+  // The size alone, in one step; the place stays the platform's choice.
+  void SetSize(int width, int height);
   void SetMinSize(int width, int height);
   void SetMaxSize(int width, int height);
   void SetResizeable(bool on);

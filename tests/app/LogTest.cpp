@@ -2,6 +2,8 @@
 
 #include "framework/Menu.h"
 
+#include <QTest>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -159,4 +161,29 @@ TEST_F(AppFixture, SaveThatCannotReplaceTheTargetLeavesNoTemporaryFileBehind)
   EXPECT_TRUE(std::filesystem::is_directory(dir + "/taken/inside"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
   std::filesystem::remove_all(dir);
+}
+
+TEST_F(AppFixture, EditShortcutsWorkInATextField)
+{
+  StartUp();
+  w->PagePanel1.SetValue(2);
+  w->EditField2.SetText("anonymous");
+  w->EditField2.SetFocus();
+  ProcessPendingEvents(20);
+  QWidget* field = w->EditField2.Widget();
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(w->EditField2.Text(), "");
+  QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(w->EditField2.Text(), "anonymousanonymous");
+  QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(w->EditField2.Text(), "anonymous");
+}
+
+TEST_F(AppFixture, ALineHoldingCarriageReturnsShowsAsSeveralLines)
+{
+  StartUp();
+  w->updateStatus("a\rb");
+  EXPECT_EQ(w->EditField5.Text(), "a\nb\n");
 }

@@ -163,3 +163,23 @@ TEST(Menu, HandlersByNameWindowFirstThenApplication)
   EXPECT_EQ(appCalls, 1);
   w.CloseNow();
 }
+
+#include <QProgressBar>
+
+TEST(ProgressBar, MaximumZeroIsTheBusyBar)
+{
+  Window w;
+  ProgressBar bar{w, "bar"};
+  auto* q = static_cast<QProgressBar*>(bar.Widget());
+  bar.SetMaximum(0);
+  EXPECT_EQ(q->maximum(), 0);
+  EXPECT_EQ(q->minimum(), 0);
+  bar.SetMaximum(1);
+  bar.SetValue(0);
+  EXPECT_EQ(q->maximum(), 1);
+  EXPECT_EQ(q->value(), 0);
+  bar.SetMaximum(100);
+  bar.SetValue(250);
+  EXPECT_EQ(q->value(), 100);
+  EXPECT_EQ(bar.Value(), 250);
+}
