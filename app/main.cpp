@@ -1,7 +1,10 @@
+#include "app/App.h"
 #include "framework/Events.h"
 
 int main(int argc, char** argv)
 {
   InitFramework(argc, argv);
-  return 0;
+  App app;
+  app.StartUp();
+  return RunEventLoop();
 }

@@ -1,0 +1,3 @@
+#pragma once
+// The one place the shell reaches the settings store from.
+#include "settings/Globals.h"

@@ -1,0 +1,449 @@
+#include "TCPSocket.h"
+
+#include "Events.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// Plain non-blocking POSIX sockets watched by the event loop: the system's
+// own answers tell an orderly close (read returns 0) from a reset, which the
+// loop's stock socket classes report alike.
+class TCPSocketEngine {
+public:
+  enum class State { Closed, Resolving, Connecting, Listening, Connected, Draining };
+
+  explicit TCPSocketEngine(TCPSocket& owner) : owner_(owner) {}
+  ~TCPSocketEngine() { Shut(false); }
+
+  TCPSocket& owner_;
+  QObject context_; // dies with the engine, and with it every queued event
+  State state_ = State::Closed;
+  int fd_ = -1;
+  int generation_ = 0; // bumped whenever the connection is dropped
+  int lastError_ = kSocketNoError;
+  std::string inbox_;
+  std::string outbox_;
+  bool closeWhenSent_ = false;
+  bool dataEventPending_ = false;
+  bool wroteSinceDrained_ = false;
+  QSocketNotifier* readNotifier_ = nullptr;
+  QSocketNotifier* writeNotifier_ = nullptr;
+
+  void Post(void (TCPSocket::*event)())
+  {
+    const int gen = generation_;
+    QMetaObject::invokeMethod(
+        &context_,
+        [this, gen, event]() {
+          if (gen != generation_)
+            return;
+          DeliverEvent([this, event]() { (owner_.*event)(); });
+        },
+        Qt::QueuedConnection);
+  }
+
+  void PostDataAvailable()
+  {
+    if (dataEventPending_ || inbox_.empty())
+      return;
+    dataEventPending_ = true;
+    const int gen = generation_;
+    QMetaObject::invokeMethod(
+        &context_,
+        [this, gen]() {
+          if (gen != generation_)
+            return;
+          dataEventPending_ = false;
+          if (inbox_.empty())
+            return;
+          DeliverEvent([this]() { owner_.Event_DataAvailable(); });
+        },
+        Qt::QueuedConnection);
+  }
+
+  // An error ends the connection; data already received is delivered first
+  // because the events are queued in order.
+  void Fail(int code)
+  {
+    if (state_ == State::Draining || closeWhenSent_) {
+      Shut(false); // closing on our own: nothing more to tell
+      return;
+    }
+    PostDataAvailable();
+    DropNotifiers();
+    if (fd_ >= 0)
+      ::close(fd_);
+    fd_ = -1;
+    state_ = State::Closed;
+    outbox_.clear();
+    lastError_ = code;
+    Post(&TCPSocket::Event_Error);
+  }
+
+  void DropNotifiers()
+  {
+    delete readNotifier_;
+    readNotifier_ = nullptr;
+    delete writeNotifier_;
+    writeNotifier_ = nullptr;
+  }
+
+  // Drops the connection at once; with reset the peer sees a reset.
+  void Shut(bool reset)
+  {
+    ++generation_;
+    DropNotifiers();
+    if (fd_ >= 0) {
+      if (reset) {
+        linger lg{1, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+      } else {
+        // Unread input would turn the close into a reset.
+        char buf[4096];
+        while (::recv(fd_, buf, sizeof buf, MSG_DONTWAIT) > 0) {
+        }
+      }
+      ::close(fd_);
+    }
+    fd_ = -1;
+    state_ = State::Closed;
+    inbox_.clear();
+    outbox_.clear();
+    closeWhenSent_ = false;
+    dataEventPending_ = false;
+    wroteSinceDrained_ = false;
+  }
+
+  void Watch()
+  {
+    readNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, &context_);
+    QObject::connect(readNotifier_, &QSocketNotifier::activated, &context_, [this]() { OnReadable(); });
+    writeNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Write, &context_);
+    writeNotifier_->setEnabled(false);
+    QObject::connect(writeNotifier_, &QSocketNotifier::activated, &context_, [this]() { OnWritable(); });
+  }
+
+  static void TuneConnected(int fd)
+  {
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+
+  static int NewSocket()
+  {
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  }
+
+  void StartConnect(const sockaddr_in& addr)
+  {
+    fd_ = NewSocket();
+    if (fd_ < 0) {
+      Fail(kSocketConnectFailed);
+      return;
+    }
+    TuneConnected(fd_);
+    const int rc = ::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    if (rc == 0) {
+      BecomeConnected();
+      return;
+    }
+    if (errno != EINPROGRESS) {
+      Fail(kSocketConnectFailed);
+      return;
+    }
+    state_ = State::Connecting;
+    writeNotifier_ = new QSocketNotifier(fd_, QSocketNotifier::Write, &context_);
+    QObject::connect(writeNotifier_, &QSocketNotifier::activated, &context_, [this]() {
+      int err = 0;
+      socklen_t len = sizeof err;
+      ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
+      delete writeNotifier_;
+      writeNotifier_ = nullptr;
+      if (err != 0)
+        Fail(kSocketConnectFailed);
+      else
+        BecomeConnected();
+    });
+  }
+
+  void BecomeConnected()
+  {
+    state_ = State::Connected;
+    Watch();
+    Post(&TCPSocket::Event_Connected);
+    Flush();
+  }
+
+  void OnAccept()
+  {
+    const int conn = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (conn < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
+        return;
+      Fail(kSocketConnectFailed);
+      return;
+    }
+    // Exactly one connection: the listener goes, the accepted one stays.
+    DropNotifiers();
+    ::close(fd_);
+    fd_ = conn;
+    TuneConnected(fd_);
+    BecomeConnected();
+  }
+
+  void OnReadable()
+  {
+    char buf[65536];
+    for (;;) {
+      const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+      if (n > 0) {
+        inbox_.append(buf, static_cast<std::size_t>(n));
+        continue;
+      }
+      if (n == 0) {
+        Fail(kSocketRemoteClosed);
+        return;
+      }
+      if (errno == EINTR)
+        continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK)
+        break;
+      Fail(kSocketConnectionReset);
+      return;
+    }
+    PostDataAvailable();
+  }
+
+  void OnWritable() { Flush(); }
+
+  void Flush()
+  {
+    if (state_ != State::Connected && state_ != State::Draining)
+      return;
+    while (!outbox_.empty()) {
+      const ssize_t n = ::send(fd_, outbox_.data(), outbox_.size(), MSG_NOSIGNAL);
+      if (n > 0) {
+        outbox_.erase(0, static_cast<std::size_t>(n));
+        continue;
+      }
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        if (writeNotifier_)
+          writeNotifier_->setEnabled(true);
+        return;
+      }
+      Fail(kSocketConnectionReset);
+      return;
+    }
+    if (writeNotifier_)
+      writeNotifier_->setEnabled(false);
+    if (state_ == State::Draining || closeWhenSent_) {
+      // Everything has gone to the system, which sends it before the FIN.
+      Shut(false);
+      return;
+    }
+    if (wroteSinceDrained_) {
+      wroteSinceDrained_ = false;
+      Post(&TCPSocket::Event_SendComplete);
+    }
+  }
+};
+
+namespace {
+bool ParseIPv4(const std::string& text, in_addr& out)
+{
+  return ::inet_pton(AF_INET, text.c_str(), &out) == 1;
+}
+} // namespace
+
+TCPSocket::TCPSocket() : engine_(std::make_unique<TCPSocketEngine>(*this)) {}
+
+TCPSocket::~TCPSocket() = default;
+
+void TCPSocket::Connect()
+{
+  TCPSocketEngine& e = *engine_;
+  e.Shut(false);
+  e.lastError_ = kSocketNoError;
+  if (Port <= 0 || Port > 65535) {
+    e.Fail(kSocketInvalidAddress);
+    return;
+  }
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(Port));
+  if (ParseIPv4(Address, addr.sin_addr)) {
+    e.StartConnect(addr);
+    return;
+  }
+  e.state_ = TCPSocketEngine::State::Resolving;
+  const int gen = e.generation_;
+  QHostInfo::lookupHost(QString::fromStdString(Address), &e.context_, [this, gen, addr](const QHostInfo& info) mutable {
+    TCPSocketEngine& en = *engine_;
+    if (gen != en.generation_)
+      return;
+    for (const QHostAddress& a : info.addresses()) {
+      if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+        addr.sin_addr.s_addr = htonl(a.toIPv4Address());
+        en.StartConnect(addr);
+        return;
+      }
+    }
+    en.Fail(kSocketHostNotFound);
+  });
+}
+
+bool TCPSocket::Listen()
+{
+  TCPSocketEngine& e = *engine_;
+  e.Shut(false);
+  e.lastError_ = kSocketNoError;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(Port));
+  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  if ((Port < 0 || Port > 65535) || (!Address.empty() && !ParseIPv4(Address, addr.sin_addr))) {
+    e.lastError_ = kSocketInvalidAddress;
+    return false;
+  }
+  const int fd = TCPSocketEngine::NewSocket();
+  if (fd < 0) {
+    e.lastError_ = kSocketAddressInUse;
+    return false;
+  }
+  int one = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 1) != 0) {
+    ::close(fd);
+    e.lastError_ = kSocketAddressInUse;
+    return false;
+  }
+  e.fd_ = fd;
+  e.state_ = TCPSocketEngine::State::Listening;
+  e.readNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, &e.context_);
+  QObject::connect(e.readNotifier_, &QSocketNotifier::activated, &e.context_, [&e]() { e.OnAccept(); });
+  return true;
+}
+
+void TCPSocket::Write(const std::string& bytes)
+{
+  TCPSocketEngine& e = *engine_;
+  if (bytes.empty() || e.closeWhenSent_ || e.state_ == TCPSocketEngine::State::Draining ||
+      e.state_ == TCPSocketEngine::State::Closed)
+    return;
+  e.outbox_ += bytes;
+  e.wroteSinceDrained_ = true;
+  if (e.state_ == TCPSocketEngine::State::Connected)
+    e.Flush();
+}
+
+std::string TCPSocket::ReadAll()
+{
+  std::string out;
+  out.swap(engine_->inbox_);
+  return out;
+}
+
+void TCPSocket::Close()
+{
+  TCPSocketEngine& e = *engine_;
+  switch (e.state_) {
+  case TCPSocketEngine::State::Connected:
+    ++e.generation_; // no more events from this connection
+    e.state_ = TCPSocketEngine::State::Draining;
+    e.inbox_.clear();
+    if (e.readNotifier_)
+      e.readNotifier_->setEnabled(false);
+    e.Flush();
+    break;
+  case TCPSocketEngine::State::Resolving:
+  case TCPSocketEngine::State::Connecting:
+  case TCPSocketEngine::State::Listening:
+    // The peer still gets the held data and an orderly close once it is
+    // there (an empty upload in active mode is exactly this).
+    e.closeWhenSent_ = true;
+    break;
+  default:
+    break;
+  }
+}
+
+void TCPSocket::Abort()
+{
+  engine_->Shut(true);
+}
+
+int TCPSocket::LastErrorCode() const
+{
+  return engine_->lastError_;
+}
+
+void TCPSocket::SetLastErrorCode(int code)
+{
+  engine_->lastError_ = code;
+}
+
+std::string TCPSocket::LocalAddress() const
+{
+  const TCPSocketEngine& e = *engine_;
+  if (e.fd_ < 0)
+    return {};
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  if (::getsockname(e.fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+    return {};
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+  return text;
+}
+
+bool TCPSocket::IsOpen() const
+{
+  const auto s = engine_->state_;
+  return s != TCPSocketEngine::State::Closed && s != TCPSocketEngine::State::Draining && !engine_->closeWhenSent_;
+}
+
+bool TCPSocket::IsConnected() const
+{
+  return engine_->state_ == TCPSocketEngine::State::Connected;
+}
+
+std::size_t TCPSocket::BytesToWrite() const
+{
+  return engine_->outbox_.size();
+}
+
+void TCPSocket::Event_Connected()
+{
+  if (Connected)
+    Connected();
+}
+
+void TCPSocket::Event_DataAvailable()
+{
+  if (DataAvailable)
+    DataAvailable();
+}
+
+void TCPSocket::Event_SendComplete()
+{
+  if (SendComplete)
+    SendComplete();
+}
+
+void TCPSocket::Event_Error()
+{
+  if (Error)
+    Error();
+}

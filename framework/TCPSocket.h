@@ -1,0 +1,81 @@
+#pragma once
+// A TCP client socket over IPv4, driven by the event loop. Every event is
+// queued and raised from the loop, never inside the call that caused it.
+// Writes are queued and never block; what is written before the connection
+// is up is held and sent once it is.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+// LastErrorCode values.
+enum : int {
+  kSocketNoError = 0,
+  kSocketConnectFailed = 100,   // refused, unreachable, timed out
+  kSocketRemoteClosed = 102,    // the peer closed the connection in order
+  kSocketHostNotFound = 103,
+  kSocketConnectionReset = 104, // reset by the peer or another I/O error
+  kSocketAddressInUse = 105,    // Listen could not bind the port
+  kSocketInvalidAddress = 106,  // no usable address or port
+  kSocketUploadStopped = 110,   // an upload was cancelled or failed locally
+  kSocketLocalFileError = 111,  // a local file could not be read or written
+};
+
+class TCPSocketEngine;
+
+class TCPSocket {
+public:
+  TCPSocket();
+  virtual ~TCPSocket();
+  TCPSocket(const TCPSocket&) = delete;
+  TCPSocket& operator=(const TCPSocket&) = delete;
+
+  // Host name or dotted IPv4 address, and port, for Connect and Listen.
+  std::string Address;
+  int Port = 0;
+
+  // Starts connecting to Address:Port; Connected or Error follows. Drops any
+  // connection this socket held.
+  void Connect();
+  // Listens on Address (any interface when empty) at Port and accepts exactly
+  // one connection, which becomes this socket. False, with LastErrorCode set,
+  // when the port cannot be had; no event is raised then.
+  bool Listen();
+
+  void Write(const std::string& bytes);
+  std::string ReadAll();
+
+  // Graceful close: what is queued still goes out, then the connection
+  // closes. No event follows.
+  void Close();
+  // Resets the connection at once; queued data is dropped. No event follows.
+  void Abort();
+
+  int LastErrorCode() const;
+  // Dotted address of this end of the connection ("" when not connected).
+  std::string LocalAddress() const;
+  // Listening, connecting or connected.
+  bool IsOpen() const;
+  bool IsConnected() const;
+  // Bytes written and not yet handed to the system.
+  std::size_t BytesToWrite() const;
+
+  // Events for an owner; an unset one does nothing. A subclass that
+  // overrides an Event_ virtual decides itself whether to raise these.
+  std::function<void()> Connected;
+  std::function<void()> DataAvailable;
+  std::function<void()> SendComplete;
+  std::function<void()> Error;
+
+protected:
+  virtual void Event_Connected();
+  virtual void Event_DataAvailable();
+  virtual void Event_SendComplete();
+  virtual void Event_Error();
+
+  void SetLastErrorCode(int code);
+
+private:
+  friend class TCPSocketEngine;
+  std::unique_ptr<TCPSocketEngine> engine_;
+};

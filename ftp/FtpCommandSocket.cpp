@@ -1,0 +1,673 @@
+#include "FtpCommandSocket.h"
+
+#include "ftp/FtpDataSocket.h"
+
+#include "framework/BinaryStream.h"
+#include "framework/Events.h"
+#include "framework/FolderItem.h"
+#include "framework/Modal.h"
+#include "framework/TextStream.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+
+namespace {
+const char* const kCRLF = "\r\n";
+
+bool IsDigits3(const std::string& line)
+{
+  return line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+         std::isdigit(static_cast<unsigned char>(line[1])) && std::isdigit(static_cast<unsigned char>(line[2]));
+}
+
+// Numeric value of a reply code: its leading number, 0 when there is none.
+int CodeValue(const std::string& code)
+{
+  return std::atoi(code.c_str());
+}
+
+std::string FileError(const std::string& path)
+{
+  return "File Error! Are you sure the path " + path + " is valid?";
+}
+
+std::string Visible(const std::string& text)
+{
+  std::string out;
+  for (char c : text) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\0')
+      out += "\\0";
+    else
+      out += c;
+  }
+  return out;
+}
+} // namespace
+
+FtpCommandSocket::FtpCommandSocket() = default;
+
+FtpCommandSocket::~FtpCommandSocket()
+{
+  DropDownloadFile();
+}
+
+// ---------------------------------------------------------------------------
+// Writing commands
+
+bool FtpCommandSocket::Refused(const std::string& argument)
+{
+  if (argument.find_first_of(std::string("\r\n\0", 3)) == std::string::npos)
+    return false;
+  // A name holding a line end would smuggle a second command to the server.
+  const std::string text = "Command not sent: its argument holds a line break or NUL character (" +
+                           Visible(argument) + ")" + kCRLF;
+  PostEvent([this, text]() {
+    if (gotServerError)
+      gotServerError(text);
+  });
+  return true;
+}
+
+void FtpCommandSocket::WriteCommand(const std::string& line)
+{
+  Write(line + kCRLF); // one write: one segment with TCP_NODELAY
+}
+
+void FtpCommandSocket::Expect(const char* code)
+{
+  codeFound = false;
+  expectedCode = code;
+}
+
+void FtpCommandSocket::sendUSER()
+{
+  if (Refused(userID))
+    return;
+  Expect("331");
+  ++userTries;
+  WriteCommand("USER " + userID);
+}
+
+void FtpCommandSocket::sendPASS()
+{
+  if (Refused(password))
+    return;
+  Expect("230");
+  WriteCommand("PASS " + password);
+}
+
+void FtpCommandSocket::sendPWD()
+{
+  Expect("257");
+  WriteCommand("PWD");
+}
+
+void FtpCommandSocket::sendCWD(const std::string& dir)
+{
+  if (Refused(dir))
+    return;
+  Expect("250");
+  status = "cwd";
+  WriteCommand("CWD " + dir);
+}
+
+void FtpCommandSocket::sendTYPE()
+{
+  if (Refused(type))
+    return;
+  Expect("200");
+  WriteCommand("TYPE " + type);
+}
+
+void FtpCommandSocket::sendPORT()
+{
+  Expect("200");
+  const std::string argument = getPort();
+  if (argument.empty()) {
+    // No port could be opened: a PORT naming it would leave the server
+    // connecting to nobody.
+    if (dataPort)
+      dataPort->FailTransfer(kSocketAddressInUse);
+    DropDownloadFile();
+    return;
+  }
+  WriteCommand("PORT " + argument);
+}
+
+void FtpCommandSocket::sendPASV()
+{
+  Expect("227");
+  WriteCommand("PASV");
+}
+
+void FtpCommandSocket::sendLIST()
+{
+  if (Refused(directory))
+    return;
+  Expect("226");
+  dataPort->status = "list";
+  dataPort->Binary = false;
+  dataPort->BeginTransfer();
+  transfer_ = Transfer::List;
+  WriteCommand(directory.empty() ? std::string("LIST") : "LIST " + directory);
+  directory.clear();
+}
+
+void FtpCommandSocket::sendNLST()
+{
+  Expect("226");
+  dataPort->status = "list";
+  dataPort->Binary = false;
+  dataPort->BeginTransfer();
+  transfer_ = Transfer::List;
+  WriteCommand("NLST");
+}
+
+void FtpCommandSocket::sendRETR()
+{
+  if (Refused(fileName))
+    return;
+  Expect("150");
+  dataPort->status = "retr";
+  dataPort->Binary = (type == "I");
+  dataPort->BeginTransfer();
+  dataPort->saveFile = std::move(saveFile);
+  dataPort->SetDownloadFiles(downloadTemp_, downloadTarget_);
+  downloadTemp_.clear();
+  downloadTarget_.clear();
+  transfer_ = Transfer::Retr;
+  WriteCommand("RETR " + fileName);
+}
+
+void FtpCommandSocket::sendSTOR()
+{
+  if (Refused(fileName))
+    return;
+  Expect("150");
+  dataPort->status = "stor";
+  dataPort->Binary = (type == "I");
+  dataPort->BeginTransfer();
+  transfer_ = Transfer::Stor;
+  WriteCommand("STOR " + fileName);
+}
+
+void FtpCommandSocket::sendSYST()
+{
+  Expect("215");
+  status = "syst";
+  WriteCommand("SYST");
+}
+
+void FtpCommandSocket::sendQUIT()
+{
+  WriteCommand("QUIT");
+}
+
+void FtpCommandSocket::deleteFile(const std::string& remotePath)
+{
+  if (Refused(remotePath))
+    return;
+  Expect("250");
+  WriteCommand("DELE " + remotePath);
+}
+
+void FtpCommandSocket::makeDirectory(const std::string& remotePath)
+{
+  if (Refused(remotePath))
+    return;
+  Expect("257");
+  WriteCommand("MKD " + remotePath);
+}
+
+void FtpCommandSocket::deleteDirectory(const std::string& remotePath)
+{
+  if (Refused(remotePath))
+    return;
+  Expect("250");
+  WriteCommand("RMD " + remotePath);
+}
+
+// ---------------------------------------------------------------------------
+// PORT and PASV
+
+std::string FtpCommandSocket::getPort()
+{
+  const std::string local = LocalAddress();
+  static std::mt19937 random{std::random_device{}()};
+  const int first = static_cast<int>(random() % static_cast<unsigned>(portCount));
+  dataPort->Address = local;
+  for (int i = 0; i < portCount; ++i) {
+    // A port already taken is skipped: PORT must name one we listen on.
+    const int port = portLow + (first + i) % portCount;
+    dataPort->Port = port;
+    if (!dataPort->Listen())
+      continue;
+    std::string argument = local;
+    for (char& c : argument)
+      if (c == '.')
+        c = ',';
+    return argument + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
+  }
+  return {};
+}
+
+int FtpCommandSocket::setupPasvPort(const std::string& reply)
+{
+  const std::size_t open = reply.find('(');
+  const std::size_t close = reply.find(')');
+  if (open == std::string::npos || close == std::string::npos || close < open)
+    return -1;
+  const std::string inner = reply.substr(open + 1, close - open - 1);
+  int fields[6];
+  std::size_t pos = 0;
+  for (int i = 0; i < 6; ++i) {
+    const std::size_t end = inner.find(',', pos);
+    const std::string field = inner.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    if (field.empty() || field.size() > 3 || field.find_first_not_of("0123456789") != std::string::npos)
+      return -1;
+    fields[i] = std::atoi(field.c_str());
+    if (fields[i] > 255 || (i < 5 && end == std::string::npos) || (i == 5 && end != std::string::npos))
+      return -1;
+    pos = end + 1;
+  }
+  const int port = fields[4] * 256 + fields[5];
+  if (port == 0)
+    return -1;
+  // The data connection goes to the host we are talking to; the address
+  // in the reply is ignored.
+  dataPort->Port = port;
+  dataPort->Address = Address;
+  dataPort->Connect();
+  return port;
+}
+
+bool FtpCommandSocket::OpenPassiveConnection(const std::string& reply)
+{
+  if (!usePASV)
+    return true;
+  if (setupPasvPort(reply) > 0)
+    return true;
+  // A reply we cannot read must not send us to a wrong port.
+  if (dataPort)
+    dataPort->CancelTransfer();
+  DropDownloadFile();
+  if (gotServerError)
+    gotServerError(reply);
+  return false;
+}
+
+void FtpCommandSocket::PasvOrPort()
+{
+  if (usePASV)
+    sendPASV();
+  else
+    sendPORT();
+}
+
+// ---------------------------------------------------------------------------
+// Operations
+
+void FtpCommandSocket::getList()
+{
+  status = "list-port";
+  PasvOrPort();
+}
+
+void FtpCommandSocket::getDirList(const std::string& folder)
+{
+  if (Refused(folder))
+    return;
+  directory = folder;
+  status = "list-port";
+  PasvOrPort();
+}
+
+void FtpCommandSocket::getNlst()
+{
+  status = "nlist-port";
+  PasvOrPort();
+}
+
+void FtpCommandSocket::DropDownloadFile()
+{
+  if (saveFile)
+    saveFile->Close();
+  saveFile.reset();
+  if (!downloadTemp_.empty())
+    GetFolderItem(downloadTemp_).Delete();
+  downloadTemp_.clear();
+  downloadTarget_.clear();
+}
+
+void FtpCommandSocket::getFile(const std::string& remoteName, const std::string& localPath,
+                               const std::string& transferType, const std::string& fileTypeCode, const std::string& creatorCode)
+{
+  if (Refused(remoteName) || Refused(transferType))
+    return;
+  std::string target = localPath;
+  if (target.empty()) {
+    ModalRequest request;
+    request.kind = ModalKind::SaveFile;
+    const std::size_t slash = remoteName.rfind('/');
+    request.suggestedName = slash == std::string::npos ? remoteName : remoteName.substr(slash + 1);
+    target = RunModal(request).path;
+    if (target.empty()) {
+      PostEvent([this]() {
+        if (userCancelledUpload)
+          userCancelledUpload();
+      });
+      return;
+    }
+  }
+  DropDownloadFile();
+  // The download goes to a hidden file beside the target and replaces the
+  // target only once it is complete, so a failure keeps the old file.
+  try {
+    const FolderItem item = GetFolderItem(target);
+    if (item.Directory())
+      throw std::runtime_error("folder");
+    const std::string temp = item.Parent().AbsolutePath() + "." + item.Name() + ".part";
+    std::unique_ptr<TextOutputStream> stream = GetFolderItem(temp).CreateTextFile();
+    if (!stream)
+      throw std::runtime_error("create");
+    saveFile = std::move(stream);
+    downloadTemp_ = temp;
+    downloadTarget_ = item.AbsolutePath();
+    item.SetMacType(fileTypeCode.empty() ? "----" : fileTypeCode);
+    item.SetMacCreator(creatorCode.empty() ? "????" : creatorCode);
+  } catch (...) {
+    DropDownloadFile();
+    MsgBox(FileError(target));
+    return;
+  }
+  status = "retr-type";
+  type = transferType;
+  fileName = remoteName;
+  sendTYPE();
+}
+
+bool FtpCommandSocket::StartStore(const std::string& localPath)
+{
+  // A file we cannot read sends nothing at all: no TYPE, no STOR, and so no
+  // empty file replacing the one on the server.
+  bool readable = false;
+  try {
+    const FolderItem item = GetFolderItem(localPath);
+    readable = !localPath.empty() && item.Exists() && !item.Directory() && item.OpenAsBinaryFile(false) != nullptr;
+  } catch (...) {
+    readable = false;
+  }
+  if (!readable) {
+    MsgBox(FileError(localPath));
+    PostEvent([this]() {
+      if (userCancelledUpload)
+        userCancelledUpload();
+    });
+    return false;
+  }
+  status = "stor-type";
+  sendTYPE();
+  return true;
+}
+
+void FtpCommandSocket::storFile(const std::string& localPath, const std::string& remotePath,
+                                const std::string& transferType)
+{
+  if (Refused(remotePath) || Refused(transferType))
+    return;
+  type = transferType;
+  fileName = remotePath;
+  dataPort->remoteFileName = remotePath;
+  dataPort->path = localPath;
+  StartStore(localPath);
+}
+
+void FtpCommandSocket::storString(const std::string& text, const std::string& remotePath,
+                                  const std::string& transferType)
+{
+  if (Refused(remotePath) || Refused(transferType))
+    return;
+  status = "stor-type";
+  type = transferType;
+  fileName = remotePath;
+  dataPort->remoteFileName = remotePath;
+  dataPort->bigString = text;
+  dataPort->path = "bigString";
+  sendTYPE();
+}
+
+void FtpCommandSocket::UploadOneFile(const std::string& host, const std::string& user, const std::string& pass,
+                                     const std::string& localPath, const std::string& remotePath,
+                                     const std::string& transferType, bool passive)
+{
+  Address = host;
+  userID = user;
+  password = pass;
+  type = transferType;
+  fileName = remotePath;
+  dataPort->path = localPath;
+  dataPort->remoteFileName = remotePath;
+  usePASV = passive;
+  oneFile = true;
+  Connect();
+}
+
+void FtpCommandSocket::downloadOneFile(const std::string& host, const std::string& user, const std::string& pass,
+                                       const std::string& localPath, const std::string& remotePath,
+                                       const std::string& transferType, bool passive,
+                                       const std::string& fileTypeCode, const std::string& creatorCode)
+{
+  Address = host;
+  userID = user;
+  password = pass;
+  type = transferType;
+  fileName = remotePath;
+  dataPort->path = localPath;
+  dataPort->remoteFileName = remotePath;
+  usePASV = passive;
+  macType = fileTypeCode;
+  macCreator = creatorCode;
+  dOneFile = true;
+  Connect();
+}
+
+// ---------------------------------------------------------------------------
+// Reading replies
+
+void FtpCommandSocket::Event_Connected()
+{
+  codeFound = false;
+  expectedCode = "220";
+  userTries = 0;
+  // Nothing of an earlier connection may be taken for this one's replies.
+  result.clear();
+  status.clear();
+  replyCode_.clear();
+  replyText_.clear();
+  replyIsError_ = false;
+  transfer_ = Transfer::None;
+  TCPSocket::Event_Connected();
+}
+
+void FtpCommandSocket::Event_Error()
+{
+  if (dataPort && TransferPending())
+    dataPort->CancelTransfer(); // no final reply will come now
+  transfer_ = Transfer::None;
+  TCPSocket::Event_Error();
+}
+
+bool FtpCommandSocket::TransferPending() const
+{
+  if (transfer_ != Transfer::None)
+    return true;
+  return status == "list-port" || status == "nlist-port" || status == "retr-type" || status == "retr-port" ||
+         status == "retr" || status == "stor-type" || status == "stor-port" || status == "stor" ||
+         status == "storing";
+}
+
+bool FtpCommandSocket::Matches(const std::string& code) const
+{
+  if (code == expectedCode)
+    return true;
+  // pyftpdlib opens transfers with 125, others with 150: any 1xx goes on.
+  return expectedCode == "150" && IsDigits3(code) && code[0] == '1';
+}
+
+void FtpCommandSocket::Event_DataAvailable()
+{
+  result += ReadAll();
+  // One line at a time, taken out of the buffer before it is handled: a
+  // handler may run a modal loop in which the next read is processed.
+  for (;;) {
+    const std::size_t end = result.find(kCRLF);
+    if (end == std::string::npos)
+      return; // the rest waits for its line end
+    const std::string line = result.substr(0, end);
+    result.erase(0, end + 2);
+    AcceptLine(line);
+  }
+}
+
+// A reply is complete at its last line: "ddd text", or after "ddd-" lines
+// the first line that begins "ddd ". Lines are reported as they come; the
+// machine acts once per complete reply, however the reads split it.
+void FtpCommandSocket::AcceptLine(const std::string& line)
+{
+  const std::string code = line.substr(0, 3);
+  if (replyCode_.empty()) {
+    const bool isError = CodeValue(code) >= 400 && !Matches(code);
+    if (IsDigits3(line) && line.size() > 3 && line[3] == '-') {
+      replyCode_ = code;
+      replyText_ = line + kCRLF;
+      replyIsError_ = isError;
+      if (!isError && gotResponse)
+        gotResponse(line);
+      return;
+    }
+    if (!isError && gotResponse)
+      gotResponse(line);
+    ReplyComplete(code, line + kCRLF, isError);
+    return;
+  }
+  replyText_ += line + kCRLF;
+  if (!replyIsError_ && gotResponse)
+    gotResponse(line);
+  if (line.compare(0, 3, replyCode_) == 0 && (line.size() == 3 || line[3] == ' ')) {
+    const std::string replyCode = replyCode_;
+    const std::string text = replyText_;
+    const bool isError = replyIsError_;
+    replyCode_.clear();
+    replyText_.clear();
+    replyIsError_ = false;
+    ReplyComplete(replyCode, text, isError);
+  }
+}
+
+void FtpCommandSocket::ReplyComplete(const std::string& code, const std::string& text, bool isError)
+{
+  if (isError) {
+    ErrorEnd(code, text);
+    return;
+  }
+  // The final reply of a transfer: the data side finishes only with it.
+  if (transfer_ != Transfer::None && !code.empty() && code[0] == '2') {
+    transfer_ = Transfer::None;
+    if (dataPort)
+      dataPort->TransferReplied(true);
+  }
+  if (Matches(code))
+    codeFound = true;
+  if (code == "220") {
+    status = "user";
+    sendUSER();
+  } else if ((oneFile || dOneFile) && code == "226") {
+    status = "quit";
+    oneFile = false;
+    dOneFile = false;
+    sendQUIT();
+  } else if (codeFound) {
+    TakeStep(text);
+  }
+}
+
+void FtpCommandSocket::ErrorEnd(const std::string& code, const std::string& text)
+{
+  if (dataPort && TransferPending())
+    dataPort->TransferReplied(false); // drops the data connection and a download's file
+  transfer_ = Transfer::None;
+  DropDownloadFile();
+  if (CodeValue(code) == 530 && userTries < 3) {
+    status = "user";
+    sendUSER();
+    return;
+  }
+  if (gotServerError)
+    gotServerError(text);
+}
+
+// The machine: what the expected reply to each step's command leads to.
+void FtpCommandSocket::TakeStep(const std::string& reply)
+{
+  if (status == "user") {
+    status = "pass";
+    sendPASS();
+  } else if (status == "pass") {
+    status = "login-pwd";
+    sendPWD();
+  } else if (status == "login-pwd") {
+    status.clear();
+    if (loggedIn)
+      loggedIn(reply);
+    if (oneFile) {
+      StartStore(dataPort->path);
+    } else if (dOneFile) {
+      getFile(fileName, dataPort->path, type, macType, macCreator);
+    }
+  } else if (status == "cwd") {
+    status = "pwd";
+    sendPWD();
+  } else if (status == "pwd") {
+    if (remoteDirChanged)
+      remoteDirChanged(reply);
+  } else if (status == "list-port") {
+    status.clear();
+    if (OpenPassiveConnection(reply))
+      sendLIST();
+  } else if (status == "nlist-port") {
+    status.clear();
+    if (OpenPassiveConnection(reply))
+      sendNLST();
+  } else if (status == "retr-type") {
+    status = "retr-port";
+    PasvOrPort();
+  } else if (status == "retr-port") {
+    status = "retr";
+    if (OpenPassiveConnection(reply))
+      sendRETR();
+  } else if (status == "retr") {
+    status.clear();
+  } else if (status == "stor-type") {
+    status = "stor-port";
+    PasvOrPort();
+  } else if (status == "stor-port") {
+    status = "stor";
+    if (OpenPassiveConnection(reply))
+      sendSTOR();
+  } else if (status == "stor") {
+    status = "storing";
+    dataPort->sendFile();
+  } else if (status == "syst") {
+    const std::size_t first = reply.find(' ');
+    const std::size_t second = first == std::string::npos ? first : reply.find_first_of(" \r", first + 1);
+    systemstr = first == std::string::npos ? std::string() : reply.substr(first + 1, second - first - 1);
+    status.clear();
+  }
+  // "storing", "quit" and the empty status take no step.
+}

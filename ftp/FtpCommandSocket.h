@@ -1,0 +1,114 @@
+#pragma once
+// The FTP control connection: reads replies, writes the next command of the
+// running sequence by itself, and reports every outcome as an event.
+
+#include "framework/TCPSocket.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class FtpDataSocket;
+class TextOutputStream;
+
+class FtpCommandSocket : public TCPSocket {
+public:
+  FtpCommandSocket();
+  ~FtpCommandSocket() override;
+
+  bool codeFound = false;
+  std::string status;
+  std::string expectedCode;
+  std::string password;
+  std::string userID;
+  std::string result; // reply text received and not yet processed
+  std::string type;
+  std::string fileName;
+  FtpDataSocket* dataPort = nullptr;
+  std::string systemstr;
+  std::unique_ptr<TextOutputStream> saveFile;
+  bool usePASV = false;
+  int userTries = 0;
+  bool oneFile = false;
+  bool dOneFile = false;
+  std::string macType;
+  std::string macCreator;
+  std::string directory;
+
+  // Events for the owner (Connected and Error are inherited).
+  std::function<void(const std::string& line)> gotResponse;
+  std::function<void(const std::string& reply)> gotServerError;
+  std::function<void(const std::string& reply)> loggedIn;
+  std::function<void(const std::string& reply)> remoteDirChanged;
+  std::function<void()> userCancelledUpload;
+
+  // Command senders.
+  void sendUSER();
+  void sendPASS();
+  void sendPWD();
+  void sendCWD(const std::string& dir);
+  void sendTYPE();
+  void sendPORT();
+  void sendPASV();
+  void sendLIST();
+  void sendNLST();
+  void sendRETR();
+  void sendSTOR();
+  void sendSYST();
+  void sendQUIT();
+
+  // Data-connection set-up.
+  std::string getPort();
+  int setupPasvPort(const std::string& reply);
+
+  // Transfer and folder operations.
+  void getList();
+  void getDirList(const std::string& folder);
+  void getNlst();
+  void getFile(const std::string& remoteName, const std::string& localPath, const std::string& transferType,
+               const std::string& fileTypeCode, const std::string& creatorCode);
+  void storFile(const std::string& localPath, const std::string& remotePath, const std::string& transferType);
+  void storString(const std::string& text, const std::string& remotePath, const std::string& transferType);
+  void deleteFile(const std::string& remotePath);
+  void makeDirectory(const std::string& remotePath);
+  void deleteDirectory(const std::string& remotePath);
+  void UploadOneFile(const std::string& host, const std::string& user, const std::string& pass,
+                     const std::string& localPath, const std::string& remotePath, const std::string& transferType,
+                     bool passive);
+  void downloadOneFile(const std::string& host, const std::string& user, const std::string& pass,
+                       const std::string& localPath, const std::string& remotePath, const std::string& transferType,
+                       bool passive, const std::string& fileTypeCode, const std::string& creatorCode);
+
+  // Active mode listens on a port of this range.
+  int portLow = 1024;
+  int portCount = 100;
+
+protected:
+  void Event_Connected() override;
+  void Event_DataAvailable() override;
+  void Event_Error() override;
+
+private:
+  enum class Transfer { None, List, Retr, Stor };
+  Transfer transfer_ = Transfer::None; // a transfer command awaits its final reply
+  std::string replyCode_;              // code of a multi-line reply still open
+  std::string replyText_;              // its lines so far
+  bool replyIsError_ = false;
+  std::string downloadTemp_;           // where getFile's stream writes
+  std::string downloadTarget_;         // what it becomes on success
+
+  void AcceptLine(const std::string& line);
+  void ReplyComplete(const std::string& code, const std::string& text, bool isError);
+  void ErrorEnd(const std::string& code, const std::string& text);
+  void TakeStep(const std::string& reply);
+  void PasvOrPort();
+  bool OpenPassiveConnection(const std::string& reply);
+  bool Matches(const std::string& code) const;
+  bool TransferPending() const;
+
+  bool Refused(const std::string& argument);
+  void WriteCommand(const std::string& line);
+  void Expect(const char* code);
+  bool StartStore(const std::string& localPath);
+  void DropDownloadFile();
+};

@@ -1,0 +1,288 @@
+#include "FtpDataSocket.h"
+
+#include "ftp/UploadThread.h"
+
+#include "framework/Events.h"
+#include "framework/FolderItem.h"
+#include "framework/TextStream.h"
+#include "framework/Thread.h"
+
+
+namespace {
+constexpr std::size_t kDownloadBlock = 28000;
+constexpr std::size_t kStringPiece = 512;
+} // namespace
+
+std::string AsciiUploadConverter::Convert(const std::string& piece)
+{
+  std::string out;
+  out.reserve(piece.size() + piece.size() / 16 + 2);
+  for (char c : piece) {
+    if (c == '\r') {
+      out += "\r\n";
+      lastWasCR_ = true;
+    } else if (c == '\n') {
+      if (!lastWasCR_) // the LF of a CR LF went out with its CR
+        out += "\r\n";
+      lastWasCR_ = false;
+    } else {
+      out += c;
+      lastWasCR_ = false;
+    }
+  }
+  return out;
+}
+
+FtpDataSocket::FtpDataSocket() = default;
+
+FtpDataSocket::~FtpDataSocket() = default;
+
+void FtpDataSocket::BeginTransfer()
+{
+  finalReply_ = FinalReply::None;
+  dataClosed_ = false;
+  heldCR_ = false;
+}
+
+void FtpDataSocket::Event_Connected()
+{
+  listData.clear();
+  fileData.clear();
+  TCPSocket::Event_Connected();
+}
+
+bool FtpDataSocket::WriteToFile(const std::string& bytes)
+{
+  if (!saveFile)
+    return false;
+  if (!bytes.empty())
+    saveFile->Write(bytes);
+  return !saveFile->WriteFailed();
+}
+
+void FtpDataSocket::Event_DataAvailable()
+{
+  if (status == "list") {
+    listData += ReadAll();
+    return;
+  }
+  if (status != "retr")
+    return;
+  const std::string piece = ReadAll();
+  std::int32_t count = 0;
+  bool ok = true;
+  try {
+    if (Binary) {
+      fileData += piece;
+      if (fileData.size() > kDownloadBlock) {
+        ok = WriteToFile(fileData);
+        fileData.clear();
+      }
+      count = static_cast<std::int32_t>(piece.size());
+    } else {
+      // CR LF becomes LF; a CR at the end of a read waits for the next one.
+      std::string out;
+      out.reserve(piece.size() + 1);
+      for (char c : piece) {
+        if (heldCR_) {
+          heldCR_ = false;
+          if (c != '\n')
+            out += '\r';
+        }
+        if (c == '\r')
+          heldCR_ = true;
+        else
+          out += c;
+      }
+      ok = WriteToFile(out);
+      count = static_cast<std::int32_t>(out.size());
+    }
+    if (ok)
+      RaiseBytesTransfered(count);
+  } catch (...) {
+    ok = false;
+  }
+  if (!ok) {
+    // Nothing half-written is left behind, and the owner hears of it.
+    Abort();
+    DropDownload();
+    SetLastErrorCode(kSocketLocalFileError);
+    DeliverEvent(Error);
+  }
+}
+
+void FtpDataSocket::Event_SendComplete()
+{
+  bufferClear = true;
+  WakeUploader();
+}
+
+void FtpDataSocket::Event_Error()
+{
+  try {
+    if (LastErrorCode() == kSocketRemoteClosed) {
+      if (status == "list") {
+        std::string listing;
+        listing.swap(listData);
+        if (gotList)
+          gotList(listing);
+      } else if (status == "retr") {
+        if (!saveFile)
+          return; // already finished or dropped
+        bool ok = WriteToFile(fileData);
+        fileData.clear();
+        if (ok && heldCR_)
+          ok = WriteToFile("\r");
+        heldCR_ = false;
+        if (!ok) {
+          DropDownload();
+          SetLastErrorCode(kSocketLocalFileError);
+          DeliverEvent(Error);
+          return;
+        }
+        dataClosed_ = true;
+        if (finalReply_ == FinalReply::Ok)
+          FinishDownload();
+      } else {
+        WakeUploader(); // the upload thread decides what an early close means
+      }
+      return;
+    }
+    if (status == "retr")
+      DropDownload();
+    WakeUploader();
+    if (Error)
+      Error();
+  } catch (...) {
+    DeliverEvent(Error);
+  }
+}
+
+void FtpDataSocket::SetDownloadFiles(const std::string& temporaryPath, const std::string& finalPath)
+{
+  temporaryPath_ = temporaryPath;
+  finalPath_ = finalPath;
+}
+
+void FtpDataSocket::FinishDownload()
+{
+  bool ok = saveFile && saveFile->Close();
+  saveFile.reset();
+  if (ok && !temporaryPath_.empty())
+    ok = GetFolderItem(temporaryPath_).MoveTo(GetFolderItem(finalPath_));
+  if (!ok) {
+    DropDownload();
+    SetLastErrorCode(kSocketLocalFileError);
+    DeliverEvent(Error);
+    return;
+  }
+  temporaryPath_.clear();
+  finalPath_.clear();
+  RaiseFileTransferComplete();
+}
+
+void FtpDataSocket::DropDownload()
+{
+  if (saveFile)
+    saveFile->Close();
+  saveFile.reset();
+  fileData.clear();
+  if (!temporaryPath_.empty())
+    GetFolderItem(temporaryPath_).Delete();
+  temporaryPath_.clear();
+  finalPath_.clear();
+}
+
+void FtpDataSocket::TransferReplied(bool ok)
+{
+  finalReply_ = ok ? FinalReply::Ok : FinalReply::Failed;
+  if (!ok) {
+    CancelTransfer();
+    return;
+  }
+  if (status == "retr" && dataClosed_ && saveFile)
+    FinishDownload();
+  WakeUploader();
+}
+
+void FtpDataSocket::CancelTransfer()
+{
+  finalReply_ = FinalReply::Failed;
+  Abort();
+  if (saveFile || !temporaryPath_.empty())
+    DropDownload();
+  WakeUploader();
+}
+
+void FtpDataSocket::FailTransfer(int code)
+{
+  CancelTransfer(); // a reset, so the server does not keep a truncated file
+  SetLastErrorCode(code);
+  // Raised from the loop, like every socket event.
+  PostEvent([this]() {
+    if (Error)
+      Error();
+  });
+}
+
+void FtpDataSocket::WakeUploader()
+{
+  if (upthd)
+    upthd->Wake();
+}
+
+void FtpDataSocket::sendFile()
+{
+  if (!upthd)
+    upthd = std::make_unique<UploadThread>();
+  if (upthd->State() == Thread::ThreadState::Running) {
+    // The last upload's body is still finishing; start once it has.
+    PostEvent([this]() { sendFile(); });
+    return;
+  }
+  upthd->parent = this;
+  upthd->Run();
+}
+
+void FtpDataSocket::sendString()
+{
+  std::string text = bigString;
+  if (!Binary) {
+    AsciiUploadConverter converter;
+    text = converter.Convert(text);
+  }
+  Thread* self = Thread::Current();
+  const std::size_t passes = text.size() / kStringPiece + 1;
+  for (std::size_t i = 0; i < passes; ++i) {
+    if (UserCancelled()) {
+      FailTransfer(kSocketUploadStopped);
+      return;
+    }
+    const std::string piece = text.substr(std::min(text.size(), i * kStringPiece), kStringPiece);
+    Write(piece);
+    RaiseBytesTransfered(static_cast<std::int32_t>(piece.size()));
+    if (self)
+      self->YieldToNextThread();
+    if (!IsOpen() || FinalReplyKnown()) {
+      if (upthd)
+        upthd->ReportEarlyEnd();
+      return;
+    }
+  }
+  if (upthd && self == upthd.get())
+    upthd->FinishUpload();
+  else
+    Close();
+}
+
+void FtpDataSocket::RaiseBytesTransfered(std::int32_t count)
+{
+  if (bytesTransfered)
+    bytesTransfered(count);
+}
+
+void FtpDataSocket::RaiseFileTransferComplete()
+{
+  if (FileTransferComplete)
+    FileTransferComplete();
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The FTP data connection: collects a listing, writes a download into a
+// local file, or has the upload thread pump a local file into it.
+
+#include "framework/TCPSocket.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TextOutputStream;
+class UploadThread;
+
+class FtpDataSocket : public TCPSocket {
+public:
+  FtpDataSocket();
+  ~FtpDataSocket() override;
+
+  bool Binary = false;
+  std::string status;         // "list", "retr" or "stor"
+  std::string path;           // upload: local file, or the marker "bigString"
+  std::string listData;
+  std::string remoteFileName;
+  std::unique_ptr<TextOutputStream> saveFile;
+  std::string fileData;
+  std::string bigString;
+  bool bufferClear = false;
+  std::unique_ptr<UploadThread> upthd;
+
+  // Events for the owner (Connected and Error are inherited).
+  std::function<void(const std::string& listing)> gotList;
+  std::function<void()> FileTransferComplete;
+  std::function<void(std::int32_t count)> bytesTransfered;
+
+  void sendFile();
+  void sendString();
+  // Raise the two events above (the upload thread raises them too).
+  void RaiseBytesTransfered(std::int32_t count);
+  void RaiseFileTransferComplete();
+
+  // Set by the control connection for a download: the file being written
+  // (a temporary one) and the file it becomes once the transfer succeeded.
+  void SetDownloadFiles(const std::string& temporaryPath, const std::string& finalPath);
+
+  // From the control connection as it writes LIST, NLST, RETR or STOR.
+  void BeginTransfer();
+  // From the control connection: the transfer command's final reply has
+  // come (ok: a 2xx), or the transfer failed there and is to be dropped.
+  void TransferReplied(bool ok);
+  void CancelTransfer();
+
+  // The upload thread's view of the transfer.
+  bool FinalReplyKnown() const { return finalReply_ != FinalReply::None; }
+  bool FinalReplyOk() const { return finalReply_ == FinalReply::Ok; }
+  // Drops the transfer (a reset, and a download's file) and raises Error
+  // with code from the event loop.
+  void FailTransfer(int code);
+
+protected:
+  void Event_Connected() override;
+  void Event_DataAvailable() override;
+  void Event_SendComplete() override;
+  void Event_Error() override;
+
+private:
+  enum class FinalReply { None, Ok, Failed };
+  FinalReply finalReply_ = FinalReply::None;
+  bool dataClosed_ = false;     // the server closed a download in order
+  bool heldCR_ = false;         // text download: a CR waiting for its LF
+  std::string temporaryPath_;
+  std::string finalPath_;
+
+  void WakeUploader();
+  void FinishDownload();
+  void DropDownload();
+  bool WriteToFile(const std::string& bytes);
+};
+
+// Text-mode upload conversion: every line end (LF, CR LF or a lone CR)
+// becomes CR LF, also when a CR LF is split between two pieces.
+class AsciiUploadConverter {
+public:
+  std::string Convert(const std::string& piece);
+
+private:
+  bool lastWasCR_ = false;
+};

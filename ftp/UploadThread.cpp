@@ -1,0 +1,104 @@
+#include "UploadThread.h"
+
+#include "ftp/FtpDataSocket.h"
+
+#include "framework/BinaryStream.h"
+#include "framework/FolderItem.h"
+
+void UploadThread::Pause(int& rounds)
+{
+  // A few plain yields catch the usual quick answer; after that sleep, and
+  // let the socket's events wake the thread.
+  if (++rounds < 4)
+    YieldToNextThread();
+  else
+    Sleep(100);
+}
+
+bool UploadThread::WaitForSendComplete()
+{
+  FtpDataSocket& p = *parent;
+  int rounds = 0;
+  while (!p.bufferClear) {
+    if (!p.IsOpen() || p.FinalReplyKnown())
+      return false;
+    Pause(rounds);
+  }
+  return true;
+}
+
+void UploadThread::ReportEarlyEnd()
+{
+  FtpDataSocket& p = *parent;
+  if (p.FinalReplyKnown() && !p.FinalReplyOk())
+    return; // the control connection has reported the server's refusal
+  if (p.IsOpen() || p.FinalReplyOk()) {
+    // The server answered before the file was sent: it cannot be whole.
+    p.FailTransfer(kSocketUploadStopped);
+    return;
+  }
+  // Closed under us. A failure was raised by the socket already; an orderly
+  // close by the server raises nothing there, so say it here.
+  if (p.LastErrorCode() == kSocketRemoteClosed)
+    p.FailTransfer(kSocketRemoteClosed);
+}
+
+void UploadThread::FinishUpload()
+{
+  FtpDataSocket& p = *parent;
+  // The server stores the file as complete only when the connection closes
+  // in order; its reply on the control connection then decides.
+  p.Close();
+  int rounds = 0;
+  while (!p.FinalReplyKnown())
+    Pause(rounds);
+  if (p.FinalReplyOk())
+    p.RaiseFileTransferComplete();
+}
+
+void UploadThread::Event_Run()
+{
+  if (!parent)
+    return;
+  FtpDataSocket& p = *parent;
+  try {
+    if (p.path == "bigString") {
+      p.sendString();
+      return;
+    }
+    std::unique_ptr<BinaryStream> stream = GetFolderItem(p.path).OpenAsBinaryFile(false);
+    if (!stream) {
+      p.FailTransfer(kSocketLocalFileError);
+      return;
+    }
+    const std::int64_t length = stream->Length();
+    AsciiUploadConverter converter;
+    for (;;) {
+      if (UserCancelled()) {
+        stream->Close();
+        p.FailTransfer(kSocketUploadStopped);
+        return;
+      }
+      const std::string piece = stream->Read(kPieceSize);
+      if (piece.empty()) {
+        if (stream->Position() < length) {
+          p.FailTransfer(kSocketLocalFileError); // a read error, not the end
+          return;
+        }
+        break;
+      }
+      p.bufferClear = false;
+      p.Write(p.Binary ? piece : converter.Convert(piece));
+      p.RaiseBytesTransfered(static_cast<std::int32_t>(piece.size()));
+      if (!WaitForSendComplete()) {
+        ReportEarlyEnd();
+        return;
+      }
+      YieldToNextThread();
+    }
+    stream->Close();
+    FinishUpload();
+  } catch (...) {
+    p.FailTransfer(kSocketUploadStopped);
+  }
+}

@@ -1,0 +1,91 @@
+// The real dialogs behind the modal point, answered by synthetic input.
+#include "framework/Application.h"
+#include "framework/Controls.h"
+#include "framework/Modal.h"
+#include "framework/Window.h"
+#include "ModalRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+// Uses the real dialogs for one test, then the recorder again.
+struct RealDialogs {
+  RealDialogs()
+  {
+    SetModalResponder(nullptr);
+    InstallRealDialogs();
+  }
+  ~RealDialogs() { ModalRecorder::Install(); }
+};
+
+// Acts on the modal widget as soon as one shows.
+void whenModal(std::function<void(QWidget*)> act)
+{
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      act(w);
+    }
+  });
+  timer->start(10);
+}
+
+ModalRequest question()
+{
+  ModalRequest r;
+  r.kind = ModalKind::MessageDialog;
+  r.message = "<b>Sure?</b>";
+  r.explanation = "explanation";
+  r.buttons = {"Go", "Stop", ""};
+  return r;
+}
+} // namespace
+
+TEST(RealDialogs, EscapeAnswersMinusOne)
+{
+  RealDialogs real;
+  whenModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+  EXPECT_EQ(RunModal(question()).button, -1);
+}
+
+TEST(RealDialogs, ButtonsAnswerTheirIndexAndTextStaysPlain)
+{
+  RealDialogs real;
+  QString shown;
+  whenModal([&](QWidget* w) {
+    auto* box = static_cast<QMessageBox*>(w);
+    shown = box->text();
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    for (QAbstractButton* b : box->buttons())
+      if (b->text() == "Stop")
+        b->click();
+  });
+  EXPECT_EQ(RunModal(question()).button, 1);
+  EXPECT_EQ(shown, "<b>Sure?</b>");
+}
+
+TEST(RealDialogs, ModalWindowRunsUntilHidden)
+{
+  RealDialogs real;
+  struct Dlg : Window {
+    PushButton ok{*this, "ok"};
+    Dlg()
+    {
+      ok.SetDefault(true);
+      ok.Action = [this] { Hide(); };
+    }
+  } d;
+  whenModal([&](QWidget*) { d.ok.Push(); });
+  d.ShowModal();
+  EXPECT_FALSE(d.Visible());
+}

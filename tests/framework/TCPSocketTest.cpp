@@ -1,0 +1,260 @@
+// The TCP socket's promises: events from the loop only, the peer's orderly
+// close after every byte, resets told apart, held and queued writes.
+#include "framework/Events.h"
+#include "framework/TCPSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <functional>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+bool Pump(const std::function<bool()>& done)
+{
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    ProcessPendingEvents(5);
+  }
+  return true;
+}
+
+// A peer on its own thread: accepts one connection and runs body on it.
+class Peer {
+public:
+  explicit Peer(std::function<void(int fd)> body)
+  {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(listenFd_, 1);
+    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    thread_ = std::thread([this, body = std::move(body)]() {
+      pollfd p{listenFd_, POLLIN, 0};
+      if (::poll(&p, 1, 20000) <= 0)
+        return;
+      const int fd = ::accept(listenFd_, nullptr, nullptr);
+      body(fd);
+      ::close(fd);
+    });
+  }
+  ~Peer()
+  {
+    ::shutdown(listenFd_, SHUT_RDWR);
+    thread_.join();
+    ::close(listenFd_);
+  }
+  int port = 0;
+
+private:
+  int listenFd_ = -1;
+  std::thread thread_;
+};
+
+std::string ReadUntilClosed(int fd, bool* reset = nullptr)
+{
+  std::string got;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n > 0) {
+      got.append(buf, static_cast<std::size_t>(n));
+      continue;
+    }
+    if (reset)
+      *reset = n < 0;
+    return got;
+  }
+}
+
+struct Recorder {
+  TCPSocket socket;
+  std::string received;
+  std::vector<std::string> events;
+  std::size_t receivedAtError = 0;
+  Recorder()
+  {
+    socket.Connected = [this] { events.push_back("Connected"); };
+    socket.DataAvailable = [this] { received += socket.ReadAll(); };
+    socket.SendComplete = [this] { events.push_back("SendComplete"); };
+    socket.Error = [this] {
+      receivedAtError = received.size();
+      events.push_back("Error " + std::to_string(socket.LastErrorCode()));
+    };
+  }
+  bool Ended() const { return !events.empty() && events.back().rfind("Error", 0) == 0; }
+};
+
+TEST(TCPSocket, OrderlyCloseComesAfterEveryReceivedByte)
+{
+  const std::string payload(300000, 'p');
+  Peer peer([&](int fd) { ::send(fd, payload.data(), payload.size(), MSG_NOSIGNAL); });
+  Recorder r;
+  r.socket.Address = "127.0.0.1";
+  r.socket.Port = peer.port;
+  r.socket.Connect();
+  EXPECT_TRUE(r.events.empty()); // nothing inside the call
+  ASSERT_TRUE(Pump([&] { return r.Ended(); }));
+  EXPECT_EQ(r.events.front(), "Connected");
+  EXPECT_EQ(r.events.back(), "Error 102");
+  EXPECT_EQ(r.receivedAtError, payload.size());
+}
+
+TEST(TCPSocket, ResetIsNotAnOrderlyClose)
+{
+  Peer peer([](int fd) {
+    ::send(fd, "abc", 3, MSG_NOSIGNAL);
+    char c;
+    ::recv(fd, &c, 1, 0); // wait for the client's byte so the reset follows data
+    linger lg{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+  });
+  Recorder r;
+  r.socket.Address = "127.0.0.1";
+  r.socket.Port = peer.port;
+  r.socket.Connect();
+  r.socket.Write("x");
+  ASSERT_TRUE(Pump([&] { return r.Ended(); }));
+  EXPECT_EQ(r.events.back(), "Error " + std::to_string(kSocketConnectionReset));
+}
+
+TEST(TCPSocket, WritesBeforeTheConnectionAreHeldAndGracefulCloseSendsThemAll)
+{
+  const std::string payload(1 << 20, 'w');
+  std::string got;
+  bool reset = true;
+  Peer peer([&](int fd) { got = ReadUntilClosed(fd, &reset); });
+  Recorder r;
+  r.socket.Address = "localhost"; // a name is looked up first
+  r.socket.Port = peer.port;
+  r.socket.Connect();
+  r.socket.Write(payload.substr(0, 1000));
+  r.socket.Write(payload.substr(1000));
+  r.socket.Close();
+  EXPECT_FALSE(r.socket.IsOpen());
+  ASSERT_TRUE(Pump([&] { return got.size() == payload.size(); }));
+  ProcessPendingEvents(50);
+  EXPECT_EQ(got, payload);
+  EXPECT_FALSE(reset);
+  EXPECT_TRUE(r.events.empty()); // a closed socket raises nothing more
+}
+
+TEST(TCPSocket, SendCompleteFollowsTheDrainedQueue)
+{
+  std::string got;
+  Peer peer([&](int fd) { got = ReadUntilClosed(fd); });
+  Recorder r;
+  r.socket.Address = "127.0.0.1";
+  r.socket.Port = peer.port;
+  r.socket.Connect();
+  ASSERT_TRUE(Pump([&] { return !r.events.empty(); }));
+  r.socket.Write(std::string(2048, 'a'));
+  EXPECT_EQ(r.events.size(), 1u); // not raised inside Write
+  ASSERT_TRUE(Pump([&] { return r.events.size() == 2; }));
+  EXPECT_EQ(r.events[1], "SendComplete");
+  EXPECT_EQ(r.socket.BytesToWrite(), 0u);
+  r.socket.Close();
+}
+
+TEST(TCPSocket, AbortResetsTheConnection)
+{
+  bool reset = false;
+  bool done = false;
+  Peer peer([&](int fd) {
+    ReadUntilClosed(fd, &reset);
+    done = true;
+  });
+  Recorder r;
+  r.socket.Address = "127.0.0.1";
+  r.socket.Port = peer.port;
+  r.socket.Connect();
+  ASSERT_TRUE(Pump([&] { return !r.events.empty(); }));
+  r.socket.Write("partial");
+  ProcessPendingEvents(20);
+  r.socket.Abort();
+  ASSERT_TRUE(Pump([&] { return done; }));
+  EXPECT_TRUE(reset);
+}
+
+TEST(TCPSocket, RefusedConnectionIsReportedFromTheLoop)
+{
+  int port = 0;
+  {
+    Peer gone([](int) {});
+    port = gone.port;
+    // Connect once so the peer's thread ends, then the port closes.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::close(fd);
+  }
+  Recorder r;
+  r.socket.Address = "127.0.0.1";
+  r.socket.Port = port;
+  r.socket.Connect();
+  EXPECT_TRUE(r.events.empty());
+  ASSERT_TRUE(Pump([&] { return r.Ended(); }));
+  EXPECT_EQ(r.events.back(), "Error " + std::to_string(kSocketConnectFailed));
+}
+
+TEST(TCPSocket, ListenAcceptsExactlyOneConnection)
+{
+  int port = 0;
+  {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    ::close(fd);
+  }
+  Recorder r;
+  r.socket.Address = "127.0.0.1";
+  r.socket.Port = port;
+  ASSERT_TRUE(r.socket.Listen());
+  r.socket.Write("hello"); // held until the peer is there
+  auto connectTo = [port]() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      ::close(fd);
+      return -1;
+    }
+    return fd;
+  };
+  const int first = connectTo();
+  ASSERT_GE(first, 0);
+  ASSERT_TRUE(Pump([&] { return !r.events.empty(); }));
+  EXPECT_EQ(r.events[0], "Connected");
+  EXPECT_EQ(r.socket.LocalAddress(), "127.0.0.1");
+  char buf[5];
+  ASSERT_EQ(::recv(first, buf, 5, MSG_WAITALL), 5);
+  EXPECT_EQ(std::string(buf, 5), "hello");
+  EXPECT_EQ(connectTo(), -1); // the listener is gone
+  ::close(first);
+  ASSERT_TRUE(Pump([&] { return r.Ended(); }));
+  EXPECT_EQ(r.events.back(), "Error 102");
+}
+
+} // namespace

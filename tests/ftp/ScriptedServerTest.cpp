@@ -1,0 +1,446 @@
+// Replies no real server gives on demand, from a scripted fake server.
+#include "FtpHarness.h"
+#include "ModalRecorder.h"
+#include "ScriptedFtpServer.h"
+#include "TempDir.h"
+
+#include "framework/Thread.h"
+#include "ftp/UploadThread.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+void LoginScript(ScriptSession& s)
+{
+  s.Send("220 fake\r\n");
+  s.Expect("USER quill");
+  s.Send("331 password please\r\n");
+  s.Expect("PASS secret");
+  s.Send("230 in\r\n");
+  s.Expect("PWD");
+  s.Send("257 \"/\" is the current folder\r\n");
+}
+
+std::unique_ptr<FtpHarness> Client(const ScriptedFtpServer& server, bool passive = true)
+{
+  return std::make_unique<FtpHarness>("127.0.0.1", server.Port(), "quill", "secret", passive);
+}
+
+class ScriptedServer : public ::testing::Test {
+protected:
+  void SetUp() override { ModalRecorder::Clear(); }
+  void TearDown() override { SetUserCancelled(false); }
+  TempDir local;
+};
+
+TEST_F(ScriptedServer, RepliesSplitAtEveryByteTakeEachStepOnce)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    s.SendByteByByte("220-Welcome\r\n220-to the fake\r\n220 ready\r\n");
+    s.Expect("USER quill");
+    s.SendByteByByte("331-Password\r\n331 please\r\n");
+    s.Expect("PASS secret");
+    s.SendByteByByte("230 in\r\n");
+    s.Expect("PWD");
+    s.SendByteByByte("257 \"/home\"\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  ProcessPendingEvents(100);
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "PASS secret", "PWD"}));
+  EXPECT_EQ(client->responses, (std::vector<std::string>{"220-Welcome", "220-to the fake", "220 ready",
+                                                         "331-Password", "331 please", "230 in", "257 \"/home\""}));
+  EXPECT_EQ(client->loggedIn, 1);
+  EXPECT_EQ(client->commandSocket.userTries, 1);
+}
+
+TEST_F(ScriptedServer, ThreeLoginRefusalsEndInOneServerError)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    s.Send("220 fake\r\n");
+    s.Expect("USER");
+    s.Send("530 Login incorrect.\r\n");
+    s.Expect("USER");
+    // A refusal in two lines and two reads is still one refusal.
+    s.Send("530-Denied\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    s.Send("530 Login incorrect.\r\n");
+    s.Expect("USER");
+    s.Send("530 Login incorrect.\r\n");
+    s.QuietFor(300);
+  });
+  auto client = Client(server);
+  client->commandSocket.Connect();
+  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ProcessPendingEvents(50);
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "USER quill", "USER quill"}));
+  ASSERT_EQ(client->serverErrors.size(), 1u);
+  EXPECT_EQ(client->serverErrors[0], "530 Login incorrect.\r\n");
+  EXPECT_EQ(client->loggedIn, 0);
+}
+
+TEST_F(ScriptedServer, CommandWrittenBeforeTheGreetingCountsAsALoginAttempt)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    s.Expect("CWD /start");
+    s.Send("220 fake\r\n");
+    s.Send("530 Please login with USER and PASS.\r\n");
+    s.Expect("USER");
+    s.Expect("USER");
+    s.Send("331 pw\r\n331 pw\r\n");
+    s.Expect("PASS");
+    s.Send("230 in\r\n");
+    s.Expect("PWD");
+    s.Send("257 \"/\"\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  client->commandSocket.Connect();
+  client->commandSocket.sendCWD("/start"); // held until the connection is up
+  ASSERT_TRUE(WaitUntil([&] { return client->loggedIn == 1 || server.Done(); }));
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_EQ(client->commandSocket.userTries, 2);
+}
+
+TEST_F(ScriptedServer, TransferOpeningAndRefusalInOneReadKeepTheOldFile)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("RETR f.bin");
+    s.Send("150 Opening data connection\r\n550 Failed to open file\r\n");
+    s.CloseData();
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("keep.bin", "old");
+  EXPECT_FALSE(client->Download("f.bin", local / "keep.bin", "I"));
+  ProcessPendingEvents(100);
+  ASSERT_EQ(client->serverErrors.size(), 1u);
+  EXPECT_EQ(client->serverErrors[0], "550 Failed to open file\r\n");
+  EXPECT_EQ(client->responses.back(), "150 Opening data connection");
+  EXPECT_EQ(client->completes, 0);
+  EXPECT_EQ(local.Read("keep.bin"), "old");
+  EXPECT_FALSE(std::filesystem::exists(local / ".keep.bin.part"));
+}
+
+TEST_F(ScriptedServer, ResetDuringADownloadKeepsTheOldFile)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("RETR f.bin");
+    s.Send("150 Opening\r\n");
+    s.SendData(std::string(50000, 'z'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    s.ResetData();
+    s.Send("426 Connection reset\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("keep.bin", "old");
+  client->commandSocket.getFile("f.bin", local / "keep.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 1; }));
+  ProcessPendingEvents(100);
+  EXPECT_EQ(client->completes, 0);
+  EXPECT_EQ(local.Read("keep.bin"), "old");
+  EXPECT_FALSE(std::filesystem::exists(local / ".keep.bin.part"));
+  for (const auto& e : client->events)
+    EXPECT_NE(e, "dataSocket.Error 102");
+}
+
+class UploadCutShort : public ScriptedServer, public ::testing::WithParamInterface<bool> {};
+
+// The server drops the data connection in the middle of an upload, with a
+// reset or with an orderly close: the owner is told, nothing completes.
+TEST_P(UploadCutShort, IsReportedAndNeverCompletes)
+{
+  const bool reset = GetParam();
+  ScriptedFtpServer server([reset](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("STOR big.bin");
+    s.Send("150 Ok to send\r\n");
+    s.ReadData(8192);
+    if (reset) {
+      s.ResetData();
+    } else {
+      s.EndDataSending();
+      s.ReadDataUntilClosed();
+    }
+    s.Send("426 Connection closed; transfer aborted.\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("big.bin", std::string(4 << 20, 'b'));
+  EXPECT_FALSE(client->Upload(local / "big.bin", "big.bin", "I"));
+  ASSERT_TRUE(WaitUntil([&] {
+    return client->dataSocket.upthd && client->dataSocket.upthd->State() == Thread::ThreadState::Ended;
+  }));
+  ProcessPendingEvents(100);
+  EXPECT_EQ(client->completes, 0);
+  if (!reset) {
+    ASSERT_EQ(client->dataErrors, 1);
+    EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketRemoteClosed);
+  }
+  EXPECT_FALSE(client->serverErrors.empty() && client->dataErrors == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShort, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("reset") : std::string("orderlyClose");
+                         });
+
+TEST_F(ScriptedServer, CancelledUploadResetsTheDataConnection)
+{
+  bool reset = false;
+  ScriptedFtpServer server([&reset](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("STOR c.bin");
+    s.Send("150 Ok to send\r\n");
+    s.ReadDataUntilClosed();
+    reset = s.DataWasReset();
+    s.Send("426 Connection closed; transfer aborted.\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("c.bin", std::string(100000, 'c'));
+  client->dataSocket.bytesTransfered = [](std::int32_t) { SetUserCancelled(true); };
+  client->commandSocket.storFile(local / "c.bin", "c.bin", "I");
+  ASSERT_TRUE(WaitUntil([&] { return client->dataErrors == 1 && client->serverErrors.size() == 1; }));
+  EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketUploadStopped);
+  EXPECT_EQ(client->completes, 0);
+  ASSERT_TRUE(WaitUntil([&] { return server.Done() || reset; }));
+  EXPECT_TRUE(reset);
+}
+
+struct FinalReplyCase {
+  const char* reply;
+  bool completes;
+};
+
+class UploadFinalReply : public ScriptedServer, public ::testing::WithParamInterface<FinalReplyCase> {};
+
+TEST_P(UploadFinalReply, DecidesAfterTheDataConnectionClosed)
+{
+  const FinalReplyCase c = GetParam();
+  std::string received;
+  bool quietWhileOpen = false;
+  ScriptedFtpServer server([&](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE A");
+    s.Send("200 ascii\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("STOR t.txt");
+    s.Send("125 Data connection already open\r\n");
+    received = s.ReadDataUntilClosed();
+    quietWhileOpen = s.QuietFor(200);
+    s.Send(std::string(c.reply) + "\r\n");
+    if (c.completes) {
+      s.Expect("MKD next"); // written from the completion handler
+      s.Send("257 made\r\n");
+    }
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->onComplete = [&]() { client->commandSocket.makeDirectory("next"); };
+  local.Write("t.txt", "a\nb\r\nc\r");
+  client->commandSocket.storFile(local / "t.txt", "t.txt", "A");
+  ASSERT_TRUE(WaitUntil([&] {
+    return (client->completes == 1 && client->responses.back() == "257 made") || !client->serverErrors.empty();
+  }));
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_EQ(received, "a\r\nb\r\nc\r\n");
+  EXPECT_TRUE(quietWhileOpen);
+  if (c.completes) {
+    EXPECT_EQ(client->completes, 1);
+    // The final reply is reported before the completion.
+    const auto reply = std::find(client->events.begin(), client->events.end(), "gotResponse " + std::string(c.reply));
+    const auto done = std::find(client->events.begin(), client->events.end(), "FileTransferComplete");
+    EXPECT_LT(reply, done);
+  } else {
+    EXPECT_EQ(client->completes, 0);
+    ASSERT_EQ(client->serverErrors.size(), 1u);
+    EXPECT_EQ(client->serverErrors[0], std::string(c.reply) + "\r\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, UploadFinalReply,
+                         ::testing::Values(FinalReplyCase{"226 Transfer complete", true},
+                                           FinalReplyCase{"552 Quota exceeded", false},
+                                           FinalReplyCase{"451 Local error", false}),
+                         [](const ::testing::TestParamInfo<FinalReplyCase>& info) {
+                           return std::string("reply") + std::string(info.param.reply).substr(0, 3);
+                         });
+
+TEST_F(ScriptedServer, TextDownloadHoldsACrAtTheEndOfARead)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE A");
+    s.Send("200 ascii\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("RETR t.txt");
+    // The final reply comes before the data ends: completion waits for both.
+    s.Send("150 Opening\r\n");
+    for (const char* piece : {"a\r", "\nb\r", "c\r\n", "\r"}) {
+      s.SendData(piece);
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    s.Send("226 done\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    s.CloseData();
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  ASSERT_TRUE(client->Download("t.txt", local / "t.txt", "A"));
+  EXPECT_EQ(local.Read("t.txt"), "a\nb\rc\n\r");
+}
+
+TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("MKD ok");
+    s.Send("257 made\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  for (const std::string& bad : {std::string("a\r\nDELE b"), std::string("a\nb"), std::string("a\0b", 3)})
+    client->commandSocket.deleteFile(bad);
+  client->commandSocket.storFile(local / "x", "x\r\nDELE y", "I");
+  ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 4; }));
+  client->commandSocket.makeDirectory("ok");
+  ASSERT_TRUE(WaitUntil([&] { return client->responses.back() == "257 made"; }));
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "PASS secret", "PWD", "MKD ok"}));
+}
+
+TEST_F(ScriptedServer, MalformedPassiveReplyConnectsNowhere)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("PASV");
+    s.Send("227 Entering Passive Mode (127,0,0,1,4)\r\n");
+    s.QuietFor(300);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getList();
+  ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 1; }));
+  EXPECT_EQ(client->serverErrors[0], "227 Entering Passive Mode (127,0,0,1,4)\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  EXPECT_EQ(server.Commands().back(), "PASV");
+  EXPECT_FALSE(client->dataSocket.IsOpen());
+}
+
+// Three consecutive free ports for a private active-mode range.
+int FreeRangeOfThree(std::vector<int>& held)
+{
+  for (int base = 47000; base < 60000; base += 7) {
+    std::vector<int> fds;
+    for (int p = base; p < base + 3; ++p) {
+      const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      a.sin_port = htons(static_cast<uint16_t>(p));
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 1) != 0) {
+        ::close(fd);
+        break;
+      }
+      fds.push_back(fd);
+    }
+    if (fds.size() == 3) {
+      held = fds;
+      return base;
+    }
+    for (int fd : fds)
+      ::close(fd);
+  }
+  return 0;
+}
+
+TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
+{
+  std::string portCommand;
+  ScriptedFtpServer server([&](ScriptSession& s) {
+    LoginScript(s);
+    portCommand = s.Expect("PORT ");
+    s.ConnectData(portCommand);
+    s.Send("200 PORT ok\r\n");
+    s.Expect("LIST");
+    s.Send("150 listing\r\n");
+    s.SendData("-rw-r--r-- 1 a a 1 Dec 08 10:00 x\r\n");
+    s.CloseData();
+    s.Send("226 done\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server, false);
+  ASSERT_TRUE(client->Login());
+  std::vector<int> held;
+  const int base = FreeRangeOfThree(held);
+  ASSERT_NE(base, 0);
+  client->commandSocket.portLow = base;
+  client->commandSocket.portCount = 3;
+  ::close(held[2]); // only the last port of the range is free
+  std::string listing;
+  ASSERT_TRUE(client->List(listing));
+  EXPECT_EQ(portCommand, "PORT 127,0,0,1," + std::to_string((base + 2) / 256) + "," + std::to_string((base + 2) % 256));
+
+  // Now every port is taken: no PORT goes out, the data side reports it.
+  const int again = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(base + 2));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(again, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ::listen(again, 1);
+  const std::size_t commands = server.Commands().size();
+  client->commandSocket.getList();
+  ASSERT_TRUE(WaitUntil([&] { return client->dataErrors == 1; }));
+  EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketAddressInUse);
+  ProcessPendingEvents(100);
+  EXPECT_EQ(server.Commands().size(), commands);
+  ::close(again);
+  ::close(held[0]);
+  ::close(held[1]);
+}
+
+} // namespace

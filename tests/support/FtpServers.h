@@ -1,0 +1,67 @@
+#pragma once
+// Real FTP servers for tests and benchmarks, started on construction and
+// stopped (with every process they forked) on destruction.
+//
+//   FtpServerProcess server(FtpServerKind::PureFtpd);       // free port
+//   FtpServerProcess fixed(FtpServerKind::Pyftpdlib, {.port = 21});
+//   server.WriteFile("dir/a.txt", "bytes");                 // into its root
+//   server.ReadFile("dir/a.txt");
+//
+// The constructor returns once the port accepts connections and throws
+// std::runtime_error (with the server's log) when it cannot start.
+
+#include <string>
+
+enum class FtpServerKind { Pyftpdlib, PureFtpd };
+
+struct FtpServerOptions {
+  std::string host = "127.0.0.1";
+  int port = 0;          // 0: a free port on host
+  std::string root;      // served folder; empty: a fresh temporary one
+  std::string user = "quill";
+  std::string password = "secret";
+  int passiveLow = 0;    // passive port range; 0: a random range of 100
+  int passiveHigh = 0;
+};
+
+class FtpServerProcess {
+public:
+  explicit FtpServerProcess(FtpServerKind kind, FtpServerOptions options = {});
+  ~FtpServerProcess();
+  FtpServerProcess(const FtpServerProcess&) = delete;
+  FtpServerProcess& operator=(const FtpServerProcess&) = delete;
+
+  FtpServerKind Kind() const { return kind_; }
+  const char* Name() const { return kind_ == FtpServerKind::Pyftpdlib ? "pyftpdlib" : "pure-ftpd"; }
+  const std::string& Host() const { return options_.host; }
+  int Port() const { return options_.port; }
+  const std::string& User() const { return options_.user; }
+  const std::string& Password() const { return options_.password; }
+  // The served folder, without a trailing "/".
+  const std::string& Root() const { return options_.root; }
+
+  // Files and folders in the served folder, by path relative to it, owned
+  // so that the server's user may change them.
+  void MakeFolder(const std::string& relative) const;
+  void WriteFile(const std::string& relative, const std::string& bytes) const;
+  std::string ReadFile(const std::string& relative) const;
+  bool Exists(const std::string& relative) const;
+
+  std::string Log() const;
+  void Stop();
+
+private:
+  FtpServerKind kind_;
+  FtpServerOptions options_;
+  std::string workDir_;   // password files, logs, and the root when ours
+  bool ownRoot_ = false;
+  int pid_ = -1;
+
+  void Start();
+  void GiveToServerUser(const std::string& path) const;
+};
+
+// A port on 127.0.0.1 that was free a moment ago.
+int FreeLocalPort();
+// Waits (up to timeoutMs) until host:port accepts a TCP connection.
+bool WaitForPort(const std::string& host, int port, int timeoutMs);
