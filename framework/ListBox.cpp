@@ -671,6 +671,8 @@ void ListBox::UserSetCheck(int row, int column, bool on)
   if (static_cast<int>(r->checks.size()) <= column)
     r->checks.resize(static_cast<std::size_t>(column) + 1, 0);
   r->checks[static_cast<std::size_t>(column)] = on;
+  if (CellAction)
+    DeliverEvent([&] { CellAction(row, column); });
 }
 
 void ListBox::Changed(bool structure)

@@ -90,6 +90,8 @@ public:
   std::function<bool(int column)> HeaderPressed;
   std::function<void(int row)> ExpandRow;
   std::function<void(int row)> CollapseRow;
+  // The user changed a cell's check box (mouse or keyboard), raised at once.
+  std::function<void(int row, int column)> CellAction;
   std::function<bool(Graphics& g, int row, int column)> CellBackgroundPaint;
 
 private:

@@ -14,43 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A local folder tree in a temporary folder, removed at the end.
-class TempTree {
-public:
-  TempTree()
-  {
-    char tmpl[] = "/tmp/quill-trees-XXXXXX";
-    root_ = mkdtemp(tmpl);
-  }
-  ~TempTree()
-  {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-  std::string Root() const { return root_ + "/"; }
-  void Folder(const std::string& rel) { fs::create_directories(root_ + "/" + rel); }
-  // A file modified at the given local time.
-  void File(const std::string& rel, int y, int mo, int d, int h, int mi)
-  {
-    const std::string p = root_ + "/" + rel;
-    fs::create_directories(fs::path(p).parent_path());
-    std::ofstream(p) << rel;
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_isdst = -1;
-    const utimbuf times{std::mktime(&tm), std::mktime(&tm)};
-    utime(p.c_str(), &times);
-  }
-  void Link(const std::string& rel, const std::string& target) { fs::create_symlink(target, root_ + "/" + rel); }
-
-private:
-  std::string root_;
-};
-
 std::string Line(const char* kind, const char* date, const std::string& name)
 {
   return std::string(kind) + "rw-r--r--   1 user  group 10 " + date + " " + name + "\r\n";

@@ -6,6 +6,12 @@
 #include "framework/FolderItem.h"
 #include "trees/TreeLists.h"
 
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <utime.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -100,4 +106,41 @@ protected:
   TreeView* TreesView(bool local) override { return local ? &localView : &remoteView; }
   bool TreesUserCancelled() const override { return cancelled; }
   CivilMinute TreesNow() const override { return now; }
+};
+
+// A local folder tree in a temporary folder, removed at the end.
+class TempTree {
+public:
+  TempTree()
+  {
+    char tmpl[] = "/tmp/quill-trees-XXXXXX";
+    root_ = mkdtemp(tmpl);
+  }
+  ~TempTree()
+  {
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+  }
+  std::string Root() const { return root_ + "/"; }
+  void Folder(const std::string& rel) { std::filesystem::create_directories(root_ + "/" + rel); }
+  // A file modified at the given local time.
+  void File(const std::string& rel, int y, int mo, int d, int h, int mi)
+  {
+    const std::string p = root_ + "/" + rel;
+    std::filesystem::create_directories(std::filesystem::path(p).parent_path());
+    std::ofstream(p) << rel;
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_isdst = -1;
+    const utimbuf times{std::mktime(&tm), std::mktime(&tm)};
+    utime(p.c_str(), &times);
+  }
+  void Link(const std::string& rel, const std::string& target) { std::filesystem::create_symlink(target, root_ + "/" + rel); }
+
+private:
+  std::string root_;
 };
