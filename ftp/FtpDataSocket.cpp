@@ -219,7 +219,7 @@ void FtpDataSocket::FailTransfer(int code)
   CancelTransfer(); // a reset, so the server does not keep a truncated file
   SetLastErrorCode(code);
   // Raised from the loop, like every socket event.
-  PostEvent([this]() {
+  PostSocketEvent([this]() {
     if (Error)
       Error();
   });
@@ -237,7 +237,7 @@ void FtpDataSocket::sendFile()
     upthd = std::make_unique<UploadThread>();
   if (upthd->State() == Thread::ThreadState::Running) {
     // The last upload's body is still finishing; start once it has.
-    PostEvent([this]() { sendFile(); });
+    PostSocketEvent([this]() { sendFile(); });
     return;
   }
   upthd->parent = this;

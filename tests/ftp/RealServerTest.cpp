@@ -227,15 +227,16 @@ TEST_P(RealServer, UploadsRunBackToBackFromTheCompletionEvent)
   for (int i = 0; i < 5; ++i)
     local.Write("f" + std::to_string(i), RandomBytes(3000 + static_cast<std::size_t>(i), static_cast<unsigned>(i)));
   int next = 0;
+  const UploadThread* thread = nullptr;
   client->onComplete = [&]() {
+    if (!thread)
+      thread = client->dataSocket.upthd.get();
     if (++next < 5)
       client->commandSocket.storFile(local / ("f" + std::to_string(next)), "f" + std::to_string(next), "I");
   };
   client->commandSocket.storFile(local / "f0", "f0", "I");
-  ASSERT_TRUE(WaitUntil([&] { return client->completes == 1 || !client->serverErrors.empty(); }));
-  const UploadThread* thread = client->dataSocket.upthd.get();
   ASSERT_TRUE(WaitUntil([&] { return client->completes == 5 || !client->serverErrors.empty(); }));
-  ASSERT_EQ(client->completes, 5) << server->Log();
+  ASSERT_EQ(client->completes, 5) << client->Dump() << server->Log();
   EXPECT_EQ(client->dataSocket.upthd.get(), thread); // one thread object for every upload
   EXPECT_TRUE(client->serverErrors.empty());
   for (int i = 0; i < 5; ++i)
