@@ -40,6 +40,7 @@ FtpDataSocket::~FtpDataSocket() = default;
 void FtpDataSocket::BeginTransfer()
 {
   finalReply_ = FinalReply::None;
+  uploadSent_ = false;
   dataClosed_ = false;
   heldCR_ = false;
 }
@@ -225,6 +226,23 @@ void FtpDataSocket::FailTransfer(int code)
   });
 }
 
+void FtpDataSocket::Close()
+{
+  const bool uploading = status == "stor" && upthd && upthd->State() == Thread::ThreadState::Running;
+  if (uploading && !uploadSent_) {
+    Abort();
+    WakeUploader();
+    return;
+  }
+  TCPSocket::Close();
+}
+
+void FtpDataSocket::UploadSent()
+{
+  uploadSent_ = true;
+  TCPSocket::Close();
+}
+
 void FtpDataSocket::WakeUploader()
 {
   if (upthd)
@@ -255,6 +273,7 @@ void FtpDataSocket::sendString()
   const std::size_t passes = text.size() / kStringPiece + 1;
   for (std::size_t i = 0; i < passes; ++i) {
     if (UserCancelled()) {
+      SetUserCancelled(false); // the request is answered
       FailTransfer(kSocketUploadStopped);
       return;
     }
@@ -272,7 +291,7 @@ void FtpDataSocket::sendString()
   if (upthd && self == upthd.get())
     upthd->FinishUpload();
   else
-    Close();
+    UploadSent();
 }
 
 void FtpDataSocket::RaiseBytesTransfered(std::int32_t count)
