@@ -179,6 +179,10 @@ TEST_P(RealServer, DownloadsReplaceTheFileOnlyWhenComplete)
   EXPECT_EQ(local.Read("data.bin"), bin);
   ASSERT_TRUE(client->Download("small.bin", local / "small.bin", "I"));
   EXPECT_EQ(local.Read("small.bin"), "tiny");
+  server->WriteFile("empty.bin", "");
+  local.Write("empty.bin", "to be replaced");
+  ASSERT_TRUE(client->Download("empty.bin", local / "empty.bin", "I"));
+  EXPECT_EQ(local.Read("empty.bin"), "");
   // The server sends CR LF in ASCII mode; the local file gets LF.
   ASSERT_TRUE(client->Download("text.txt", local / "text.txt", "A"));
   EXPECT_EQ(local.Read("text.txt"), "l1\nl2\n\nl3");
