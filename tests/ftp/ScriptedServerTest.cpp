@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
@@ -215,14 +216,16 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShort, ::testing::Bool(),
                            return info.param ? std::string("reset") : std::string("orderlyClose");
                          });
 
-class UploadStopped : public ScriptedServer, public ::testing::WithParamInterface<bool> {};
+enum class StopBy { Cancel, OwnerCloses, HandlerThrows };
 
-// A cancel request, or the owner closing the data connection (quitting in
-// the middle of a transfer), resets it: the server keeps no partial file
-// as complete.
+class UploadStopped : public ScriptedServer, public ::testing::WithParamInterface<StopBy> {};
+
+// A cancel request, the owner closing the data connection (quitting in the
+// middle of a transfer) or an exception on the upload thread resets it: the
+// server keeps no partial file as complete.
 TEST_P(UploadStopped, ResetsTheDataConnection)
 {
-  const bool cancel = GetParam();
+  const StopBy by = GetParam();
   bool reset = false;
   ScriptedFtpServer server([&reset](ScriptSession& s) {
     LoginScript(s);
@@ -242,28 +245,34 @@ TEST_P(UploadStopped, ResetsTheDataConnection)
   ASSERT_TRUE(client->Login());
   local.Write("c.bin", std::string(100000, 'c'));
   client->dataSocket.bytesTransfered = [&](std::int32_t) {
-    if (cancel)
+    if (by == StopBy::Cancel)
       SetUserCancelled(true);
-    else
+    else if (by == StopBy::OwnerCloses)
       client->dataSocket.Close();
+    else
+      throw std::runtime_error("handler failed");
   };
   client->commandSocket.storFile(local / "c.bin", "c.bin", "I");
   ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 1; }));
   ProcessPendingEvents(50);
-  if (cancel) {
+  if (by == StopBy::OwnerCloses) {
+    EXPECT_EQ(client->dataErrors, 0); // the owner closed it and knows
+  } else {
     EXPECT_EQ(client->dataErrors, 1);
     EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketUploadStopped);
-    EXPECT_FALSE(UserCancelled()); // answered, so the next upload runs
-  } else {
-    EXPECT_EQ(client->dataErrors, 0); // the owner closed it and knows
   }
+  EXPECT_FALSE(UserCancelled()); // answered, so the next upload runs
   EXPECT_EQ(client->completes, 0);
   EXPECT_TRUE(reset);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, UploadStopped, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
-  return info.param ? std::string("cancel") : std::string("ownerCloses");
-});
+INSTANTIATE_TEST_SUITE_P(Ways, UploadStopped,
+                         ::testing::Values(StopBy::Cancel, StopBy::OwnerCloses, StopBy::HandlerThrows),
+                         [](const ::testing::TestParamInfo<StopBy>& info) {
+                           return info.param == StopBy::Cancel        ? std::string("cancel")
+                                  : info.param == StopBy::OwnerCloses ? std::string("ownerCloses")
+                                                                      : std::string("handlerThrows");
+                         });
 
 struct FinalReplyCase {
   const char* reply;
