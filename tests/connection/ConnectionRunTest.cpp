@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 
 namespace {
 
@@ -75,6 +77,28 @@ TEST(RunErrors, QuitAnsweredDisconnectCutsTheTransfer)
   EXPECT_EQ(Notices(ConnectionText::SyncFinished), 0);
   for (const auto& r : ModalRecorder::Requests())
     EXPECT_EQ(r.message.rfind("Error: ", 0), std::string::npos) << r.message;
+}
+
+// "切断" between two steps: the run ends before QUIT is written, so the
+// answers still to come move nothing.
+TEST(RunErrors, DisconnectDuringRunEndsItBeforeQuit)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Connected t(FtpServerKind::PureFtpd, true, false);
+  for (const char* d : {"a", "b", "c"})
+    std::filesystem::create_directories(t.local / d);
+  ASSERT_TRUE(t.Connect());
+  t.conn.SyncUpload();
+  ASSERT_EQ(t.conn.pUpload, 2); // the first MKD is on its way
+  t.conn.CloseConnection();
+  EXPECT_FALSE(t.conn.SyncRunning());
+  ASSERT_TRUE(WaitFor([&] { return !t.conn.commandSocket.IsOpen(); }));
+  EXPECT_TRUE(t.server.Exists("site/a"));
+  EXPECT_FALSE(t.server.Exists("site/b"));
+  EXPECT_EQ(Notices(ConnectionText::SyncFinished), 0);
+  // Every record but the one carried out is queued again next time.
+  EXPECT_EQ(t.conn.pSyncL[1].sync || t.conn.pSyncL[2].sync, false);
 }
 
 } // namespace

@@ -66,16 +66,18 @@ void AnswerGoAhead(int times)
     });
 }
 
-FtpServerOptions OnPort21()
+FtpServerOptions OnPort21(const std::string& user = "quill")
 {
   FtpServerOptions o;
   o.port = 21;
+  o.user = user;
   return o;
 }
 
 class Road {
 public:
-  Road(FtpServerKind kind, bool passive, bool uploadAndDelete) : server(kind, OnPort21())
+  Road(FtpServerKind kind, bool passive, bool uploadAndDelete, const std::string& user = "quill")
+      : server(kind, OnPort21(user))
   {
     ModalRecorder::Clear();
     gDataset.clear();
@@ -348,10 +350,10 @@ TEST(WindowConnection, EmptyPasswordIsAskedForThisConnectionOnly)
 {
   if (!RunInPrivateNetwork())
     return;
-  Road road(FtpServerKind::Pyftpdlib, false, false);
+  Road road(FtpServerKind::Pyftpdlib, false, false, "ftp");
   Window1& w = *road.w;
   w.EditField3.SetText("");
-  w.EditField2.SetText("");
+  w.EditField2.SetText(""); // the user name sent is "ftp"
   // Cancelled: nothing happens.
   ModalRecorder::Push([](const ModalRequest& r) {
     r.window->PressDefaultButton(true);
@@ -369,11 +371,16 @@ TEST(WindowConnection, EmptyPasswordIsAskedForThisConnectionOnly)
     return ModalAnswer{};
   });
   w.Toolbar11.Press("ToolItem1");
-  // The user name defaults to "ftp", which this server does not know.
-  ASSERT_TRUE(WaitFor([&] { return Requests().find("An error occurred: 530") != std::string::npos; })) << Requests();
-  EXPECT_EQ(w.commandSocket.password, road.server.Password());
+  ASSERT_TRUE(WaitFor([&] { return w.pFin && !w.pSyncRFlg && w.SyncConnectionIdle(); })) << Requests();
   EXPECT_EQ(w.commandSocket.userID, "ftp");
   EXPECT_EQ(w.EditField3.Text(), "");
+  // The next connect asks again.
+  const auto asked = ModalRecorder::Requests().size();
+  ModalRecorder::PushButton(0); // "実行": clear the earlier results
+  w.Toolbar11.Press("ToolItem1"); // the prompt is cancelled: nothing more
+  EXPECT_EQ(ModalRecorder::Requests().size(), asked + 1);
+  EXPECT_EQ(ModalRecorder::Requests().back().kind, ModalKind::Window);
+  EXPECT_EQ(w.pMode, 1);
 }
 
 } // namespace
