@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -181,6 +182,30 @@ INSTANTIATE_TEST_SUITE_P(Servers, WindowRoad,
                                            RoadCase{FtpServerKind::PureFtpd, false, false},
                                            RoadCase{FtpServerKind::PureFtpd, false, true}),
                          RoadName);
+
+// A run that starts with a removal right after the walk: the answers to
+// DELE and RMD are the run's, and nothing else is sent for them.
+TEST(WindowRoadErrors, RemovalOnlyRunSendsOneCommandPerStep)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, true, true);
+  Window1& w = *road.w;
+  road.server.WriteFile("site/a.txt", "a");
+  road.server.WriteFile("site/b.txt", "b");
+  road.server.WriteFile("site/old/c.txt", "c");
+  ASSERT_TRUE(road.Connect()) << Requests();
+  const std::size_t logBefore = w.EditField5.Text().size();
+  AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  for (int i = 0; i < 40; ++i)
+    ProcessPendingEvents(5);
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), site::Tree{});
+  // Four replies, one to each DELE and RMD, and no listing.
+  const std::string log = w.EditField5.Text().substr(logBefore);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+}
 
 // pure-ftpd works as an unprivileged user, so a folder without write
 // permission refuses the upload (pyftpdlib runs as root here).
