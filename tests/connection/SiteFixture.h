@@ -57,6 +57,8 @@ inline void BuildLocal(const std::string& root)
   WriteAged(root + "/img/logo.gif", Binary(), 0);
   WriteAged(root + "/img/deep/a.png", Binary() + "png", 0);
   WriteAged(root + "/docs/readme.txt", "read\nme\n", 0);
+  WriteAged(root + "/docs/empty.txt", "", 0);
+  WriteAged(root + "/新しい フォルダ/名前 と空白.txt", "utf-8\n", 0);
 }
 
 // Remote, under the served folder's "site".
@@ -105,7 +107,10 @@ inline Tree Expected(bool removed)
          {"img/deep", "<dir>"},
          {"img/deep/a.png", Binary() + "png"},
          {"docs", "<dir>"},
-         {"docs/readme.txt", "read\nme\n"}};
+         {"docs/readme.txt", "read\nme\n"},
+         {"docs/empty.txt", ""},
+         {"新しい フォルダ", "<dir>"},
+         {"新しい フォルダ/名前 と空白.txt", "utf-8\n"}};
   if (!removed) {
     t["gone.txt"] = "gone";
     t["olddir"] = "<dir>";
