@@ -101,7 +101,7 @@ void ConnectionControl::makeConnection2(const std::string& password)
   commandSocket.Close();
   dataConnected = false;
   getList = false;
-  lastReplyFailed_ = false;
+  quiet_ = false;
   // Errors of the new connection are reported again.
   closing = false;
 
@@ -183,7 +183,7 @@ void ConnectionControl::commandSocket_Error()
 
 void ConnectionControl::commandSocket_gotResponse(const std::string& line)
 {
-  lastReplyFailed_ = false;
+  quiet_ = false;
   std::size_t begin = 0;
   while (begin <= line.size()) {
     std::size_t end = line.find_first_of("\r\n", begin);
@@ -201,7 +201,10 @@ void ConnectionControl::commandSocket_gotResponse(const std::string& line)
       ++end;
     begin = end + 1;
   }
+  const bool running = SyncRunning();
   SyncReplyLine(line);
+  if (running && !SyncRunning())
+    quiet_ = true; // the last step's answer: nothing more was sent
 }
 
 bool ConnectionControl::FirstCwdPending() const
@@ -225,7 +228,7 @@ void ConnectionControl::OfferDownload()
 
 void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
 {
-  lastReplyFailed_ = true;
+  quiet_ = true;
   const std::string text = WithoutCrLf(reply);
   // Only a refused first change into the remote folder may name a file to
   // fetch; it must be told before the walk reacts to the refusal.
@@ -353,7 +356,7 @@ void ConnectionControl::SyncDeleteDirectory(const std::string& remotePath)
 
 bool ConnectionControl::SyncConnectionIdle() const
 {
-  return commandSocket.IsConnected() && (commandSocket.codeFound || lastReplyFailed_) && !getList &&
+  return commandSocket.IsConnected() && (commandSocket.codeFound || quiet_) && !getList &&
          !dataConnected;
 }
 

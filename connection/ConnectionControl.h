@@ -102,7 +102,9 @@ protected:
 
 private:
   bool progressInBytes_ = false; // the bar's maximum is in bytes (small files)
-  bool lastReplyFailed_ = false; // the last complete reply was an error
+  // Nothing is awaited although the client's awaited code never came: the
+  // last reply was an error, or the final answer of a run's last step.
+  bool quiet_ = false;
 
   bool FirstCwdPending() const;
   void OfferDownload();
