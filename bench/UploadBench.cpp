@@ -127,6 +127,10 @@ int main(int argc, char** argv)
 {
   if (!std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  char runtimeTemplate[] = "/tmp/quill-bench-runtime-XXXXXX";
+  const std::string runtime = ::mkdtemp(runtimeTemplate); // made mode 0700
+  if (!std::getenv("XDG_RUNTIME_DIR"))
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   InitFramework(argc, argv);
   const std::string which = argc > 1 ? argv[1] : "both";
   const bool passive = !(argc > 2 && std::string(argv[2]) == "active");
@@ -166,5 +170,6 @@ int main(int argc, char** argv)
       rc = 1;
   }
   fs::remove_all(tree);
+  fs::remove_all(runtime);
   return rc;
 }

@@ -90,12 +90,22 @@ public:
     Post(&TCPSocket::Event_Error);
   }
 
+  // A notifier may be dropped from inside its own signal: it is silenced
+  // now and deleted by the loop later.
+  static void Retire(QSocketNotifier*& notifier)
+  {
+    if (!notifier)
+      return;
+    notifier->setEnabled(false);
+    QObject::disconnect(notifier, nullptr, nullptr, nullptr);
+    notifier->deleteLater();
+    notifier = nullptr;
+  }
+
   void DropNotifiers()
   {
-    delete readNotifier_;
-    readNotifier_ = nullptr;
-    delete writeNotifier_;
-    writeNotifier_ = nullptr;
+    Retire(readNotifier_);
+    Retire(writeNotifier_);
   }
 
   // Drops the connection at once; with reset the peer sees a reset.
@@ -167,8 +177,7 @@ public:
       int err = 0;
       socklen_t len = sizeof err;
       ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
-      delete writeNotifier_;
-      writeNotifier_ = nullptr;
+      Retire(writeNotifier_);
       if (err != 0)
         Fail(kSocketConnectFailed);
       else
@@ -392,6 +401,12 @@ int TCPSocket::LastErrorCode() const
 void TCPSocket::SetLastErrorCode(int code)
 {
   engine_->lastError_ = code;
+}
+
+void TCPSocket::PostSocketEvent(std::function<void()> handler)
+{
+  QMetaObject::invokeMethod(
+      &engine_->context_, [h = std::move(handler)]() { DeliverEvent(h); }, Qt::QueuedConnection);
 }
 
 std::string TCPSocket::LocalAddress() const

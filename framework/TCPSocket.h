@@ -74,6 +74,9 @@ protected:
   virtual void Event_Error();
 
   void SetLastErrorCode(int code);
+  // Queues handler to run from the event loop like this socket's own
+  // events; dropped if the socket is destroyed first.
+  void PostSocketEvent(std::function<void()> handler);
 
 private:
   friend class TCPSocketEngine;

@@ -3,7 +3,6 @@
 #include "ftp/FtpDataSocket.h"
 
 #include "framework/BinaryStream.h"
-#include "framework/Events.h"
 #include "framework/FolderItem.h"
 #include "framework/Modal.h"
 #include "framework/TextStream.h"
@@ -67,7 +66,7 @@ bool FtpCommandSocket::Refused(const std::string& argument)
   // A name holding a line end would smuggle a second command to the server.
   const std::string text = "Command not sent: its argument holds a line break or NUL character (" +
                            Visible(argument) + ")" + kCRLF;
-  PostEvent([this, text]() {
+  PostSocketEvent([this, text]() {
     if (gotServerError)
       gotServerError(text);
   });
@@ -358,7 +357,7 @@ void FtpCommandSocket::getFile(const std::string& remoteName, const std::string&
     request.suggestedName = slash == std::string::npos ? remoteName : remoteName.substr(slash + 1);
     target = RunModal(request).path;
     if (target.empty()) {
-      PostEvent([this]() {
+      PostSocketEvent([this]() {
         if (userCancelledUpload)
           userCancelledUpload();
       });
@@ -405,7 +404,7 @@ bool FtpCommandSocket::StartStore(const std::string& localPath)
   }
   if (!readable) {
     MsgBox(FileError(localPath));
-    PostEvent([this]() {
+    PostSocketEvent([this]() {
       if (userCancelledUpload)
         userCancelledUpload();
     });

@@ -40,6 +40,7 @@ FtpDataSocket::~FtpDataSocket() = default;
 void FtpDataSocket::BeginTransfer()
 {
   finalReply_ = FinalReply::None;
+  uploadSent_ = false;
   dataClosed_ = false;
   heldCR_ = false;
 }
@@ -219,10 +220,27 @@ void FtpDataSocket::FailTransfer(int code)
   CancelTransfer(); // a reset, so the server does not keep a truncated file
   SetLastErrorCode(code);
   // Raised from the loop, like every socket event.
-  PostEvent([this]() {
+  PostSocketEvent([this]() {
     if (Error)
       Error();
   });
+}
+
+void FtpDataSocket::Close()
+{
+  const bool uploading = status == "stor" && upthd && upthd->State() == Thread::ThreadState::Running;
+  if (uploading && !uploadSent_) {
+    Abort();
+    WakeUploader();
+    return;
+  }
+  TCPSocket::Close();
+}
+
+void FtpDataSocket::UploadSent()
+{
+  uploadSent_ = true;
+  TCPSocket::Close();
 }
 
 void FtpDataSocket::WakeUploader()
@@ -237,7 +255,7 @@ void FtpDataSocket::sendFile()
     upthd = std::make_unique<UploadThread>();
   if (upthd->State() == Thread::ThreadState::Running) {
     // The last upload's body is still finishing; start once it has.
-    PostEvent([this]() { sendFile(); });
+    PostSocketEvent([this]() { sendFile(); });
     return;
   }
   upthd->parent = this;
@@ -255,6 +273,7 @@ void FtpDataSocket::sendString()
   const std::size_t passes = text.size() / kStringPiece + 1;
   for (std::size_t i = 0; i < passes; ++i) {
     if (UserCancelled()) {
+      SetUserCancelled(false); // the request is answered
       FailTransfer(kSocketUploadStopped);
       return;
     }
@@ -272,7 +291,7 @@ void FtpDataSocket::sendString()
   if (upthd && self == upthd.get())
     upthd->FinishUpload();
   else
-    Close();
+    UploadSent();
 }
 
 void FtpDataSocket::RaiseBytesTransfered(std::int32_t count)

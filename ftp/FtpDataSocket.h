@@ -33,6 +33,10 @@ public:
   std::function<void()> FileTransferComplete;
   std::function<void(std::int32_t count)> bytesTransfered;
 
+  // Closes the connection; in the middle of an upload it resets it, so the
+  // server cannot take the part it got for the whole file.
+  void Close();
+
   void sendFile();
   void sendString();
   // Raise the two events above (the upload thread raises them too).
@@ -53,6 +57,8 @@ public:
   // The upload thread's view of the transfer.
   bool FinalReplyKnown() const { return finalReply_ != FinalReply::None; }
   bool FinalReplyOk() const { return finalReply_ == FinalReply::Ok; }
+  // The upload's last piece is written: close in order.
+  void UploadSent();
   // Drops the transfer (a reset, and a download's file) and raises Error
   // with code from the event loop.
   void FailTransfer(int code);
@@ -66,6 +72,7 @@ protected:
 private:
   enum class FinalReply { None, Ok, Failed };
   FinalReply finalReply_ = FinalReply::None;
+  bool uploadSent_ = false;     // the upload's last piece has been written
   bool dataClosed_ = false;     // the server closed a download in order
   bool heldCR_ = false;         // text download: a CR waiting for its LF
   std::string temporaryPath_;

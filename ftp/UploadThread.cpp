@@ -48,7 +48,7 @@ void UploadThread::FinishUpload()
   FtpDataSocket& p = *parent;
   // The server stores the file as complete only when the connection closes
   // in order; its reply on the control connection then decides.
-  p.Close();
+  p.UploadSent();
   int rounds = 0;
   while (!p.FinalReplyKnown())
     Pause(rounds);
@@ -75,6 +75,7 @@ void UploadThread::Event_Run()
     AsciiUploadConverter converter;
     for (;;) {
       if (UserCancelled()) {
+        SetUserCancelled(false); // the request is answered
         stream->Close();
         p.FailTransfer(kSocketUploadStopped);
         return;

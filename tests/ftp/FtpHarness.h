@@ -90,6 +90,16 @@ struct FtpHarness {
     };
   }
 
+  // Everything seen so far, for failure messages.
+  std::string Dump() const
+  {
+    std::string out;
+    for (const auto& e : events)
+      out += e + "\n";
+    return out + "status=" + commandSocket.status + " expected=" + commandSocket.expectedCode +
+           " data status=" + dataSocket.status + " open=" + (dataSocket.IsOpen() ? "yes" : "no") + "\n";
+  }
+
   bool Login()
   {
     commandSocket.Connect();

@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
@@ -215,8 +216,16 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShort, ::testing::Bool(),
                            return info.param ? std::string("reset") : std::string("orderlyClose");
                          });
 
-TEST_F(ScriptedServer, CancelledUploadResetsTheDataConnection)
+enum class StopBy { Cancel, OwnerCloses, HandlerThrows };
+
+class UploadStopped : public ScriptedServer, public ::testing::WithParamInterface<StopBy> {};
+
+// A cancel request, the owner closing the data connection (quitting in the
+// middle of a transfer) or an exception on the upload thread resets it: the
+// server keeps no partial file as complete.
+TEST_P(UploadStopped, ResetsTheDataConnection)
 {
+  const StopBy by = GetParam();
   bool reset = false;
   ScriptedFtpServer server([&reset](ScriptSession& s) {
     LoginScript(s);
@@ -235,14 +244,35 @@ TEST_F(ScriptedServer, CancelledUploadResetsTheDataConnection)
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   local.Write("c.bin", std::string(100000, 'c'));
-  client->dataSocket.bytesTransfered = [](std::int32_t) { SetUserCancelled(true); };
+  client->dataSocket.bytesTransfered = [&](std::int32_t) {
+    if (by == StopBy::Cancel)
+      SetUserCancelled(true);
+    else if (by == StopBy::OwnerCloses)
+      client->dataSocket.Close();
+    else
+      throw std::runtime_error("handler failed");
+  };
   client->commandSocket.storFile(local / "c.bin", "c.bin", "I");
-  ASSERT_TRUE(WaitUntil([&] { return client->dataErrors == 1 && client->serverErrors.size() == 1; }));
-  EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketUploadStopped);
+  ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 1; }));
+  ProcessPendingEvents(50);
+  if (by == StopBy::OwnerCloses) {
+    EXPECT_EQ(client->dataErrors, 0); // the owner closed it and knows
+  } else {
+    EXPECT_EQ(client->dataErrors, 1);
+    EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketUploadStopped);
+  }
+  EXPECT_FALSE(UserCancelled()); // answered, so the next upload runs
   EXPECT_EQ(client->completes, 0);
-  ASSERT_TRUE(WaitUntil([&] { return server.Done() || reset; }));
   EXPECT_TRUE(reset);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, UploadStopped,
+                         ::testing::Values(StopBy::Cancel, StopBy::OwnerCloses, StopBy::HandlerThrows),
+                         [](const ::testing::TestParamInfo<StopBy>& info) {
+                           return info.param == StopBy::Cancel        ? std::string("cancel")
+                                  : info.param == StopBy::OwnerCloses ? std::string("ownerCloses")
+                                                                      : std::string("handlerThrows");
+                         });
 
 struct FinalReplyCase {
   const char* reply;
