@@ -1,12 +1,14 @@
 // Time and peak memory of the local walk, the comparison and the fill of
-// both tree views, at 2,000, 20,000 and 200,000 files (one folder per ten
+// both tree views (the real list controls, offscreen), at 2,000, 20,000 and 200,000 files (one folder per ten
 // files). Each size runs in its own process so its peak is its own.
 //   bench_TreesBench            all three sizes
 //   bench_TreesBench FILES      one size
 #include "framework/Events.h"
 #include "framework/FolderItem.h"
 #include "trees/TreeLists.h"
-#include "TreeViewBench.h"
+#include "framework/ListBox.h"
+#include "framework/Window.h"
+#include "trees/ListBoxTreeView.h"
 
 #include <chrono>
 #include <cstdio>
@@ -28,7 +30,11 @@ class BenchTrees : public TreeLists {
 public:
   std::map<std::string, std::string> listings; // by remote folder
   std::optional<FolderItem> local;
-  std::unique_ptr<TreeView> localView, remoteView;
+  Window window;
+  ListBox localList{window, "localListBox", nullptr, 7, true};
+  ListBox remoteList{window, "remoteListBox", nullptr, 7, true};
+  ListBoxTreeView localView{localList};
+  ListBoxTreeView remoteView{remoteList};
   bool quiet = true; // no local walk or fill inside the remote walk
   std::string pending;
 
@@ -52,7 +58,9 @@ protected:
   {
     if (quiet)
       return nullptr;
-    return isLocal ? localView.get() : remoteView.get();
+    if (isLocal)
+      return &localView;
+    return &remoteView;
   }
 };
 
@@ -112,8 +120,8 @@ int RunOne(int files, int argc, char** argv)
 
   t.quiet = false;
   t.local = GetFolderItem(root);
-  t.localView = MakeBenchView(true, t);
-  t.remoteView = MakeBenchView(false, t);
+  t.localList.ExpandRow = [&t](int row) { t.TreeExpandRow(true, row); };
+  t.remoteList.ExpandRow = [&t](int row) { t.TreeExpandRow(false, row); };
   t.pSyncL.clear();
   t.pGroupL = -1;
 
@@ -143,7 +151,7 @@ int RunOne(int files, int argc, char** argv)
   std::printf("%7d files %5d folders | remote walk %.3f s | local walk %.3f s | compare %.3f s | fill %.3f s | "
               "local+compare+fill %.3f s | rows %d/%d | ticked %d | peak %ld KiB\n",
               files, folders, remoteWalk, localWalk, compare, fill, localWalk + compare + fill,
-              t.localView->ListCount(), t.remoteView->ListCount(), ticked, PeakKiB());
+              t.localList.ListCount(), t.remoteList.ListCount(), ticked, PeakKiB());
   std::fflush(stdout);
   std::error_code ec;
   fs::remove_all(root, ec);
