@@ -243,6 +243,7 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   SyncFailed();
   MsgBox("An error occurred: " + text);
   dataConnected = false;
+  getList = false; // a refused download asks for no listing
   ConnProgressMaximum(1);
   ConnLog(text);
 }
