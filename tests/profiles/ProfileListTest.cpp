@@ -154,6 +154,13 @@ struct ViewCase {
   Dataset savedBack; // what "編集" then "保存" stores unchanged
 };
 
+std::string viewCaseName(const ::testing::TestParamInfo<ViewCase>& info)
+{
+  static const char* const names[] = {"AsciiPasswordUploadOnly", "Utf8PasswordSyncWithZone",
+                                      "UnknownFormsReadAsDefaults"};
+  return names[info.index];
+}
+
 class ViewPage : public ProfileTest, public ::testing::WithParamInterface<ViewCase> {};
 
 TEST_P(ViewPage, SelectionShowsTheProfileOnBothPagesAndSavesItBackInItsForms)
@@ -200,7 +207,8 @@ INSTANTIATE_TEST_SUITE_P(
         ViewCase{{true, "n", "a", "u", "秘密", "/r", "no", "", "sync", "9"}, "******", false,
                  "アップロード＆削除", 1, true, "9H", "9", {true, "n", "a", "u", "秘密", "/r", "no", "", "sync", "9"}},
         ViewCase{{true, "n", "a", "u", "", "/r", "YES", "", "Sync", "-3"}, "", false, "アップロードのみ", 0, true,
-                 "-3H", "-3", {true, "n", "a", "u", "", "/r", "no", "", "up", "-3"}}));
+                 "-3H", "-3", {true, "n", "a", "u", "", "/r", "no", "", "up", "-3"}}),
+    viewCaseName);
 
 TEST_F(ProfileTest, NewProfileFormStartsFromTheDefaults)
 {
@@ -248,6 +256,7 @@ TEST_F(ProfileTest, TimeZoneBoxFillsTheLocalOffsetAndAnEmptyFieldSavesNone)
 }
 
 struct LongField {
+  const char* key;
   EditField Window1::*field;
   std::string label;
   bool zone;
@@ -291,12 +300,13 @@ TEST_P(TooLong, FieldBeyond255BytesIsRefusedAndTheFormKeepsIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, TooLong,
-                         ::testing::Values(LongField{&Window1::EditField7, "セット名", false},
-                                           LongField{&Window1::EditField1, "アドレス", false},
-                                           LongField{&Window1::EditField2, "ユーザ", false},
-                                           LongField{&Window1::EditField3, "パスワード", false},
-                                           LongField{&Window1::EditField4, "ディレクトリ", false},
-                                           LongField{&Window1::EditField8, "タイムゾーン補正", true}));
+                         ::testing::Values(LongField{"Name", &Window1::EditField7, "セット名", false},
+                                           LongField{"Adrs", &Window1::EditField1, "アドレス", false},
+                                           LongField{"User", &Window1::EditField2, "ユーザ", false},
+                                           LongField{"Pass", &Window1::EditField3, "パスワード", false},
+                                           LongField{"rDir", &Window1::EditField4, "ディレクトリ", false},
+                                           LongField{"Zone", &Window1::EditField8, "タイムゾーン補正", true}),
+                         [](const auto& info) { return std::string(info.param.key); });
 
 TEST_F(ProfileTest, LongLocalFolderPathIsKeptWhole)
 {
@@ -396,7 +406,9 @@ TEST_P(ConnectOnSelect, SelectingConnectsOnlyWhenTheSlotIsOne)
   EXPECT_EQ(connects, 2 * expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Slot9, ConnectOnSelect, ::testing::Values(0, 1, 2, -1));
+INSTANTIATE_TEST_SUITE_P(Slot9, ConnectOnSelect, ::testing::Values(0, 1, 2, -1), [](const auto& info) {
+  return (info.param < 0 ? "minus" : "") + std::to_string(info.param < 0 ? -info.param : info.param);
+});
 
 TEST_F(ProfileTest, DoubleClickConnectsOnlyWithASelectedProfile)
 {

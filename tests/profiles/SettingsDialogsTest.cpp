@@ -99,6 +99,12 @@ struct PrefCase {
   std::array<std::int32_t, 4> afterSave;
 };
 
+std::string prefCaseName(const ::testing::TestParamInfo<PrefCase>& info)
+{
+  static const char* const names[] = {"DefaultsUnchanged", "OutOfRangeSlotsBecomeOneOrZero", "EveryBoxFlipped"};
+  return names[info.index];
+}
+
 class Preferences : public ProfileTest, public ::testing::WithParamInterface<PrefCase> {};
 
 TEST_P(Preferences, BoxesShowTheSlotsAndOnlySaveWritesThem)
@@ -140,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
     Slots, Preferences,
     ::testing::Values(PrefCase{{0, 1, 1, 1}, {false, true, true, true}, {false, true, true, true}, {0, 1, 1, 1}},
                       PrefCase{{2, -1, 0, 1}, {true, false, false, true}, {true, false, false, true}, {1, 0, 0, 1}},
-                      PrefCase{{0, 1, 1, 1}, {false, true, true, true}, {true, false, true, false}, {1, 0, 1, 0}}));
+                      PrefCase{{0, 1, 1, 1}, {false, true, true, true}, {true, false, true, false}, {1, 0, 1, 0}}),
+    prefCaseName);
 
 TEST_F(ProfileTest, PreferencesMenuItemOpensTheDialogAndConnectOnSelectTakesEffect)
 {
@@ -292,4 +299,5 @@ TEST_P(RealPreferences, ReturnSavesAndTheCloseControlLeavesTheSlots)
     EXPECT_EQ(dynamic_cast<PrefDlg*>(win), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(WaysOut, RealPreferences, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(WaysOut, RealPreferences, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "ReturnKey" : "CloseControl"); });
