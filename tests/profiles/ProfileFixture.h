@@ -95,14 +95,6 @@ protected:
   }
   void selectRow(int row) { w->ListBox1.SetListIndex(row); }
 
-  std::vector<std::string> messages() const
-  {
-    std::vector<std::string> out;
-    for (const ModalRequest& r : ModalRecorder::Requests())
-      out.push_back(r.message);
-    return out;
-  }
-
   static std::string int32(std::int32_t v)
   {
     const auto u = static_cast<std::uint32_t>(v);

@@ -1,8 +1,5 @@
 #include "ProfileFixture.h"
 
-#include <QColor>
-#include <QImage>
-
 #include <sys/stat.h>
 
 namespace {
@@ -369,22 +366,6 @@ TEST_F(ProfileTest, HeadingClickSortsNothing)
   ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
   EXPECT_EQ(ModalRecorder::Requests()[0].message, "ヘッダプレスによる並べ替えには対応していません。");
   EXPECT_EQ(w->ListBox1.Cell(0, 0), "b");
-}
-
-TEST_F(ProfileTest, CellsArePaintedInTheFrameColour)
-{
-  gDataset = {stored("x", sites_.Path())};
-  w->InitSetlist();
-  Picture pic(40, 20);
-  bool result = true;
-  pic.Draw([&](Graphics& g) { result = w->ListBox1.CellBackgroundPaint(g, 0, 0); });
-  EXPECT_FALSE(result); // the list still draws the cell's text
-  for (const auto& [x, y] : {std::pair{0, 0}, std::pair{39, 19}}) {
-    const QColor c = pic.Image().pixelColor(x, y);
-    EXPECT_EQ(c.red(), 215);
-    EXPECT_EQ(c.green(), 221);
-    EXPECT_EQ(c.blue(), 229);
-  }
 }
 
 class ConnectOnSelect : public ProfileTest, public ::testing::WithParamInterface<int> {};
