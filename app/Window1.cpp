@@ -236,6 +236,16 @@ void Window1::BindEvents()
   BevelButton4.Action = [this] { BevelButton4_Action(); };
   BevelButton5.Action = [this] { BevelButton5_Action(); };
   CheckBox4.Action = [this] { CheckBox4_Action(); };
+  // "タイプリスト" and "環境設定" open the profiles' dialogs; every other item
+  // goes on to the toolbar handler bound above, whoever bound it.
+  Toolbar11.Action = [this, others = Toolbar11.Action](ToolItem& item) {
+    if (item.Name == "ToolItem8")
+      ShowMapDlg();
+    else if (item.Name == "ToolItem10")
+      ShowPrefDlg();
+    else if (others)
+      others(item);
+  };
 }
 
 void Window1::AddMenuHandlers()

@@ -291,3 +291,16 @@ TEST_P(RealPreferences, ReturnSavesAndTheCloseControlLeavesTheSlots)
 
 INSTANTIATE_TEST_SUITE_P(WaysOut, RealPreferences, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "ReturnKey" : "CloseControl"); });
+
+TEST_F(ProfileTest, ToolbarItemsOpenBothDialogs)
+{
+  answerPrefs([](PrefDlg& d) {
+    d.CheckBox4.SetValue(false);
+    d.PushButton2.Push();
+  });
+  w->Toolbar11.Press("ToolItem10");
+  EXPECT_EQ(gPref[PrefConfirmSync], 0);
+  w->Toolbar11.Press("ToolItem8");
+  ASSERT_NE(MapDlg::Current(), nullptr);
+  EXPECT_EQ(MapDlg::Current()->localListBox.ListCount(), 19);
+}
