@@ -219,6 +219,7 @@ void Window1::BindEvents()
   BindConnectionEvents();
   Toolbar11.Action = [this](ToolItem& item) { Toolbar11_Action(item); };
   statusTimer.Action = [this] { statusTimer_Action(); };
+  makeConnectionHook = [this] { MakeConnection(); };
   // Trees, connection and profiles bind their handlers here as they land:
   // localListBox/remoteListBox CellBackgroundPaint, ExpandRow, CellClick,
   // HeaderPressed, CollapseRow; commandSocket and dataSocket events;

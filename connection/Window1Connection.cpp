@@ -30,9 +30,11 @@ void Window1::Toolbar11_Action(ToolItem& item)
   } else if (name == "ToolItem6") {
     Toolbar11.ToolItem6.SetEnabled(false);
     ClearLog();
+  } else if (name == "ToolItem8") {
+    ShowMapDlg();
+  } else if (name == "ToolItem10") {
+    ShowPrefDlg();
   }
-  // "ToolItem8" (type list) and "ToolItem10" (preferences) are bound by the
-  // profile pages, whose dialogs they open.
 }
 
 std::string Window1::GenSelectDlg(const std::string& name)

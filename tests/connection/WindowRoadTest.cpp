@@ -89,14 +89,20 @@ public:
     gPref[PrefBeepOnCaution] = 0;
     site::UseTypeTable();
     server.MakeFolder("site");
-    // The edit page as a selected profile fills it.
-    w->EditField1.SetText("127.0.0.1");
-    w->EditField2.SetText(server.User());
-    w->EditField3.SetText(server.Password());
-    w->EditField4.SetText("/site");
-    w->CheckBox2.SetValue(passive);
-    w->PopupMenu1.SetListIndex(uploadAndDelete ? 1 : 0);
-    w->Toolbar11.ToolItem1.SetEnabled(true);
+    // A saved profile, selected in the profile list.
+    Dataset d;
+    d.Name = "site";
+    d.Adrs = "127.0.0.1";
+    d.User = server.User();
+    d.Pass = server.Password();
+    d.rDir = "/site";
+    d.Pasv = passive ? "yes" : "no";
+    d.Path = local.Path();
+    d.Mode = uploadAndDelete ? "sync" : "up";
+    d.Zone = "0";
+    gDataset = {d};
+    w->InitSetlist();
+    w->ListBox1.SetListIndex(0); // fills the pages; later edits take effect unsaved
   }
 
   ~Road()
@@ -110,7 +116,6 @@ public:
 
   bool Connect()
   {
-    w->pLocalFolder = GetFolderItem(local.Path());
     w->Toolbar11.Press("ToolItem1");
     return WaitFor([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); });
   }
@@ -345,8 +350,7 @@ TEST(WindowConnection, FailedConnectionLeavesTheWindowDisconnectedAndAReconnectW
   Road road(FtpServerKind::PureFtpd, true, false);
   Window1& w = *road.w;
   road.server.Stop();
-  w.pLocalFolder = GetFolderItem(road.local.Path());
-  w.Toolbar11.Press("ToolItem1");
+  w.ListBox1.DoubleClick(); // a double-click on the profile connects too
   ASSERT_TRUE(WaitFor([&] { return w.pMode == 2; })) << Requests();
   EXPECT_EQ(ModalRecorder::Requests().back().message.rfind("Error: ", 0), 0u) << Requests();
   EXPECT_FALSE(w.Toolbar11.ToolItem4.Enabled());
@@ -384,7 +388,6 @@ TEST(WindowConnection, EmptyPasswordIsAskedForThisConnectionOnly)
     r.window->PressDefaultButton(true);
     return ModalAnswer{};
   });
-  w.pLocalFolder = GetFolderItem(road.local.Path());
   w.Toolbar11.Press("ToolItem1");
   EXPECT_EQ(w.pMode, 0);
   EXPECT_FALSE(w.commandSocket.IsOpen());
