@@ -222,11 +222,36 @@ void Window1::BindEvents()
   // Toolbar11.Action; ListBox1 Change, CellBackgroundPaint, HeaderPressed,
   // DoubleClick; BevelButton1-5 and CheckBox4 Action; Timer1, statusTimer
   // and Timer2 Action.
+
+  // Profiles.
+  ListBox1.Change = [this] { ListBox1_Change(); };
+  ListBox1.DoubleClick = [this] { ListBox1_DoubleClick(); };
+  ListBox1.HeaderPressed = [this](int column) { return ListBox1_HeaderPressed(column); };
+  ListBox1.CellBackgroundPaint = [this](Graphics& g, int row, int column) {
+    return ListBox1_CellBackgroundPaint(g, row, column);
+  };
+  BevelButton1.Action = [this] { BevelButton1_Action(); };
+  BevelButton2.Action = [this] { BevelButton2_Action(); };
+  BevelButton3.Action = [this] { BevelButton3_Action(); };
+  BevelButton4.Action = [this] { BevelButton4_Action(); };
+  BevelButton5.Action = [this] { BevelButton5_Action(); };
+  CheckBox4.Action = [this] { CheckBox4_Action(); };
+  // "タイプリスト" and "環境設定" open the profiles' dialogs; every other item
+  // goes on to the toolbar handler bound above, whoever bound it.
+  Toolbar11.Action = [this, others = Toolbar11.Action](ToolItem& item) {
+    if (item.Name == "ToolItem8")
+      ShowMapDlg();
+    else if (item.Name == "ToolItem10")
+      ShowPrefDlg();
+    else if (others)
+      others(item);
+  };
 }
 
 void Window1::AddMenuHandlers()
 {
   AddMenuHandler("FileSaveLog", [this] { return _FileSaveLog_Action(); });
+  AddMenuHandler("EditPreferences", [this] { return _EditPreferences_Action(); });
 }
 
 void Window1::Event_EnableMenuItems()

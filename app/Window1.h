@@ -155,10 +155,27 @@ public:
   // Event_Close, MakeConnection, CloseConnection, Sync....
 
   // ---- Profiles, preferences and type table (profiles/) ------------------
-  // Declared here by the profiles developer: SetDataset, EditDataset,
-  // DelDataset, ClearDataset, ShowPrefDlg (then registered for
-  // "EditPreferences" in AddMenuHandlers), ShowMapDlg, the ListBox1_,
-  // BevelButton1-5_ and CheckBox4_ handlers.
+  void SetDataset(std::int32_t index);
+  std::int32_t EditDataset(std::int32_t index);
+  bool DelDataset(std::int32_t index);
+  void ClearDataset();
+  void ListBox1_Change();
+  void ListBox1_DoubleClick();
+  bool ListBox1_HeaderPressed(int column);
+  bool ListBox1_CellBackgroundPaint(Graphics& g, int row, int column);
+  void BevelButton1_Action();
+  void BevelButton2_Action();
+  void BevelButton3_Action();
+  void BevelButton4_Action();
+  void BevelButton5_Action();
+  void CheckBox4_Action();
+  void ShowPrefDlg();
+  bool _EditPreferences_Action();
+  void ShowMapDlg();
+  void InitMap();
+  // What selecting or double-clicking a profile starts: the connection
+  // control's MakeConnection. Nothing happens while it is unset.
+  std::function<void()> makeConnectionHook;
 
 private:
   // Binds each control event to the window method named control_Event.
