@@ -110,21 +110,6 @@ TEST(Compare, UnreadableLocalRootTicksNothing)
   t.localFolder = GetFolderItem("/nonexistent-quill-folder");
   RunCompare(t, {{"/srv", Line("-", "Jan 05 2008", "b")}});
   EXPECT_TRUE(Ticked(t.pSyncR, "/srv").empty());
-  EXPECT_EQ(t.remoteView.ListCount(), 1);
-}
-
-TEST(Compare, RefusedRemoteRootTicksNothingLocal)
-{
-  TempTree local;
-  local.File("a.txt", 2009, 1, 5, 10, 0);
-  TestTrees t;
-  t.localFolder = GetFolderItem(local.Root());
-  t.GetCompareList();
-  t.RemoteWalkLoggedIn("www", "257 \"/\"");
-  t.RemoteWalkRefused("550 www: no such folder");
-  EXPECT_EQ(t.pSyncL.size(), 1u);
-  EXPECT_TRUE(Ticked(t.pSyncL, "").empty());
-  EXPECT_EQ(t.localView.ListCount(), 1);
 }
 
 struct ChildCase {

@@ -46,7 +46,7 @@ void SetTime(const std::string& path, int y, int mo, int d, int h, int mi)
 }
 
 // The walk wired to real sockets the way the main window wires it.
-class SocketTrees : public TestTrees {
+class SocketTrees : public ListTrees {
 public:
   FtpCommandSocket commandSocket;
   FtpDataSocket dataSocket;
@@ -155,7 +155,7 @@ TEST_P(RealServerWalk, WalksComparesAndShowsTheTrees)
       remoteTicks.insert(r.path);
   EXPECT_EQ(localTicks, (std::set<std::string>{"c.txt", "b/new.txt", "a .txt"}));
   EXPECT_EQ(remoteTicks, (std::set<std::string>{"/site/a/y.txt"}));
-  EXPECT_EQ(t.remoteView.Outline(),
+  EXPECT_EQ(Outline(t.remote),
             (std::vector<std::string>{"a", "  x", "    z.txt", "  y.txt [x]", "b", "c.txt", "name with blanks.txt",
                                       "日本語.txt"}));
 }

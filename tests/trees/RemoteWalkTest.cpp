@@ -102,21 +102,6 @@ TEST(RemoteWalk, ListsBreadthFirstUnderTheServerRoot)
   EXPECT_TRUE(t.pFin);
 }
 
-TEST(RemoteWalk, RelativeFolderIsRootedWhereTheServerSaysItIs)
-{
-  TestTrees t;
-  t.remoteFolder = "www";
-  FakeServer s;
-  s.loginFolder = "/home/u";
-  s.listings["/home/u/www"] = Line("d", 1, "Jan 05 2008", "img") + "\r\n";
-  s.listings["/home/u/www/img"] = Line("-", 1, "Jan 05 2008", "a.gif") + "\r\n";
-  s.Run(t, "www");
-  EXPECT_EQ(t.sent.front(), "CWD www");
-  EXPECT_EQ(t.pRootR, "/home/u/www");
-  EXPECT_EQ(Paths(t.pSyncR), (std::vector<std::string>{"/home/u/www/img", "/home/u/www/img/a.gif"}));
-  EXPECT_EQ(t.sent.back(), "CWD /home/u/www");
-}
-
 TEST(RemoteWalk, RefusedSubFoldersAreLoggedLeftUnreadAndPassed)
 {
   TestTrees t;
@@ -137,23 +122,6 @@ TEST(RemoteWalk, RefusedSubFoldersAreLoggedLeftUnreadAndPassed)
   EXPECT_EQ(t.log[0], "550 /srv/a: No such file or directory.");
 }
 
-TEST(RemoteWalk, RefusedRootEndsTheRunWithoutTakingAnotherFolder)
-{
-  TestTrees t;
-  t.remoteFolder = "missing";
-  t.GetCompareList();
-  t.RemoteWalkLoggedIn("missing", FakeServer::Pwd("/home/u"));
-  EXPECT_FALSE(t.RemoteWalkRefused("550 missing: No such file or directory.\r\n"))
-      << "the caller reports a refused root as usual";
-  EXPECT_FALSE(t.pSyncRFlg);
-  // A listing of the login folder that comes later is not taken for the root.
-  t.TakeListing(Line("-", 1, "Jan 05 2008", "stray") + "\r\n");
-  EXPECT_FALSE(t.RemoteWalkAwaitsListing());
-  t.GetCompareList2r();
-  EXPECT_TRUE(t.pSyncR.empty());
-  EXPECT_EQ(t.sent, std::vector<std::string>{"CWD missing"});
-}
-
 TEST(RemoteWalk, ListingArrivingBeforeItsFolderIsEnteredIsIgnored)
 {
   TestTrees t;
@@ -167,19 +135,6 @@ TEST(RemoteWalk, ListingArrivingBeforeItsFolderIsEnteredIsIgnored)
   t.GetCompareList2r();
   EXPECT_EQ(t.pSyncR.size(), 2u);
   EXPECT_EQ(t.pGroupR, 0);
-}
-
-TEST(RemoteWalk, SecondRunStartsAtGroupZero)
-{
-  TestTrees t;
-  FakeServer s;
-  s.loginFolder = "/";
-  s.listings["/"] = Line("-", 1, "Jan 05 2008", "f") + "\r\n";
-  s.Run(t, "");
-  t.sent.clear();
-  s.Run(t, "");
-  ASSERT_EQ(t.pSyncR.size(), 1u);
-  EXPECT_EQ(t.pSyncR[0].group, 0);
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #pragma once
-// A hierarchical list in memory with the control's rules (rows added while a
-// folder expands become its children; collapsing removes them), and a tree
-// owner whose socket, log and fields are recorded instead of sent.
+// A tree owner whose socket, log and fields are recorded instead of sent,
+// with or without real list controls as views, and a temporary local tree.
 
 #include "framework/FolderItem.h"
+#include "framework/ListBox.h"
+#include "framework/Window.h"
+#include "trees/ListBoxTreeView.h"
 #include "trees/TreeLists.h"
 
 #include <cstdlib>
@@ -12,72 +14,9 @@
 #include <fstream>
 #include <utime.h>
 
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-class FakeTreeView : public TreeView {
-public:
-  struct Row {
-    int depth = 0;
-    bool expanded = false;
-    TreeRow row;
-  };
-  std::vector<Row> rows;
-  std::function<void(int)> onExpand;
-  int refreshes = 0;
-
-  void DeleteAllRows() override { rows.clear(); }
-  void AddTreeRows(const std::vector<TreeRow>& added) override
-  {
-    for (const TreeRow& r : added) {
-      if (expandingRow_ >= 0) {
-        rows.insert(rows.begin() + insertAt_, Row{rows[expandingRow_].depth + 1, false, r});
-        ++insertAt_;
-      } else {
-        rows.push_back(Row{0, false, r});
-      }
-    }
-  }
-  int ListCount() const override { return static_cast<int>(rows.size()); }
-  std::string Cell(int row, int column) const override { return rows.at(row).row.cells.at(column); }
-  bool CellCheck(int row, int) const override { return rows.at(row).row.checked; }
-  void SetExpanded(int row, bool expanded) override
-  {
-    Row& r = rows.at(row);
-    if (!r.row.folder || r.expanded == expanded)
-      return;
-    r.expanded = expanded;
-    if (expanded) {
-      expandingRow_ = row;
-      insertAt_ = row + 1;
-      if (onExpand)
-        onExpand(row);
-      expandingRow_ = -1;
-    } else {
-      auto end = rows.begin() + row + 1;
-      while (end != rows.end() && end->depth > r.depth)
-        ++end;
-      rows.erase(rows.begin() + row + 1, end);
-    }
-  }
-  void Refresh() override { ++refreshes; }
-
-  // "name" of every row, indented two blanks per level.
-  std::vector<std::string> Outline() const
-  {
-    std::vector<std::string> out;
-    for (const auto& r : rows)
-      out.push_back(std::string(2 * r.depth, ' ') + r.row.cells[0] + (r.row.checked ? " [x]" : ""));
-    return out;
-  }
-
-private:
-  int expandingRow_ = -1;
-  int insertAt_ = 0;
-};
 
 class TestTrees : public TreeLists {
 public:
@@ -87,14 +26,7 @@ public:
   std::string zone;
   std::optional<FolderItem> localFolder;
   CivilMinute now{2009, 3, 15, 12, 0};
-  FakeTreeView localView, remoteView;
   bool cancelled = false;
-
-  TestTrees()
-  {
-    localView.onExpand = [this](int row) { TreeExpandRow(true, row); };
-    remoteView.onExpand = [this](int row) { TreeExpandRow(false, row); };
-  }
 
 protected:
   void TreesSendCWD(const std::string& dir) override { sent.push_back("CWD " + dir); }
@@ -103,7 +35,6 @@ protected:
   std::string TreesRemoteFolderText() const override { return remoteFolder; }
   std::string TreesZoneText() const override { return zone; }
   const FolderItem* TreesLocalFolder() const override { return localFolder ? &*localFolder : nullptr; }
-  TreeView* TreesView(bool local) override { return local ? &localView : &remoteView; }
   bool TreesUserCancelled() const override { return cancelled; }
   CivilMinute TreesNow() const override { return now; }
 };
@@ -144,3 +75,44 @@ public:
 private:
   std::string root_;
 };
+
+// The same owner with the framework's list controls as its two views.
+class ListTrees : public TestTrees {
+public:
+  Window window;
+  ListBox local{window, "localListBox", nullptr, 7, true};
+  ListBox remote{window, "remoteListBox", nullptr, 7, true};
+  ListBoxTreeView localList{local};
+  ListBoxTreeView remoteList{remote};
+
+  ListTrees()
+  {
+    local.ExpandRow = [this](int row) { TreeExpandRow(true, row); };
+    remote.ExpandRow = [this](int row) { TreeExpandRow(false, row); };
+    local.CellAction = [this](int row, int column) {
+      if (column == 0)
+        TreeTickChanged(true, row);
+    };
+    remote.CellAction = [this](int row, int column) {
+      if (column == 0)
+        TreeTickChanged(false, row);
+    };
+  }
+
+protected:
+  TreeView* TreesView(bool isLocal) override
+  {
+    if (isLocal)
+      return &localList;
+    return &remoteList;
+  }
+};
+
+// Names of the rows, two blanks per level, " [x]" when ticked.
+inline std::vector<std::string> Outline(const ListBox& list)
+{
+  std::vector<std::string> out;
+  for (int r = 0; r < list.ListCount(); ++r)
+    out.push_back(std::string(2 * list.RowDepth(r), ' ') + list.Cell(r, 0) + (list.CellCheck(r, 0) ? " [x]" : ""));
+  return out;
+}

@@ -2,44 +2,10 @@
 // control, offscreen.
 #include "TreeFakes.h"
 
-#include "framework/ListBox.h"
-#include "framework/Window.h"
-#include "trees/ListBoxTreeView.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-class ListTrees : public TestTrees {
-public:
-  Window window;
-  ListBox local{window, "localListBox", nullptr, 7, true};
-  ListBox remote{window, "remoteListBox", nullptr, 7, true};
-  ListBoxTreeView localList{local};
-  ListBoxTreeView remoteList{remote};
-
-  ListTrees()
-  {
-    local.ExpandRow = [this](int row) { TreeExpandRow(true, row); };
-    remote.ExpandRow = [this](int row) { TreeExpandRow(false, row); };
-    local.CellAction = [this](int row, int column) {
-      if (column == 0)
-        TreeTickChanged(true, row);
-    };
-    remote.CellAction = [this](int row, int column) {
-      if (column == 0)
-        TreeTickChanged(false, row);
-    };
-  }
-
-protected:
-  TreeView* TreesView(bool isLocal) override
-  {
-    if (isLocal)
-      return &localList;
-    return &remoteList;
-  }
-};
 
 SyncRecord Rec(const std::string& kind, const std::string& name, const std::string& path, int group)
 {
@@ -63,14 +29,6 @@ void Build(SyncRecords& a)
   a[3].child = 5;
   a[4].check = true;
   a[5].check = true;
-}
-
-std::vector<std::string> Outline(const ListBox& list)
-{
-  std::vector<std::string> out;
-  for (int r = 0; r < list.ListCount(); ++r)
-    out.push_back(std::string(2 * list.RowDepth(r), ' ') + list.Cell(r, 0) + (list.CellCheck(r, 0) ? " [x]" : ""));
-  return out;
 }
 
 TEST(TreeListBox, FillShowsEveryFolderOpenWithHiddenColumns)
