@@ -220,12 +220,6 @@ void Window1::BindEvents()
   Toolbar11.Action = [this](ToolItem& item) { Toolbar11_Action(item); };
   statusTimer.Action = [this] { statusTimer_Action(); };
   makeConnectionHook = [this] { MakeConnection(); };
-  // Trees, connection and profiles bind their handlers here as they land:
-  // localListBox/remoteListBox CellBackgroundPaint, ExpandRow, CellClick,
-  // HeaderPressed, CollapseRow; commandSocket and dataSocket events;
-  // Toolbar11.Action; ListBox1 Change, CellBackgroundPaint, HeaderPressed,
-  // DoubleClick; BevelButton1-5 and CheckBox4 Action; Timer1, statusTimer
-  // and Timer2 Action.
 
   // Profiles.
   ListBox1.Change = [this] { ListBox1_Change(); };
@@ -240,16 +234,6 @@ void Window1::BindEvents()
   BevelButton4.Action = [this] { BevelButton4_Action(); };
   BevelButton5.Action = [this] { BevelButton5_Action(); };
   CheckBox4.Action = [this] { CheckBox4_Action(); };
-  // "タイプリスト" and "環境設定" open the profiles' dialogs; every other item
-  // goes on to the toolbar handler bound above, whoever bound it.
-  Toolbar11.Action = [this, others = Toolbar11.Action](ToolItem& item) {
-    if (item.Name == "ToolItem8")
-      ShowMapDlg();
-    else if (item.Name == "ToolItem10")
-      ShowPrefDlg();
-    else if (others)
-      others(item);
-  };
 }
 
 void Window1::AddMenuHandlers()
