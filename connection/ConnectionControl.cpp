@@ -331,9 +331,6 @@ void ConnectionControl::statusTimer_Action()
 
 void ConnectionControl::SyncMakeDirectory(const std::string& remotePath)
 {
-  // The client keeps the step of its last command; a stale "pwd" would take
-  // this command's reply for a change of folder.
-  commandSocket.status.clear();
   commandSocket.makeDirectory(remotePath);
 }
 
@@ -345,13 +342,11 @@ void ConnectionControl::SyncStoreFile(const std::string& localPath, const std::s
 
 void ConnectionControl::SyncDeleteFile(const std::string& remotePath)
 {
-  commandSocket.status.clear();
   commandSocket.deleteFile(remotePath);
 }
 
 void ConnectionControl::SyncDeleteDirectory(const std::string& remotePath)
 {
-  commandSocket.status.clear();
   commandSocket.deleteDirectory(remotePath);
 }
 

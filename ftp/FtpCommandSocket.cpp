@@ -633,6 +633,9 @@ void FtpCommandSocket::TakeStep(const std::string& reply)
     status = "pwd";
     sendPWD();
   } else if (status == "pwd") {
+    // Done with this change of folder: a later MKD's 257 or DELE's 250 must
+    // not be taken for another one.
+    status.clear();
     if (remoteDirChanged)
       remoteDirChanged(reply);
   } else if (status == "list-port") {

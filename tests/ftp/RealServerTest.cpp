@@ -77,6 +77,16 @@ TEST_P(RealServer, ChangesFolderAndReportsTheNewPath)
     sawPath |= line.rfind("257", 0) == 0 && line.find("\"/sub\"") != std::string::npos;
   EXPECT_TRUE(sawPath);
 
+  // Later replies with the same codes are not another change of folder.
+  const std::size_t r = client->responses.size();
+  client->commandSocket.makeDirectory("/sub/made");
+  ASSERT_TRUE(client->WaitForReply(r, client->serverErrors.size()));
+  server->WriteFile("sub/gone.txt", "x");
+  const std::size_t r2 = client->responses.size();
+  client->commandSocket.deleteFile("/sub/gone.txt");
+  ASSERT_TRUE(client->WaitForReply(r2, client->serverErrors.size()));
+  EXPECT_EQ(client->dirChanged, 1);
+
   client->commandSocket.sendCWD("missing");
   ASSERT_TRUE(WaitUntil([&] { return !client->serverErrors.empty(); }));
   EXPECT_EQ(client->serverErrors.back().substr(0, 3), "550");
