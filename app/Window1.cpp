@@ -217,6 +217,7 @@ void Window1::BindEvents()
 {
   Toolbar11.Open = [this] { Toolbar11_Open(); };
   BindConnectionEvents();
+  BindTreeEvents();
   Toolbar11.Action = [this](ToolItem& item) { Toolbar11_Action(item); };
   statusTimer.Action = [this] { statusTimer_Action(); };
   makeConnectionHook = [this] { MakeConnection(); };

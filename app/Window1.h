@@ -12,6 +12,7 @@
 #include "framework/ListBox.h"
 #include "framework/Timer.h"
 #include "framework/Window.h"
+#include "trees/ListBoxTreeView.h"
 
 #include <cstdint>
 #include <optional>
@@ -125,8 +126,38 @@ public:
   void ClearVal();
 
   // ---- Tree views and comparison (trees/) ---------------------------------
-  // Declared here by the trees developer: pSyncR, pSyncL, GetCompareList...,
-  // the localListBox_/remoteListBox_ handlers, Timer1_Action, Timer2_Action.
+  // The records, the walk, the comparison and the fill come from TreeLists
+  // (pSyncR, pSyncL, pGroupR, pGroupL, pRootR, currentPath, pSyncRFlg,
+  // pCountR, pFin, listData, pTimerRow, expanding, expandingL and the
+  // GetCompareList... steps); these are the window's handlers and hooks.
+  void commandSocket_loggedIn(const std::string& reply) override;
+  void commandSocket_remoteDirChanged(const std::string& reply) override;
+  void dataSocket_gotList(const std::string& listing) override;
+  bool localListBox_CellBackgroundPaint(Graphics& g, int row, int column);
+  bool remoteListBox_CellBackgroundPaint(Graphics& g, int row, int column);
+  void localListBox_ExpandRow(int row);
+  void remoteListBox_ExpandRow(int row);
+  void localListBox_CollapseRow(int row);
+  void remoteListBox_CollapseRow(int row);
+  bool localListBox_CellClick(int row, int column, int x, int y);
+  bool remoteListBox_CellClick(int row, int column, int x, int y);
+  void localListBox_CellAction(int row, int column);
+  void remoteListBox_CellAction(int row, int column);
+  bool localListBox_HeaderPressed(int column);
+  bool remoteListBox_HeaderPressed(int column);
+  void Timer1_Action();
+  void Timer2_Action();
+
+protected:
+  TreeView* TreesView(bool local) override;
+
+private:
+  void BindTreeEvents();
+  static bool TreeRowBand(const ListBox& list, Graphics& g, int row, int column);
+  ListBoxTreeView localTreeView_{localListBox};
+  ListBoxTreeView remoteTreeView_{remoteListBox};
+
+public:
 
   // ---- Connection control and synchronisation run (connection/) ----------
   // The sockets, their handlers, MakeConnection, EnableConnect,
