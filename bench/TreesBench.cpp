@@ -164,6 +164,9 @@ int main(int argc, char** argv)
 {
   if (!std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  char runtime[] = "/tmp/quill-bench-runtime-XXXXXX";
+  if (!std::getenv("XDG_RUNTIME_DIR") && mkdtemp(runtime))
+    setenv("XDG_RUNTIME_DIR", runtime, 1);
   if (argc > 1)
     return RunOne(std::atoi(argv[1]), argc, argv);
   for (int files : {2000, 20000, 200000}) {
@@ -173,5 +176,6 @@ int main(int argc, char** argv)
     int status = 0;
     waitpid(pid, &status, 0);
   }
+  rmdir(runtime);
   return 0;
 }
