@@ -167,8 +167,11 @@ int main(int argc, char** argv)
   char runtime[] = "/tmp/quill-bench-runtime-XXXXXX";
   if (!std::getenv("XDG_RUNTIME_DIR") && mkdtemp(runtime))
     setenv("XDG_RUNTIME_DIR", runtime, 1);
-  if (argc > 1)
-    return RunOne(std::atoi(argv[1]), argc, argv);
+  if (argc > 1) {
+    const int rc = RunOne(std::atoi(argv[1]), argc, argv);
+    rmdir(runtime);
+    return rc;
+  }
   for (int files : {2000, 20000, 200000}) {
     const pid_t pid = fork();
     if (pid == 0)
