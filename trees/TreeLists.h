@@ -5,6 +5,7 @@
 // tree views. Plain C++: the window reaches the socket, its fields and its
 // list controls through the hooks at the end, which tests replace.
 
+#include "framework/Thread.h"
 #include "trees/ListingLine.h"
 #include "trees/SyncRecord.h"
 #include "trees/TreeView.h"
@@ -113,7 +114,7 @@ protected:
   virtual std::string TreesZoneText() const { return {}; }
   virtual const FolderItem* TreesLocalFolder() const { return nullptr; }
   virtual TreeView* TreesView(bool /*local*/) { return nullptr; }
-  virtual bool TreesUserCancelled() const { return false; }
+  virtual bool TreesUserCancelled() const { return UserCancelled(); }
   virtual CivilMinute TreesNow() const { return LocalNow(); }
 
 private:
