@@ -52,4 +52,7 @@ void InitFramework(int& argc, char** argv)
   if (QCoreApplication::instance())
     return;
   new QApplication(argc, argv); // lives for the whole process
+  // Quitting is the application's decision (its quit path saves the
+  // settings); a message box closing with no parent window must not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
 }
