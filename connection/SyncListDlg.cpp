@@ -28,7 +28,7 @@ SyncListDlg::SyncListDlg()
   SetResizeable(false);
   StaticText1.SetBounds(55, 20, 140, 20);
   StaticText1.SetText(ConnectionText::UploadHeading);
-  StaticText1.SetTextStyle(14);
+  StaticText1.SetTextStyle(14, false, false, true);
   StaticText1.SetTextAlign(1);
   Listbox1.SetBounds(10, 40, 454, 210);
   Listbox1.SetHasHeading(false);

@@ -109,13 +109,14 @@ void Control::ApplyVisibility()
   widget_->setVisible(visible_ && !(panel_ && panel_->Value() + 1 != panelIndex_));
 }
 
-void Control::SetTextStyle(int size, bool bold, bool italic)
+void Control::SetTextStyle(int size, bool bold, bool italic, bool underline)
 {
   QFont f = widget_->font();
   if (size > 0)
     f.setPixelSize(size); // the layout's pixel bounds were drawn for 1 pt = 1 px
   f.setBold(bold);
   f.setItalic(italic);
+  f.setUnderline(underline);
   widget_->setFont(f);
 }
 

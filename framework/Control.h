@@ -50,8 +50,9 @@ public:
   bool Shown() const;
 
   // Font size in points, drawn as that many pixels so texts fit the
-  // controls' pixel bounds (0: the framework's default), bold, italic.
-  void SetTextStyle(int size, bool bold = false, bool italic = false);
+  // controls' pixel bounds (0: the framework's default), bold, italic,
+  // underline.
+  void SetTextStyle(int size, bool bold = false, bool italic = false, bool underline = false);
   void SetTextColor(Color c);
   void SetFocus();
   // Mouse clicks pass through to what lies beneath (the window).

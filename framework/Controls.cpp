@@ -26,9 +26,30 @@ std::string s(const QString& t) { return t.toUtf8().toStdString(); }
 
 // StaticText ---------------------------------------------------------------
 
+namespace {
+// A label whose wrapped lines also break inside a word too long for the
+// width (a folder path has no spaces), rather than cutting the word off.
+class WrapLabel : public QLabel {
+protected:
+  void paintEvent(QPaintEvent* e) override
+  {
+    if (!wordWrap()) {
+      QLabel::paintEvent(e);
+      return;
+    }
+    QPainter p(this);
+    p.setFont(font());
+    p.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, foregroundRole()));
+    QTextOption opt(alignment());
+    opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    p.drawText(QRectF(contentsRect()), text(), opt);
+  }
+};
+} // namespace
+
 StaticText::StaticText(Window& w, std::string name, Control* parent) : Control(w, std::move(name), parent)
 {
-  auto* l = new QLabel;
+  auto* l = new WrapLabel;
   l->setTextFormat(Qt::PlainText);
   l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Init(l);

@@ -85,7 +85,8 @@ void MenuItem::SetEnabled(bool on)
 void MenuItem::Sync()
 {
   action_->setSeparator(IsSeparator());
-  action_->setText(QString::fromStdString(text_));
+  // A separator shows no text; some styles would draw the "-" as a label.
+  action_->setText(IsSeparator() ? QString() : QString::fromStdString(text_));
   action_->setShortcut(QKeySequence(QString::fromStdString(QtShortcut())));
   if (menu_)
     menu_->setTitle(QString::fromStdString(text_));

@@ -164,6 +164,22 @@ TEST(Menu, HandlersByNameWindowFirstThenApplication)
   w.CloseNow();
 }
 
+#include <QAction>
+
+TEST(Menu, SeparatorShowsNoText)
+{
+  MenuItem sep;
+  sep.SetText("-");
+  EXPECT_TRUE(sep.IsSeparator());
+  EXPECT_TRUE(sep.Action()->isSeparator());
+  EXPECT_TRUE(sep.Action()->text().isEmpty());
+  EXPECT_EQ(sep.Text(), "-");
+  MenuItem item;
+  item.SetText("&Undo");
+  EXPECT_FALSE(item.Action()->isSeparator());
+  EXPECT_EQ(item.Action()->text(), QString("&Undo"));
+}
+
 #include <QProgressBar>
 
 TEST(ProgressBar, MaximumZeroIsTheBusyBar)
