@@ -371,7 +371,9 @@ void FtpCommandSocket::getFile(const std::string& remoteName, const std::string&
     const FolderItem item = GetFolderItem(target);
     if (item.Directory())
       throw std::runtime_error("folder");
-    const std::string temp = item.Parent().AbsolutePath() + "." + item.Name() + ".part";
+    // Beside the target: in a missing folder it cannot be made, which is
+    // the file error it should be.
+    const std::string temp = item.Parent().Child("." + item.Name() + ".part").NativePath();
     std::unique_ptr<TextOutputStream> stream = GetFolderItem(temp).CreateTextFile();
     if (!stream)
       throw std::runtime_error("create");

@@ -363,6 +363,25 @@ TEST_F(ScriptedServer, TextDownloadHoldsACrAtTheEndOfARead)
   EXPECT_EQ(local.Read("t.txt"), "a\nb\rc\n\r");
 }
 
+// A download into a folder that is not there fails at once, as a file
+// error, without a stray file in the folder above.
+TEST_F(ScriptedServer, DownloadIntoAMissingFolderSendsNothingAndWritesNowhere)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.QuietFor(300);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getFile("f.bin", local / "gone/f.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
+  EXPECT_EQ(ModalRecorder::Requests()[0].message,
+            "File Error! Are you sure the path " + (local / "gone/f.bin") + " is valid?");
+  EXPECT_EQ(server.Commands().back(), "PWD");
+  EXPECT_TRUE(std::filesystem::is_empty(local.Path()));
+}
+
 TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
