@@ -524,6 +524,7 @@ bool FtpCommandSocket::Matches(const std::string& code) const
 void FtpCommandSocket::Event_DataAvailable()
 {
   result += ReadAll();
+  const std::weak_ptr<char> alive = life_;
   // One line at a time, taken out of the buffer before it is handled: a
   // handler may run a modal loop in which the next read is processed.
   for (;;) {
@@ -533,6 +534,8 @@ void FtpCommandSocket::Event_DataAvailable()
     const std::string line = result.substr(0, end);
     result.erase(0, end + 2);
     AcceptLine(line);
+    if (alive.expired())
+      return; // a handler deleted this socket
   }
 }
 
@@ -541,6 +544,7 @@ void FtpCommandSocket::Event_DataAvailable()
 // machine acts once per complete reply, however the reads split it.
 void FtpCommandSocket::AcceptLine(const std::string& line)
 {
+  const std::weak_ptr<char> alive = life_;
   const std::string code = line.substr(0, 3);
   if (replyCode_.empty()) {
     const bool isError = CodeValue(code) >= 400 && !Matches(code);
@@ -554,12 +558,15 @@ void FtpCommandSocket::AcceptLine(const std::string& line)
     }
     if (!isError && gotResponse)
       gotResponse(line);
-    ReplyComplete(code, line + kCRLF, isError);
+    if (!alive.expired())
+      ReplyComplete(code, line + kCRLF, isError);
     return;
   }
   replyText_ += line + kCRLF;
   if (!replyIsError_ && gotResponse)
     gotResponse(line);
+  if (alive.expired())
+    return;
   if (line.compare(0, 3, replyCode_) == 0 && (line.size() == 3 || line[3] == ' ')) {
     const std::string replyCode = replyCode_;
     const std::string text = replyText_;
@@ -580,8 +587,11 @@ void FtpCommandSocket::ReplyComplete(const std::string& code, const std::string&
   // The final reply of a transfer: the data side finishes only with it.
   if (transfer_ != Transfer::None && !code.empty() && code[0] == '2') {
     transfer_ = Transfer::None;
+    const std::weak_ptr<char> alive = life_;
     if (dataPort)
-      dataPort->TransferReplied(true);
+      dataPort->TransferReplied(true); // may raise the owner's FileTransferComplete
+    if (alive.expired())
+      return;
   }
   if (Matches(code))
     codeFound = true;
@@ -624,8 +634,11 @@ void FtpCommandSocket::TakeStep(const std::string& reply)
     sendPWD();
   } else if (status == "login-pwd") {
     status.clear();
+    const std::weak_ptr<char> alive = life_;
     if (loggedIn)
       loggedIn(reply);
+    if (alive.expired())
+      return;
     if (oneFile) {
       StartStore(dataPort->path);
     } else if (dOneFile) {

@@ -201,8 +201,10 @@ void FtpDataSocket::TransferReplied(bool ok)
     CancelTransfer();
     return;
   }
-  if (status == "retr" && dataClosed_ && saveFile)
-    FinishDownload();
+  if (status == "retr" && dataClosed_ && saveFile) {
+    FinishDownload(); // last: its handler may delete this socket
+    return;
+  }
   WakeUploader();
 }
 

@@ -382,6 +382,102 @@ TEST_F(ScriptedServer, DownloadIntoAMissingFolderSendsNothingAndWritesNowhere)
   EXPECT_TRUE(std::filesystem::is_empty(local.Path()));
 }
 
+enum class Deleter { GotResponse, GotServerError, LoggedIn };
+
+class OwnerDeletes : public ScriptedServer, public ::testing::WithParamInterface<Deleter> {};
+
+// The owner gives up on the connection from inside one of its events: the
+// rest of the reply is not read from a deleted socket.
+TEST_P(OwnerDeletes, TheControlConnectionInsideItsOwnEvent)
+{
+  const Deleter by = GetParam();
+  ScriptedFtpServer server([by](ScriptSession& s) {
+    s.Send("220-fake\r\n220 ready\r\n");
+    s.Expect("USER quill");
+    if (by == Deleter::GotServerError) {
+      s.Send("500 no\r\n221 more after it\r\n");
+    } else {
+      s.Send("331 password please\r\n");
+      s.Expect("PASS secret");
+      s.Send("230 in\r\n");
+      s.Expect("PWD");
+      s.Send("257 \"/\"\r\n200 more after it\r\n");
+    }
+    s.QuietFor(300);
+  });
+  FtpDataSocket data;
+  auto* control = new FtpCommandSocket;
+  control->Address = "127.0.0.1";
+  control->Port = server.Port();
+  control->userID = "quill";
+  control->password = "secret";
+  control->dataPort = &data;
+  auto drop = [&control]() {
+    FtpCommandSocket* const gone = control;
+    control = nullptr;
+    delete gone;
+  };
+  control->gotResponse = [&, drop](const std::string& line) {
+    if (by == Deleter::GotResponse && line.rfind("257", 0) == 0)
+      drop();
+  };
+  control->gotServerError = [&, drop](const std::string&) {
+    if (by == Deleter::GotServerError)
+      drop();
+  };
+  control->loggedIn = [&, drop](const std::string&) {
+    if (by == Deleter::LoggedIn)
+      drop();
+  };
+  control->Connect();
+  ASSERT_TRUE(WaitUntil([&] { return control == nullptr; }));
+  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ProcessPendingEvents(50);
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, OwnerDeletes,
+                         ::testing::Values(Deleter::GotResponse, Deleter::GotServerError, Deleter::LoggedIn),
+                         [](const ::testing::TestParamInfo<Deleter>& info) {
+                           return info.param == Deleter::GotResponse      ? std::string("gotResponse")
+                                  : info.param == Deleter::GotServerError ? std::string("gotServerError")
+                                                                          : std::string("loggedIn");
+                         });
+
+// A download completes on its final reply after the data closed; the owner
+// may drop the data connection from that completion.
+TEST_F(ScriptedServer, OwnerDeletesTheDataConnectionWhenADownloadCompletes)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("RETR d.bin");
+    s.Send("150 Opening\r\n");
+    s.SendData("data");
+    s.CloseData();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    s.Send("226 done\r\n");
+    s.QuietFor(300);
+  });
+  auto client = Client(server);
+  auto* data = new FtpDataSocket;
+  client->commandSocket.dataPort = data;
+  bool completed = false;
+  data->FileTransferComplete = [&, data]() {
+    completed = true;
+    client->commandSocket.dataPort = nullptr;
+    delete data;
+  };
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return completed; })) << client->Dump();
+  EXPECT_EQ(local.Read("d.bin"), "data");
+  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+}
+
 TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
