@@ -35,7 +35,11 @@ std::string AsciiUploadConverter::Convert(const std::string& piece)
 
 FtpDataSocket::FtpDataSocket() = default;
 
-FtpDataSocket::~FtpDataSocket() = default;
+FtpDataSocket::~FtpDataSocket()
+{
+  if (saveFile || !temporaryPath_.empty())
+    DropDownload(); // an unfinished download leaves nothing behind
+}
 
 void FtpDataSocket::BeginTransfer()
 {
@@ -237,6 +241,8 @@ void FtpDataSocket::Close()
     return;
   }
   TCPSocket::Close();
+  if (status == "retr" && (saveFile || !temporaryPath_.empty()))
+    DropDownload(); // cut short: the old file stays, the partial one goes
 }
 
 void FtpDataSocket::UploadSent()

@@ -478,6 +478,47 @@ TEST_F(ScriptedServer, OwnerDeletesTheDataConnectionWhenADownloadCompletes)
   ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
 }
 
+class DownloadLeftBehind : public ScriptedServer, public ::testing::WithParamInterface<bool> {};
+
+// The owner closes the data connection in the middle of a download (a quit
+// during a transfer), or drops both connections: the old file stays and no
+// partial file is left beside it.
+TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
+{
+  const bool destroyed = GetParam();
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("RETR d.bin");
+    s.Send("150 Opening\r\n");
+    s.SendData(std::string(5000, 'n'));
+    s.QuietFor(500);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("d.bin", "old");
+  long long got = 0;
+  client->dataSocket.bytesTransfered = [&](std::int32_t n) { got += n; };
+  client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return got == 5000; }));
+  if (destroyed)
+    client.reset();
+  else
+    client->dataSocket.Close();
+  ProcessPendingEvents(50);
+  EXPECT_EQ(local.Read("d.bin"), "old");
+  EXPECT_FALSE(std::filesystem::exists(local / ".d.bin.part"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("destroyed") : std::string("closed");
+                         });
+
 TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
