@@ -501,6 +501,7 @@ void FtpCommandSocket::Event_Error()
   if (dataPort && TransferPending())
     dataPort->CancelTransfer(); // no final reply will come now
   transfer_ = Transfer::None;
+  DropDownloadFile(); // a download not yet handed to the data side
   TCPSocket::Event_Error();
 }
 

@@ -514,6 +514,22 @@ TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
   EXPECT_FALSE(std::filesystem::exists(local / ".d.bin.part"));
 }
 
+// The control connection ends before the download began: its temporary
+// file goes at once, not only when the socket does.
+TEST_F(ScriptedServer, ControlConnectionLostBeforeADownloadLeavesNoPartialFile)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return client->commandErrors == 1; }));
+  EXPECT_EQ(client->commandSocket.LastErrorCode(), kSocketRemoteClosed);
+  EXPECT_TRUE(std::filesystem::is_empty(local.Path()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? std::string("destroyed") : std::string("closed");
