@@ -245,6 +245,15 @@ void FtpDataSocket::Close()
     DropDownload(); // cut short: the old file stays, the partial one goes
 }
 
+void FtpDataSocket::Abort()
+{
+  finalReply_ = FinalReply::Failed;
+  TCPSocket::Abort();
+  if (saveFile || !temporaryPath_.empty())
+    DropDownload();
+  WakeUploader();
+}
+
 void FtpDataSocket::UploadSent()
 {
   uploadSent_ = true;

@@ -36,6 +36,9 @@ public:
   // Closes the connection; in the middle of an upload it resets it, so the
   // server cannot take the part it got for the whole file.
   void Close();
+  // Resets the connection and gives the transfer up: a download's file goes,
+  // an upload waits for nothing more.
+  void Abort();
 
   void sendFile();
   void sendString();

@@ -478,14 +478,16 @@ TEST_F(ScriptedServer, OwnerDeletesTheDataConnectionWhenADownloadCompletes)
   ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
 }
 
-class DownloadLeftBehind : public ScriptedServer, public ::testing::WithParamInterface<bool> {};
+enum class CutBy { Close, Abort, Destroy };
 
-// The owner closes the data connection in the middle of a download (a quit
-// during a transfer), or drops both connections: the old file stays and no
-// partial file is left beside it.
+class DownloadLeftBehind : public ScriptedServer, public ::testing::WithParamInterface<CutBy> {};
+
+// The owner closes or resets the data connection in the middle of a download
+// (a quit during a transfer, a new connection), or drops both connections:
+// the old file stays and no partial file is left beside it.
 TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
 {
-  const bool destroyed = GetParam();
+  const CutBy by = GetParam();
   ScriptedFtpServer server([](ScriptSession& s) {
     LoginScript(s);
     s.Expect("TYPE I");
@@ -505,13 +507,52 @@ TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
   client->dataSocket.bytesTransfered = [&](std::int32_t n) { got += n; };
   client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
   ASSERT_TRUE(WaitUntil([&] { return got == 5000; }));
-  if (destroyed)
+  if (by == CutBy::Destroy)
     client.reset();
-  else
+  else if (by == CutBy::Close)
     client->dataSocket.Close();
+  else
+    client->dataSocket.Abort();
   ProcessPendingEvents(50);
   EXPECT_EQ(local.Read("d.bin"), "old");
   EXPECT_FALSE(std::filesystem::exists(local / ".d.bin.part"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind, ::testing::Values(CutBy::Close, CutBy::Abort, CutBy::Destroy),
+                         [](const ::testing::TestParamInfo<CutBy>& info) {
+                           return info.param == CutBy::Close   ? std::string("closed")
+                                  : info.param == CutBy::Abort ? std::string("aborted")
+                                                               : std::string("destroyed");
+                         });
+
+// The server has the whole file but never answers the STOR; the owner gives
+// up with a reset (as it does before connecting anew): the upload thread
+// ends, so the next upload can start.
+TEST_F(ScriptedServer, ResetWhileAwaitingTheFinalReplyEndsTheUpload)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("STOR u.bin");
+    s.Send("150 Ok to send\r\n");
+    s.ReadDataUntilClosed();
+    s.QuietFor(2000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("u.bin", std::string(3000, 'u'));
+  client->commandSocket.storFile(local / "u.bin", "u.bin", "I");
+  ASSERT_TRUE(WaitUntil([&] { return client->bytes == 3000 && !client->dataSocket.IsOpen(); }));
+  ProcessPendingEvents(100);
+  ASSERT_EQ(client->dataSocket.upthd->State(), Thread::ThreadState::Running); // awaiting the reply
+  client->dataSocket.Abort();
+  EXPECT_TRUE(WaitUntil([&] { return client->dataSocket.upthd->State() == Thread::ThreadState::Ended; }, 1500));
+  EXPECT_EQ(client->completes, 0);
+  EXPECT_EQ(client->dataErrors, 0); // the owner reset it and knows
 }
 
 // The control connection ends before the download began: its temporary
@@ -529,11 +570,6 @@ TEST_F(ScriptedServer, ControlConnectionLostBeforeADownloadLeavesNoPartialFile)
   EXPECT_EQ(client->commandSocket.LastErrorCode(), kSocketRemoteClosed);
   EXPECT_TRUE(std::filesystem::is_empty(local.Path()));
 }
-
-INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("destroyed") : std::string("closed");
-                         });
 
 TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
 {
