@@ -303,6 +303,18 @@ bool FtpCommandSocket::OpenPassiveConnection(const std::string& reply)
 
 void FtpCommandSocket::PasvOrPort()
 {
+  if (dataPort && dataPort->DownloadUnfinished()) {
+    // The last download's data is still arriving (its final reply came
+    // first): set the next data connection up once it has ended. Until
+    // then no reply may take this step.
+    codeFound = false;
+    const std::weak_ptr<char> alive = life_;
+    dataPort->AfterDownload([this, alive]() {
+      if (!alive.expired())
+        PasvOrPort();
+    });
+    return;
+  }
   if (usePASV)
     sendPASV();
   else

@@ -555,6 +555,48 @@ TEST_F(ScriptedServer, ResetWhileAwaitingTheFinalReplyEndsTheUpload)
   EXPECT_EQ(client->dataErrors, 0); // the owner reset it and knows
 }
 
+// The final reply of a download can come before its data connection has
+// closed; an owner that asks for the next listing on that reply must not
+// cut the download off (in active mode PORT opens a new listener at once).
+TEST_F(ScriptedServer, NextTransferAskedOnTheFinalReplyWaitsForTheDownloadToEnd)
+{
+  const std::string content(100000, 'x');
+  ScriptedFtpServer server([&content](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    const std::string port = s.Expect("PORT ");
+    s.ConnectData(port);
+    s.Send("200 PORT ok\r\n");
+    s.Expect("RETR d.bin");
+    s.Send("150 Opening\r\n");
+    s.SendData(content);
+    s.Send("226 done\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    s.CloseData();
+    const std::string next = s.Expect("PORT ");
+    s.ConnectData(next);
+    s.Send("200 PORT ok\r\n");
+    s.Expect("LIST");
+    s.Send("150 listing\r\n");
+    s.CloseData();
+    s.Send("226 done\r\n");
+    s.QuietFor(200);
+  });
+  auto client = Client(server, false);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.gotResponse = [&](const std::string& line) {
+    client->responses.push_back(line);
+    if (line == "226 done" && client->listings.empty())
+      client->commandSocket.getList();
+  };
+  client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return !client->listings.empty() || client->dataErrors > 0; }, 5000)) << client->Dump();
+  EXPECT_EQ(client->completes, 1);
+  EXPECT_TRUE(local.Read("d.bin") == content);
+  EXPECT_EQ(server.Failure(), "");
+}
+
 // The control connection ends before the download began: its temporary
 // file goes at once, not only when the socket does.
 TEST_F(ScriptedServer, ControlConnectionLostBeforeADownloadLeavesNoPartialFile)
