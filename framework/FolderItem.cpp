@@ -33,9 +33,16 @@ bool statFollow(const std::string& path, struct stat& st)
 
 std::FILE* openWith(const std::string& path, int flags, unsigned mode, const char* fmode)
 {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC, static_cast<mode_t>(mode));
+  // Without O_NONBLOCK, opening a pipe waits for its other end for ever.
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, static_cast<mode_t>(mode));
   if (fd < 0)
     return nullptr;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd); // pipes, devices and sockets are no files to read or write
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   std::FILE* f = fdopen(fd, fmode);
   if (!f)
     ::close(fd);

@@ -441,24 +441,32 @@ std::size_t TCPSocket::BytesToWrite() const
 
 void TCPSocket::Event_Connected()
 {
-  if (Connected)
-    Connected();
+  if (Connected) {
+    const auto handler = Connected; // a copy: the handler may delete this socket
+    handler();
+  }
 }
 
 void TCPSocket::Event_DataAvailable()
 {
-  if (DataAvailable)
-    DataAvailable();
+  if (DataAvailable) {
+    const auto handler = DataAvailable; // a copy: the handler may delete this socket
+    handler();
+  }
 }
 
 void TCPSocket::Event_SendComplete()
 {
-  if (SendComplete)
-    SendComplete();
+  if (SendComplete) {
+    const auto handler = SendComplete; // a copy: the handler may delete this socket
+    handler();
+  }
 }
 
 void TCPSocket::Event_Error()
 {
-  if (Error)
-    Error();
+  if (Error) {
+    const auto handler = Error; // a copy: the handler may delete this socket
+    handler();
+  }
 }

@@ -8,6 +8,10 @@
 #include <sys/mman.h>
 #include <ucontext.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#endif
+
 namespace {
 // Handlers raised on the thread may open modal loops and dialogs, which need
 // a deep stack; pages are only taken when touched.
@@ -25,6 +29,21 @@ bool& CancelFlag()
   static bool cancelled = false;
   return cancelled;
 }
+
+// The address sanitizer must be told of every stack switch, or it takes an
+// exception unwound on the thread's stack for a stack overflow of the caller.
+struct StackSwitch {
+#if defined(__SANITIZE_ADDRESS__)
+  void* fake = nullptr;
+  void Start(const void* bottom, std::size_t size) { __sanitizer_start_switch_fiber(&fake, bottom, size); }
+  void Leave(const void* bottom, std::size_t size) { __sanitizer_start_switch_fiber(nullptr, bottom, size); }
+  void Finish(const void** fromBottom, std::size_t* fromSize) { __sanitizer_finish_switch_fiber(fake, fromBottom, fromSize); }
+#else
+  void Start(const void*, std::size_t) {}
+  void Leave(const void*, std::size_t) {}
+  void Finish(const void**, std::size_t*) {}
+#endif
+};
 } // namespace
 
 class ThreadEngine {
@@ -49,10 +68,16 @@ public:
   void* stack_ = nullptr;
   ucontext_t threadContext_{};
   ucontext_t callerContext_{};
+  StackSwitch toThread_;          // switches from the caller's stack
+  StackSwitch toCaller_;          // switches from the thread's stack
+  const void* callerBottom_ = nullptr;
+  std::size_t callerSize_ = 0;
 
   static void Entry(unsigned hi, unsigned lo)
   {
     auto* self = reinterpret_cast<ThreadEngine*>((static_cast<std::uintptr_t>(hi) << 32) | lo);
+    self->toCaller_ = StackSwitch{};
+    self->toCaller_.Finish(&self->callerBottom_, &self->callerSize_);
     try {
       self->owner_.Event_Run();
     } catch (...) {
@@ -62,6 +87,7 @@ public:
     self->state_ = Thread::ThreadState::Ended;
     self->onStack_ = false;
     CurrentThread() = nullptr;
+    self->toCaller_.Leave(self->callerBottom_, self->callerSize_);
     ::setcontext(&self->callerContext_);
   }
 
@@ -94,7 +120,9 @@ public:
     Thread* previous = CurrentThread();
     CurrentThread() = &owner_;
     onStack_ = true;
+    toThread_.Start(static_cast<char*>(stack_) + kGuardSize, kStackSize);
     ::swapcontext(&callerContext_, &threadContext_);
+    toThread_.Finish(nullptr, nullptr);
     CurrentThread() = previous;
   }
 
@@ -102,7 +130,10 @@ public:
   {
     timer_.start(milliseconds);
     onStack_ = false;
+    toCaller_.Start(callerBottom_, callerSize_);
     ::swapcontext(&threadContext_, &callerContext_);
+    // Resumed, perhaps from another caller's stack.
+    toCaller_.Finish(&callerBottom_, &callerSize_);
   }
 };
 

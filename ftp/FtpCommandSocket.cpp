@@ -303,6 +303,18 @@ bool FtpCommandSocket::OpenPassiveConnection(const std::string& reply)
 
 void FtpCommandSocket::PasvOrPort()
 {
+  if (dataPort && dataPort->DownloadUnfinished()) {
+    // The last download's data is still arriving (its final reply came
+    // first): set the next data connection up once it has ended. Until
+    // then no reply may take this step.
+    codeFound = false;
+    const std::weak_ptr<char> alive = life_;
+    dataPort->AfterDownload([this, alive]() {
+      if (!alive.expired())
+        PasvOrPort();
+    });
+    return;
+  }
   if (usePASV)
     sendPASV();
   else
@@ -371,7 +383,9 @@ void FtpCommandSocket::getFile(const std::string& remoteName, const std::string&
     const FolderItem item = GetFolderItem(target);
     if (item.Directory())
       throw std::runtime_error("folder");
-    const std::string temp = item.Parent().AbsolutePath() + "." + item.Name() + ".part";
+    // Beside the target: in a missing folder it cannot be made, which is
+    // the file error it should be.
+    const std::string temp = item.Parent().Child("." + item.Name() + ".part").NativePath();
     std::unique_ptr<TextOutputStream> stream = GetFolderItem(temp).CreateTextFile();
     if (!stream)
       throw std::runtime_error("create");
@@ -499,6 +513,7 @@ void FtpCommandSocket::Event_Error()
   if (dataPort && TransferPending())
     dataPort->CancelTransfer(); // no final reply will come now
   transfer_ = Transfer::None;
+  DropDownloadFile(); // a download not yet handed to the data side
   TCPSocket::Event_Error();
 }
 
@@ -522,6 +537,7 @@ bool FtpCommandSocket::Matches(const std::string& code) const
 void FtpCommandSocket::Event_DataAvailable()
 {
   result += ReadAll();
+  const std::weak_ptr<char> alive = life_;
   // One line at a time, taken out of the buffer before it is handled: a
   // handler may run a modal loop in which the next read is processed.
   for (;;) {
@@ -531,6 +547,8 @@ void FtpCommandSocket::Event_DataAvailable()
     const std::string line = result.substr(0, end);
     result.erase(0, end + 2);
     AcceptLine(line);
+    if (alive.expired())
+      return; // a handler deleted this socket
   }
 }
 
@@ -539,6 +557,7 @@ void FtpCommandSocket::Event_DataAvailable()
 // machine acts once per complete reply, however the reads split it.
 void FtpCommandSocket::AcceptLine(const std::string& line)
 {
+  const std::weak_ptr<char> alive = life_;
   const std::string code = line.substr(0, 3);
   if (replyCode_.empty()) {
     const bool isError = CodeValue(code) >= 400 && !Matches(code);
@@ -552,12 +571,15 @@ void FtpCommandSocket::AcceptLine(const std::string& line)
     }
     if (!isError && gotResponse)
       gotResponse(line);
-    ReplyComplete(code, line + kCRLF, isError);
+    if (!alive.expired())
+      ReplyComplete(code, line + kCRLF, isError);
     return;
   }
   replyText_ += line + kCRLF;
   if (!replyIsError_ && gotResponse)
     gotResponse(line);
+  if (alive.expired())
+    return;
   if (line.compare(0, 3, replyCode_) == 0 && (line.size() == 3 || line[3] == ' ')) {
     const std::string replyCode = replyCode_;
     const std::string text = replyText_;
@@ -578,8 +600,11 @@ void FtpCommandSocket::ReplyComplete(const std::string& code, const std::string&
   // The final reply of a transfer: the data side finishes only with it.
   if (transfer_ != Transfer::None && !code.empty() && code[0] == '2') {
     transfer_ = Transfer::None;
+    const std::weak_ptr<char> alive = life_;
     if (dataPort)
-      dataPort->TransferReplied(true);
+      dataPort->TransferReplied(true); // may raise the owner's FileTransferComplete
+    if (alive.expired())
+      return;
   }
   if (Matches(code))
     codeFound = true;
@@ -622,8 +647,11 @@ void FtpCommandSocket::TakeStep(const std::string& reply)
     sendPWD();
   } else if (status == "login-pwd") {
     status.clear();
+    const std::weak_ptr<char> alive = life_;
     if (loggedIn)
       loggedIn(reply);
+    if (alive.expired())
+      return;
     if (oneFile) {
       StartStore(dataPort->path);
     } else if (dOneFile) {

@@ -96,6 +96,8 @@ private:
   bool replyIsError_ = false;
   std::string downloadTemp_;           // where getFile's stream writes
   std::string downloadTarget_;         // what it becomes on success
+  // Expires with this object: an owner may delete it from its own handler.
+  std::shared_ptr<char> life_ = std::make_shared<char>();
 
   void AcceptLine(const std::string& line);
   void ReplyComplete(const std::string& code, const std::string& text, bool isError);

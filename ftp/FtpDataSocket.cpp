@@ -35,10 +35,16 @@ std::string AsciiUploadConverter::Convert(const std::string& piece)
 
 FtpDataSocket::FtpDataSocket() = default;
 
-FtpDataSocket::~FtpDataSocket() = default;
+FtpDataSocket::~FtpDataSocket()
+{
+  afterDownload_ = nullptr;
+  if (saveFile || !temporaryPath_.empty())
+    DropDownload(); // an unfinished download leaves nothing behind
+}
 
 void FtpDataSocket::BeginTransfer()
 {
+  afterDownload_ = nullptr;
   finalReply_ = FinalReply::None;
   uploadSent_ = false;
   dataClosed_ = false;
@@ -179,6 +185,7 @@ void FtpDataSocket::FinishDownload()
   }
   temporaryPath_.clear();
   finalPath_.clear();
+  PostAfterDownload();
   RaiseFileTransferComplete();
 }
 
@@ -192,6 +199,30 @@ void FtpDataSocket::DropDownload()
     GetFolderItem(temporaryPath_).Delete();
   temporaryPath_.clear();
   finalPath_.clear();
+  PostAfterDownload();
+}
+
+bool FtpDataSocket::DownloadUnfinished() const
+{
+  return status == "retr" && saveFile && !dataClosed_ && finalReply_ != FinalReply::Failed;
+}
+
+void FtpDataSocket::AfterDownload(std::function<void()> step)
+{
+  afterDownload_ = std::move(step);
+}
+
+void FtpDataSocket::PostAfterDownload()
+{
+  if (!afterDownload_)
+    return;
+  // From the loop, after the owner has heard how the download ended.
+  PostSocketEvent([this]() {
+    auto step = std::move(afterDownload_);
+    afterDownload_ = nullptr;
+    if (step)
+      step();
+  });
 }
 
 void FtpDataSocket::TransferReplied(bool ok)
@@ -201,13 +232,16 @@ void FtpDataSocket::TransferReplied(bool ok)
     CancelTransfer();
     return;
   }
-  if (status == "retr" && dataClosed_ && saveFile)
-    FinishDownload();
+  if (status == "retr" && dataClosed_ && saveFile) {
+    FinishDownload(); // last: its handler may delete this socket
+    return;
+  }
   WakeUploader();
 }
 
 void FtpDataSocket::CancelTransfer()
 {
+  afterDownload_ = nullptr; // given up: nothing waits for it
   finalReply_ = FinalReply::Failed;
   Abort();
   if (saveFile || !temporaryPath_.empty())
@@ -235,6 +269,18 @@ void FtpDataSocket::Close()
     return;
   }
   TCPSocket::Close();
+  if (status == "retr" && (saveFile || !temporaryPath_.empty()))
+    DropDownload(); // cut short: the old file stays, the partial one goes
+}
+
+void FtpDataSocket::Abort()
+{
+  afterDownload_ = nullptr;
+  finalReply_ = FinalReply::Failed;
+  TCPSocket::Abort();
+  if (saveFile || !temporaryPath_.empty())
+    DropDownload();
+  WakeUploader();
 }
 
 void FtpDataSocket::UploadSent()

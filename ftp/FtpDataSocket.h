@@ -36,6 +36,9 @@ public:
   // Closes the connection; in the middle of an upload it resets it, so the
   // server cannot take the part it got for the whole file.
   void Close();
+  // Resets the connection and gives the transfer up: a download's file goes,
+  // an upload waits for nothing more.
+  void Abort();
 
   void sendFile();
   void sendString();
@@ -53,6 +56,11 @@ public:
   // come (ok: a 2xx), or the transfer failed there and is to be dropped.
   void TransferReplied(bool ok);
   void CancelTransfer();
+  // A download whose data is still arriving (its final reply may already
+  // have come): a new data connection now would cut it off. step runs from
+  // the loop once it has ended, unless the transfer is given up first.
+  bool DownloadUnfinished() const;
+  void AfterDownload(std::function<void()> step);
 
   // The upload thread's view of the transfer.
   bool FinalReplyKnown() const { return finalReply_ != FinalReply::None; }
@@ -77,10 +85,12 @@ private:
   bool heldCR_ = false;         // text download: a CR waiting for its LF
   std::string temporaryPath_;
   std::string finalPath_;
+  std::function<void()> afterDownload_;
 
   void WakeUploader();
   void FinishDownload();
   void DropDownload();
+  void PostAfterDownload();
   bool WriteToFile(const std::string& bytes);
 };
 

@@ -1,14 +1,19 @@
+#include "framework/BinaryStream.h"
 #include "framework/FolderItem.h"
+#include "framework/TextStream.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <ctime>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 struct CleanCase {
   const char* in;
@@ -106,6 +111,28 @@ TEST(FolderItem, LinksAreFollowedAndOddEntriesCanBeSkipped)
   EXPECT_TRUE(FolderItem(dir / "pipe").Exists());
   EXPECT_FALSE(FolderItem(dir / "pipe").IsFileOrFolder());
   EXPECT_EQ(FolderItem(dir / "pipe").Length(), 0);
+}
+
+// Opening a pipe for reading would wait for a writer for ever; only regular
+// files give streams.
+TEST(FolderItem, StreamsOpenOnlyOnRegularFiles)
+{
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  // Should an open block, a late writer frees it so the test fails, not hangs.
+  std::thread unblock([&dir]() {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const int fd = ::open((dir / "pipe").c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+      ::close(fd);
+  });
+  const FolderItem pipe(dir / "pipe");
+  EXPECT_EQ(pipe.OpenAsBinaryFile(false), nullptr);
+  EXPECT_EQ(pipe.OpenAsTextFile(), nullptr);
+  unblock.join();
+  dir.Write("f", "x");
+  EXPECT_NE(FolderItem(dir / "f").OpenAsBinaryFile(false), nullptr);
+  EXPECT_NE(FolderItem(dir / "f").OpenAsTextFile(), nullptr);
 }
 
 TEST(FolderItem, LengthHoldsFilesBeyondFourGigabytes)

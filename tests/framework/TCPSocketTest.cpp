@@ -257,4 +257,47 @@ TEST(TCPSocket, ListenAcceptsExactlyOneConnection)
   EXPECT_EQ(r.events.back(), "Error 102");
 }
 
+enum class DeleteIn { Connected, DataAvailable, Error };
+
+class DeletedInHandler : public ::testing::TestWithParam<DeleteIn> {};
+
+// An owner may delete its socket from inside one of its events and still
+// use what its handler holds afterwards.
+TEST_P(DeletedInHandler, SocketAndHandlerStayUsable)
+{
+  Peer peer([](int fd) { ::send(fd, "abc", 3, MSG_NOSIGNAL); });
+  auto* socket = new TCPSocket;
+  std::vector<std::string> seen;
+  auto finish = [&seen, &socket](const char* name) {
+    delete socket;
+    socket = nullptr;
+    seen.push_back(name); // the handler's own state, after the delete
+  };
+  const DeleteIn in = GetParam();
+  socket->Connected = [&, finish]() {
+    if (in == DeleteIn::Connected)
+      finish("Connected");
+  };
+  socket->DataAvailable = [&, finish]() {
+    socket->ReadAll();
+    if (in == DeleteIn::DataAvailable)
+      finish("DataAvailable");
+  };
+  socket->Error = [&, finish]() { finish("Error"); };
+  socket->Address = "127.0.0.1";
+  socket->Port = peer.port;
+  socket->Connect();
+  ASSERT_TRUE(Pump([&] { return socket == nullptr; }));
+  ProcessPendingEvents(50);
+  EXPECT_EQ(seen.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, DeletedInHandler,
+                         ::testing::Values(DeleteIn::Connected, DeleteIn::DataAvailable, DeleteIn::Error),
+                         [](const ::testing::TestParamInfo<DeleteIn>& info) {
+                           return info.param == DeleteIn::Connected       ? std::string("Connected")
+                                  : info.param == DeleteIn::DataAvailable ? std::string("DataAvailable")
+                                                                          : std::string("Error");
+                         });
+
 } // namespace

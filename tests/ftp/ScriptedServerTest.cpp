@@ -363,6 +363,256 @@ TEST_F(ScriptedServer, TextDownloadHoldsACrAtTheEndOfARead)
   EXPECT_EQ(local.Read("t.txt"), "a\nb\rc\n\r");
 }
 
+// A download into a folder that is not there fails at once, as a file
+// error, without a stray file in the folder above.
+TEST_F(ScriptedServer, DownloadIntoAMissingFolderSendsNothingAndWritesNowhere)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.QuietFor(300);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getFile("f.bin", local / "gone/f.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
+  EXPECT_EQ(ModalRecorder::Requests()[0].message,
+            "File Error! Are you sure the path " + (local / "gone/f.bin") + " is valid?");
+  EXPECT_EQ(server.Commands().back(), "PWD");
+  EXPECT_TRUE(std::filesystem::is_empty(local.Path()));
+}
+
+enum class Deleter { GotResponse, GotServerError, LoggedIn };
+
+class OwnerDeletes : public ScriptedServer, public ::testing::WithParamInterface<Deleter> {};
+
+// The owner gives up on the connection from inside one of its events: the
+// rest of the reply is not read from a deleted socket.
+TEST_P(OwnerDeletes, TheControlConnectionInsideItsOwnEvent)
+{
+  const Deleter by = GetParam();
+  ScriptedFtpServer server([by](ScriptSession& s) {
+    s.Send("220-fake\r\n220 ready\r\n");
+    s.Expect("USER quill");
+    if (by == Deleter::GotServerError) {
+      s.Send("500 no\r\n221 more after it\r\n");
+    } else {
+      s.Send("331 password please\r\n");
+      s.Expect("PASS secret");
+      s.Send("230 in\r\n");
+      s.Expect("PWD");
+      s.Send("257 \"/\"\r\n200 more after it\r\n");
+    }
+    s.QuietFor(300);
+  });
+  FtpDataSocket data;
+  auto* control = new FtpCommandSocket;
+  control->Address = "127.0.0.1";
+  control->Port = server.Port();
+  control->userID = "quill";
+  control->password = "secret";
+  control->dataPort = &data;
+  auto drop = [&control]() {
+    FtpCommandSocket* const gone = control;
+    control = nullptr;
+    delete gone;
+  };
+  control->gotResponse = [&, drop](const std::string& line) {
+    if (by == Deleter::GotResponse && line.rfind("257", 0) == 0)
+      drop();
+  };
+  control->gotServerError = [&, drop](const std::string&) {
+    if (by == Deleter::GotServerError)
+      drop();
+  };
+  control->loggedIn = [&, drop](const std::string&) {
+    if (by == Deleter::LoggedIn)
+      drop();
+  };
+  control->Connect();
+  ASSERT_TRUE(WaitUntil([&] { return control == nullptr; }));
+  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ProcessPendingEvents(50);
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, OwnerDeletes,
+                         ::testing::Values(Deleter::GotResponse, Deleter::GotServerError, Deleter::LoggedIn),
+                         [](const ::testing::TestParamInfo<Deleter>& info) {
+                           return info.param == Deleter::GotResponse      ? std::string("gotResponse")
+                                  : info.param == Deleter::GotServerError ? std::string("gotServerError")
+                                                                          : std::string("loggedIn");
+                         });
+
+// A download completes on its final reply after the data closed; the owner
+// may drop the data connection from that completion.
+TEST_F(ScriptedServer, OwnerDeletesTheDataConnectionWhenADownloadCompletes)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("RETR d.bin");
+    s.Send("150 Opening\r\n");
+    s.SendData("data");
+    s.CloseData();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    s.Send("226 done\r\n");
+    s.QuietFor(300);
+  });
+  auto client = Client(server);
+  auto* data = new FtpDataSocket;
+  client->commandSocket.dataPort = data;
+  bool completed = false;
+  data->FileTransferComplete = [&, data]() {
+    completed = true;
+    client->commandSocket.dataPort = nullptr;
+    delete data;
+  };
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return completed; })) << client->Dump();
+  EXPECT_EQ(local.Read("d.bin"), "data");
+  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+}
+
+enum class CutBy { Close, Abort, Destroy };
+
+class DownloadLeftBehind : public ScriptedServer, public ::testing::WithParamInterface<CutBy> {};
+
+// The owner closes or resets the data connection in the middle of a download
+// (a quit during a transfer, a new connection), or drops both connections:
+// the old file stays and no partial file is left beside it.
+TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
+{
+  const CutBy by = GetParam();
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("RETR d.bin");
+    s.Send("150 Opening\r\n");
+    s.SendData(std::string(5000, 'n'));
+    s.QuietFor(500);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("d.bin", "old");
+  long long got = 0;
+  client->dataSocket.bytesTransfered = [&](std::int32_t n) { got += n; };
+  client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return got == 5000; }));
+  if (by == CutBy::Destroy)
+    client.reset();
+  else if (by == CutBy::Close)
+    client->dataSocket.Close();
+  else
+    client->dataSocket.Abort();
+  ProcessPendingEvents(50);
+  EXPECT_EQ(local.Read("d.bin"), "old");
+  EXPECT_FALSE(std::filesystem::exists(local / ".d.bin.part"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind, ::testing::Values(CutBy::Close, CutBy::Abort, CutBy::Destroy),
+                         [](const ::testing::TestParamInfo<CutBy>& info) {
+                           return info.param == CutBy::Close   ? std::string("closed")
+                                  : info.param == CutBy::Abort ? std::string("aborted")
+                                                               : std::string("destroyed");
+                         });
+
+// The server has the whole file but never answers the STOR; the owner gives
+// up with a reset (as it does before connecting anew): the upload thread
+// ends, so the next upload can start.
+TEST_F(ScriptedServer, ResetWhileAwaitingTheFinalReplyEndsTheUpload)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("STOR u.bin");
+    s.Send("150 Ok to send\r\n");
+    s.ReadDataUntilClosed();
+    s.QuietFor(2000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("u.bin", std::string(3000, 'u'));
+  client->commandSocket.storFile(local / "u.bin", "u.bin", "I");
+  ASSERT_TRUE(WaitUntil([&] { return client->bytes == 3000 && !client->dataSocket.IsOpen(); }));
+  ProcessPendingEvents(100);
+  ASSERT_EQ(client->dataSocket.upthd->State(), Thread::ThreadState::Running); // awaiting the reply
+  client->dataSocket.Abort();
+  EXPECT_TRUE(WaitUntil([&] { return client->dataSocket.upthd->State() == Thread::ThreadState::Ended; }, 1500));
+  EXPECT_EQ(client->completes, 0);
+  EXPECT_EQ(client->dataErrors, 0); // the owner reset it and knows
+}
+
+// The final reply of a download can come before its data connection has
+// closed; an owner that asks for the next listing on that reply must not
+// cut the download off (in active mode PORT opens a new listener at once).
+TEST_F(ScriptedServer, NextTransferAskedOnTheFinalReplyWaitsForTheDownloadToEnd)
+{
+  const std::string content(100000, 'x');
+  ScriptedFtpServer server([&content](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    const std::string port = s.Expect("PORT ");
+    s.ConnectData(port);
+    s.Send("200 PORT ok\r\n");
+    s.Expect("RETR d.bin");
+    s.Send("150 Opening\r\n");
+    s.SendData(content);
+    s.Send("226 done\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    s.CloseData();
+    const std::string next = s.Expect("PORT ");
+    s.ConnectData(next);
+    s.Send("200 PORT ok\r\n");
+    s.Expect("LIST");
+    s.Send("150 listing\r\n");
+    s.CloseData();
+    s.Send("226 done\r\n");
+    s.QuietFor(200);
+  });
+  auto client = Client(server, false);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.gotResponse = [&](const std::string& line) {
+    client->responses.push_back(line);
+    if (line == "226 done" && client->listings.empty())
+      client->commandSocket.getList();
+  };
+  client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return !client->listings.empty() || client->dataErrors > 0; }, 5000)) << client->Dump();
+  EXPECT_EQ(client->completes, 1);
+  EXPECT_TRUE(local.Read("d.bin") == content);
+  EXPECT_EQ(server.Failure(), "");
+}
+
+// The control connection ends before the download began: its temporary
+// file goes at once, not only when the socket does.
+TEST_F(ScriptedServer, ControlConnectionLostBeforeADownloadLeavesNoPartialFile)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
+  ASSERT_TRUE(WaitUntil([&] { return client->commandErrors == 1; }));
+  EXPECT_EQ(client->commandSocket.LastErrorCode(), kSocketRemoteClosed);
+  EXPECT_TRUE(std::filesystem::is_empty(local.Path()));
+}
+
 TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
