@@ -308,7 +308,7 @@ void ConnectionControl::dataSocket_FileTransferComplete()
 void ConnectionControl::dataSocket_Error()
 {
   const std::string text =
-      "An error " + std::to_string(dataSocket.LastErrorCode()) + "occurred in the data port!";
+      "An error " + std::to_string(dataSocket.LastErrorCode()) + " occurred in the data port!";
   dataConnected = false;
   ConnProgressMaximum(1);
   if (RemoteWalkDataError(text))

@@ -32,6 +32,7 @@ protected:
   {
     ModalRecorder::Clear();
     gDataset.clear();
+    gFileType.clear(); // each start-up loads the table again
     app = std::make_unique<App>();
   }
   void StartUp()

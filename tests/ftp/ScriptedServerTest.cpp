@@ -585,10 +585,13 @@ TEST_F(ScriptedServer, NextTransferAskedOnTheFinalReplyWaitsForTheDownloadToEnd)
   });
   auto client = Client(server, false);
   ASSERT_TRUE(client->Login());
+  bool asked = false; // the listing's own 226 must not ask again
   client->commandSocket.gotResponse = [&](const std::string& line) {
     client->responses.push_back(line);
-    if (line == "226 done" && client->listings.empty())
+    if (line == "226 done" && !asked) {
+      asked = true;
       client->commandSocket.getList();
+    }
   };
   client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
   ASSERT_TRUE(WaitUntil([&] { return !client->listings.empty() || client->dataErrors > 0; }, 5000)) << client->Dump();
