@@ -1,4 +1,5 @@
 #include "app/Window1.h"
+#include "app/Texts.h"
 
 #include "app/Settings.h"
 #include "framework/FileDialogs.h"
@@ -63,8 +64,7 @@ void Window1::updateStatus(const std::string& line)
 
 void Window1::ClearLog()
 {
-  const int answer = gCautionDlg(2, "クリア", "キャンセル", "", "本当にクリアしますか？",
-                                 "この操作は取り消しができません。", this);
+  const int answer = gCautionDlg(2, Text::Clear, Text::Cancel, "", "本当にクリアしますか？", Text::CannotUndo, this);
   if (answer == CautionCancel) {
     // The toolbar item was disabled on the way in; nothing was cleared.
     Toolbar11.ToolItem6.SetEnabled(true);

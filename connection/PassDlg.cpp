@@ -1,4 +1,5 @@
 #include "connection/PassDlg.h"
+#include "app/Texts.h"
 
 #include "connection/ConnectionTexts.h"
 
@@ -33,7 +34,7 @@ PassDlg::PassDlg()
   EditField1.SetBounds(30, 40, 200, 22);
   EditField1.SetTextStyle(12);
   PushButton1.SetBounds(72, 80, 82, 20);
-  PushButton1.SetCaption(ConnectionText::Cancel);
+  PushButton1.SetCaption(Text::Cancel);
   PushButton1.SetCancel(true);
   PushButton1.SetTextStyle(12);
   PushButton2.SetBounds(166, 80, 70, 20);

@@ -1,4 +1,5 @@
 #include "connection/SelectTypeDlg.h"
+#include "app/Texts.h"
 
 #include "connection/ConnectionTexts.h"
 
@@ -34,7 +35,7 @@ void SelectTypeDlg::CreateControls()
   Canvas1.SetBounds(26, 17, 64, 64);
   Canvas1.Paint = [this](Graphics& g) { Canvas1_Paint(g); };
   PushButton1.SetBounds(253, 104, 94, 20);
-  PushButton1.SetCaption(ConnectionText::Cancel);
+  PushButton1.SetCaption(Text::Cancel);
   PushButton1.SetCancel(true);
   PushButton1.SetTextStyle(12);
   PushButton1.Action = [this] { PushButton1_Action(); };

@@ -1,4 +1,5 @@
 #include "connection/SyncListDlg.h"
+#include "app/Texts.h"
 
 #include "connection/ConnectionTexts.h"
 
@@ -34,7 +35,7 @@ SyncListDlg::SyncListDlg()
   Listbox1.SetHasHeading(false);
   Listbox1.SetTextStyle(12);
   PushButton1.SetBounds(253, 270, 94, 20);
-  PushButton1.SetCaption(ConnectionText::Cancel);
+  PushButton1.SetCaption(Text::Cancel);
   PushButton1.SetCancel(true);
   PushButton1.Action = [this] { PushButton1_Action(); };
   PushButton2.SetBounds(360, 270, 94, 20);
