@@ -6,12 +6,6 @@
 #include "framework/Events.h"
 
 namespace {
-Window1*& instance()
-{
-  static Window1* w = nullptr;
-  return w;
-}
-
 // The edit page and the view page show the same labels.
 constexpr const char* kSetName = "セット名：";
 constexpr const char* kAddress = "アドレス：";
@@ -53,32 +47,11 @@ void box(CheckBox& c, int l, int t, int w, int h, const char* caption, int size,
 }
 } // namespace
 
-Window1& Window1::Instance()
-{
-  Window1*& w = instance();
-  if (!w || w->Closed()) {
-    w = new Window1;
-    w->Adopt();
-  }
-  return *w;
-}
-
-bool Window1::Exists()
-{
-  return instance() && !instance()->Closed();
-}
-
 Window1::Window1()
 {
   Layout();
   CreateControls();
   AddMenuHandlers();
-}
-
-Window1::~Window1()
-{
-  if (instance() == this)
-    instance() = nullptr;
 }
 
 void Window1::Layout()

@@ -3,24 +3,6 @@
 
 #include "connection/ConnectionTexts.h"
 
-namespace {
-PassDlg*& shared()
-{
-  static PassDlg* d = nullptr;
-  return d;
-}
-} // namespace
-
-PassDlg& PassDlg::Instance()
-{
-  PassDlg*& d = shared();
-  if (!d || d->Closed()) {
-    d = new PassDlg;
-    d->Adopt();
-  }
-  return *d;
-}
-
 PassDlg::PassDlg()
 {
   SetTitle(ConnectionText::Untitled);
@@ -43,12 +25,6 @@ PassDlg::PassDlg()
   PushButton2.SetTextStyle(12);
   PushButton1.Action = [this] { PushButton1_Action(); };
   PushButton2.Action = [this] { PushButton2_Action(); };
-}
-
-PassDlg::~PassDlg()
-{
-  if (shared() == this)
-    shared() = nullptr;
 }
 
 void PassDlg::PushButton1_Action()

@@ -14,14 +14,8 @@ SelectTypeDlg::SelectTypeDlg()
 void SelectTypeDlg::Layout()
 {
   SetTitle("");
-  SetFrame(MovableModalFrame);
   SetBounds(Left(), Top(), 474, 144);
-  SetMinSize(64, 64);
-  SetMaxSize(32000, 32000);
-  SetResizeable(false);
-  SetCloseButton(true);
-  SetMinimizeButton(true);
-  SetMaximizeButton(false);
+  SetFixedDialogFrame(MovableModalFrame);
 }
 
 void SelectTypeDlg::CreateControls()

@@ -3,24 +3,6 @@
 
 #include "connection/ConnectionTexts.h"
 
-namespace {
-SyncListDlg*& shared()
-{
-  static SyncListDlg* d = nullptr;
-  return d;
-}
-} // namespace
-
-SyncListDlg& SyncListDlg::Instance()
-{
-  SyncListDlg*& d = shared();
-  if (!d || d->Closed()) {
-    d = new SyncListDlg;
-    d->Adopt();
-  }
-  return *d;
-}
-
 SyncListDlg::SyncListDlg()
 {
   SetTitle("");
@@ -42,12 +24,6 @@ SyncListDlg::SyncListDlg()
   PushButton2.SetCaption(ConnectionText::Execute);
   PushButton2.SetDefault(true);
   PushButton2.Action = [this] { PushButton2_Action(); };
-}
-
-SyncListDlg::~SyncListDlg()
-{
-  if (shared() == this)
-    shared() = nullptr;
 }
 
 void SyncListDlg::PushButton1_Action()

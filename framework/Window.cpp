@@ -226,6 +226,17 @@ void Window::SetCloseButton(bool on) { setFlag(impl_.get(), Qt::WindowCloseButto
 void Window::SetMinimizeButton(bool on) { setFlag(impl_.get(), Qt::WindowMinimizeButtonHint, on); }
 void Window::SetMaximizeButton(bool on) { setFlag(impl_.get(), Qt::WindowMaximizeButtonHint, on); }
 
+void Window::SetFixedDialogFrame(Frame frame)
+{
+  SetFrame(frame);
+  SetMinSize(64, 64);
+  SetMaxSize(32000, 32000);
+  SetResizeable(false);
+  SetCloseButton(true);
+  SetMinimizeButton(true);
+  SetMaximizeButton(false);
+}
+
 void Window::SetMenuBar(MenuBar* bar)
 {
   menuBar_ = bar;

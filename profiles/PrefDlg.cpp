@@ -22,14 +22,8 @@ PrefDlg::PrefDlg()
 void PrefDlg::Layout()
 {
   SetTitle("Untitled");
-  SetFrame(SheetFrame);
   SetBounds(Left(), Top(), 400, 260);
-  SetMinSize(64, 64);
-  SetMaxSize(32000, 32000);
-  SetResizeable(false);
-  SetCloseButton(true);
-  SetMinimizeButton(true);
-  SetMaximizeButton(false);
+  SetFixedDialogFrame(SheetFrame);
 }
 
 void PrefDlg::CreateControls()

@@ -153,7 +153,7 @@ TEST_F(AppFixture, ClosingTheMainWindowQuits)
   StartUp();
   w->UserClose();
   EXPECT_TRUE(app->Quitting());
-  EXPECT_FALSE(Window1::Exists());
+  EXPECT_EQ(Window1::Current(), nullptr);
 }
 
 TEST(AppLoading, AnErrorWhileLoadingIsReportedAndNothingIsWrittenAtQuit)
