@@ -29,7 +29,7 @@ double RunOnce(const FtpServerProcess& server, const std::string& tree, bool pas
   conn.passive = passive;
   conn.localFolder = GetFolderItem(tree);
   conn.MakeConnection();
-  if (!WaitFor([&] { return conn.CompareDone(); }, 120000)) {
+  if (!PumpUntil([&] { return conn.CompareDone(); }, 120)) {
     ok = false;
     return 0;
   }
@@ -42,11 +42,11 @@ double RunOnce(const FtpServerProcess& server, const std::string& tree, bool pas
   });
   const auto start = std::chrono::steady_clock::now();
   conn.SyncUpload();
-  ok = WaitFor([&] { return notices > 0 || !conn.SyncRunning(); }, 600000) && notices == 1;
+  ok = PumpUntil([&] { return notices > 0 || !conn.SyncRunning(); }, 600) && notices == 1;
   const double seconds = Seconds(start);
   SetModalResponder({});
   conn.CloseConnection();
-  WaitFor([&] { return !conn.commandSocket.IsOpen(); }, 5000);
+  PumpUntil([&] { return !conn.commandSocket.IsOpen(); }, 5);
   return seconds;
 }
 

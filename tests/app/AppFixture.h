@@ -6,6 +6,7 @@
 #include "app/Window1.h"
 #include "framework/Events.h"
 #include "ModalRecorder.h"
+#include "Pump.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-
-inline bool PumpUntil(const std::function<bool()>& done, int seconds = 20)
-{
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end)
-      return false;
-    ProcessPendingEvents(20);
-  }
-  return true;
-}
 
 class AppFixture : public ::testing::Test {
 protected:

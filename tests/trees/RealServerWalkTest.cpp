@@ -1,6 +1,7 @@
 // The remote walk over real control and data connections, against real
 // servers, in passive and active mode, then the comparison with a local tree.
 #include "FtpServers.h"
+#include "Pump.h"
 #include "TreeFakes.h"
 
 #include "framework/Events.h"
@@ -20,17 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    ProcessPendingEvents(5);
-  }
-  return true;
-}
 
 void SetTime(const std::string& path, int y, int mo, int d, int h, int mi)
 {
@@ -131,9 +121,9 @@ TEST_P(RealServerWalk, WalksComparesAndShowsTheTrees)
   t.zone = "0";
   t.localFolder = GetFolderItem(local.Root());
   t.Connect();
-  ASSERT_TRUE(WaitFor([&] { return t.pFin && !t.pSyncRFlg; })) << server.Log();
+  ASSERT_TRUE(PumpUntil([&] { return t.pFin && !t.pSyncRFlg; })) << server.Log();
   // The change back to the root is answered and brings no listing.
-  WaitFor([&] { return false; }, 300);
+  PumpFor(300);
   EXPECT_EQ(t.listingsAfterWalk, 0);
   EXPECT_TRUE(t.serverErrors.empty()) << t.serverErrors.front();
 
@@ -180,8 +170,8 @@ TEST(RealServerWalkRoot, MissingRemoteFolderTicksNothing)
   t.remoteFolder = "missing";
   t.localFolder = GetFolderItem(local.Root());
   t.Connect();
-  ASSERT_TRUE(WaitFor([&] { return !t.serverErrors.empty(); })) << server.Log();
-  WaitFor([&] { return false; }, 300);
+  ASSERT_TRUE(PumpUntil([&] { return !t.serverErrors.empty(); })) << server.Log();
+  PumpFor(300);
   EXPECT_TRUE(t.pSyncR.empty());
   ASSERT_EQ(t.pSyncL.size(), 1u);
   EXPECT_FALSE(t.pSyncL[0].check);
