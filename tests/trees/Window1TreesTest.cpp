@@ -64,11 +64,12 @@ TEST_F(AppFixture, OpeningAFolderClearsTheSelectionShortlyAfter)
   EXPECT_TRUE(PumpUntil([&] { return w->remoteListBox.ListIndex() == -1; }));
 }
 
-TEST_F(AppFixture, HeadingClickOnEitherTreeOnlyShowsTheNotice)
+TEST_F(AppFixture, HeadingClickOnAnyListOnlyShowsTheNotice)
 {
   StartUp();
   Fill(*w);
-  for (ListBox* list : {&w->localListBox, &w->remoteListBox}) {
+  w->ListBox1.AddRow("d");
+  for (ListBox* list : {&w->localListBox, &w->remoteListBox, &w->ListBox1}) {
     ModalRecorder::Clear();
     ASSERT_TRUE(list->HeaderPressed);
     EXPECT_TRUE(list->HeaderPressed(1));
