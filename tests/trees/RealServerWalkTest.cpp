@@ -10,30 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <tuple>
-#include <utime.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void SetTime(const std::string& path, int y, int mo, int d, int h, int mi)
-{
-  std::tm tm{};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = mo - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = mi;
-  tm.tm_isdst = -1;
-  const utimbuf t{std::mktime(&tm), std::mktime(&tm)};
-  utime(path.c_str(), &t);
-}
 
 // The walk wired to real sockets the way the main window wires it.
 class SocketTrees : public ListTrees {
@@ -105,7 +89,7 @@ TEST_P(RealServerWalk, WalksComparesAndShowsTheTrees)
   server.WriteFile("site/.hidden", "h");
   server.WriteFile("other/keep.txt", "k");
   for (const char* f : {"site/a/x/z.txt", "site/a/y.txt", "site/c.txt", "site/name with blanks.txt", "site/日本語.txt"})
-    SetTime(server.Root() + "/" + f, 2020, 1, 5, 10, 0); // listed in the year form: 23:59
+    SetLocalTime(server.Root() + "/" + f, 2020, 1, 5, 10, 0); // listed in the year form: 23:59
 
   TempTree local;
   local.File("a/x/z.txt", 2020, 1, 5, 10, 0);    // older: nothing

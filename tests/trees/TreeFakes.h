@@ -7,6 +7,7 @@
 #include "framework/Window.h"
 #include "trees/ListBoxTreeView.h"
 #include "trees/TreeLists.h"
+#include "TempDir.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -39,41 +40,37 @@ protected:
   CivilMinute TreesNow() const override { return now; }
 };
 
+// Sets a file's modification time to the given local time.
+inline void SetLocalTime(const std::string& path, int y, int mo, int d, int h, int mi)
+{
+  std::tm tm{};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = mo - 1;
+  tm.tm_mday = d;
+  tm.tm_hour = h;
+  tm.tm_min = mi;
+  tm.tm_isdst = -1;
+  const utimbuf times{std::mktime(&tm), std::mktime(&tm)};
+  utime(path.c_str(), &times);
+}
+
 // A local folder tree in a temporary folder, removed at the end.
-class TempTree {
+class TempTree : public TempDir {
 public:
-  TempTree()
-  {
-    char tmpl[] = "/tmp/quill-trees-XXXXXX";
-    root_ = mkdtemp(tmpl);
-  }
-  ~TempTree()
-  {
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-  }
-  std::string Root() const { return root_ + "/"; }
-  void Folder(const std::string& rel) { std::filesystem::create_directories(root_ + "/" + rel); }
+  std::string Root() const { return Path() + "/"; }
+  void Folder(const std::string& rel) const { std::filesystem::create_directories(*this / rel); }
   // A file modified at the given local time.
-  void File(const std::string& rel, int y, int mo, int d, int h, int mi)
+  void File(const std::string& rel, int y, int mo, int d, int h, int mi) const
   {
-    const std::string p = root_ + "/" + rel;
+    const std::string p = *this / rel;
     std::filesystem::create_directories(std::filesystem::path(p).parent_path());
     std::ofstream(p) << rel;
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_isdst = -1;
-    const utimbuf times{std::mktime(&tm), std::mktime(&tm)};
-    utime(p.c_str(), &times);
+    SetLocalTime(p, y, mo, d, h, mi);
   }
-  void Link(const std::string& rel, const std::string& target) { std::filesystem::create_symlink(target, root_ + "/" + rel); }
-
-private:
-  std::string root_;
+  void Link(const std::string& rel, const std::string& target) const
+  {
+    std::filesystem::create_symlink(target, *this / rel);
+  }
 };
 
 // The same owner with the framework's list controls as its two views.
