@@ -259,19 +259,10 @@ void Window::AttachToolbar(Toolbar* bar)
 
 void Window::AddMenuHandler(const std::string& itemName, std::function<bool()> handler)
 {
-  menuHandlers_.emplace_back(itemName, std::move(handler));
+  menuHandlers_.Add(itemName, std::move(handler));
 }
 
-bool Window::HandleMenu(const std::string& itemName)
-{
-  for (auto& [name, handler] : menuHandlers_)
-    if (name == itemName && handler) {
-      bool handled = false;
-      DeliverEvent([&] { handled = handler(); });
-      return handled;
-    }
-  return false;
-}
+bool Window::HandleMenu(const std::string& itemName) { return menuHandlers_.Handle(itemName); }
 
 void Window::OpenOnce()
 {

@@ -10,6 +10,7 @@
 // last document window quits the application through its normal quit path.
 
 #include "framework/Graphics.h"
+#include "framework/Menu.h"
 
 #include <functional>
 #include <memory>
@@ -18,7 +19,6 @@
 
 class QWidget;
 class Control;
-class MenuBar;
 class Toolbar;
 class WindowImpl;
 
@@ -130,7 +130,7 @@ private:
   MenuBar* menuBar_ = nullptr;
   Toolbar* toolbar_ = nullptr;
   std::vector<Control*> controls_;
-  std::vector<std::pair<std::string, std::function<bool()>>> menuHandlers_;
+  MenuHandlers menuHandlers_;
   Frame frame_ = DocumentFrame;
   bool opened_ = false;
   bool closed_ = false;
