@@ -2,7 +2,7 @@
 #include "app/Texts.h"
 
 #include "app/MenuBar1.h"
-#include "app/Settings.h"
+#include "settings/Globals.h"
 #include "framework/Events.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "app/Window1.h"
 #include "app/Texts.h"
 
-#include "app/Settings.h"
+#include "settings/Globals.h"
 #include "framework/FileDialogs.h"
 #include "framework/Modal.h"
 

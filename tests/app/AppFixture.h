@@ -2,7 +2,7 @@
 // A started application with its main window, quit again after each test.
 
 #include "app/App.h"
-#include "app/Settings.h"
+#include "settings/Globals.h"
 #include "app/Window1.h"
 #include "framework/Events.h"
 #include "ModalRecorder.h"
