@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QProgressBar>
+
 namespace {
 struct Dialog : Window {
   PushButton ok{*this, "ok"};
@@ -155,8 +158,6 @@ TEST(Menu, HandlersByNameWindowFirstThenApplication)
   w.CloseNow();
 }
 
-#include <QAction>
-
 TEST(Menu, SeparatorShowsNoText)
 {
   MenuItem sep;
@@ -170,8 +171,6 @@ TEST(Menu, SeparatorShowsNoText)
   EXPECT_FALSE(item.Action()->isSeparator());
   EXPECT_EQ(item.Action()->text(), QString("&Undo"));
 }
-
-#include <QProgressBar>
 
 TEST(ProgressBar, MaximumZeroIsTheBusyBar)
 {
