@@ -31,10 +31,18 @@ protected:
   }
   void TearDown() override
   {
+    Quit();
+    ModalRecorder::Clear();
+  }
+  // Quits through the normal path, which writes the settings.
+  void Quit()
+  {
+    if (!app)
+      return;
     app->Quit();
     ProcessPendingEvents(50); // the closed windows are deleted from the loop
     app.reset();
-    ModalRecorder::Clear();
+    w = nullptr;
   }
   std::unique_ptr<App> app;
   Window1* w = nullptr;
