@@ -1,52 +1,16 @@
 #include "app/AboutPanel.h"
 
-namespace {
-AboutPanel*& instance()
-{
-  static AboutPanel* p = nullptr;
-  return p;
-}
-} // namespace
-
-AboutPanel& AboutPanel::Instance()
-{
-  AboutPanel*& p = instance();
-  if (!p || p->Closed()) {
-    p = new AboutPanel;
-    p->Adopt();
-    p->Show(); // visible from its creation on
-  }
-  return *p;
-}
-
-bool AboutPanel::Exists()
-{
-  return instance() && !instance()->Closed();
-}
-
 AboutPanel::AboutPanel()
 {
   Layout();
   CreateControls();
 }
 
-AboutPanel::~AboutPanel()
-{
-  if (instance() == this)
-    instance() = nullptr;
-}
-
 void AboutPanel::Layout()
 {
   SetTitle("Quillmereについて");
-  SetFrame(MovableModalFrame);
   SetSize(420, 260); // default placement
-  SetMinSize(64, 64);
-  SetMaxSize(32000, 32000);
-  SetResizeable(false);
-  SetCloseButton(true);
-  SetMinimizeButton(true);
-  SetMaximizeButton(false);
+  SetFixedDialogFrame(MovableModalFrame);
 }
 
 void AboutPanel::CreateControls()

@@ -4,13 +4,9 @@
 #include "framework/Controls.h"
 #include "framework/Window.h"
 
-class AboutPanel : public Window {
+class AboutPanel : public SharedWindow<AboutPanel> {
 public:
-  // The existing panel, shown or hidden; a new one when none exists.
-  static AboutPanel& Instance();
-  static bool Exists();
   AboutPanel();
-  ~AboutPanel() override;
 
   StaticText StaticText1{*this, "StaticText1"};
   StaticText StaticText2{*this, "StaticText2"};

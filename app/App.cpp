@@ -2,7 +2,7 @@
 
 #include "app/AboutPanel.h"
 #include "app/MenuBar1.h"
-#include "app/Settings.h"
+#include "settings/Globals.h"
 #include "app/Window1.h"
 
 #include <algorithm>
@@ -88,7 +88,7 @@ void App::Event_Open()
 void App::InitApp()
 {
   LoadSettings();
-  if (gPref[11] == 1)
+  if (gPref[PrefKeepWindowBounds] == 1)
     RestoreWindowBounds();
 }
 
@@ -107,7 +107,7 @@ void App::RestoreWindowBounds()
 {
   // All four slots are read before anything moves, and applied in one step
   // while the window is hidden, so no Moved or Resized can overwrite them.
-  const WindowBounds saved{gPref[1], gPref[2], gPref[3], gPref[4]};
+  const WindowBounds saved{gPref[PrefWindowLeft], gPref[PrefWindowTop], gPref[PrefWindowWidth], gPref[PrefWindowHeight]};
   if (saved.left == 0 && saved.top == 0 && saved.width == 0 && saved.height == 0)
     return;
   Window1& w = Window1::Instance();

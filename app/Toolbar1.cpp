@@ -1,4 +1,5 @@
 #include "app/Toolbar1.h"
+#include "app/Texts.h"
 
 #include "framework/Graphics.h"
 
@@ -29,9 +30,9 @@ Toolbar1::Toolbar1(Window& window, std::string name) : Toolbar(window, std::move
 {
   add(*this, ToolItem1, "ToolItem1", ToolItem::PushButtonStyle, "接続");
   add(*this, ToolItem4, "ToolItem4", ToolItem::PushButtonStyle, "同期");
-  add(*this, ToolItem2, "ToolItem2", ToolItem::PushButtonStyle, "切断");
+  add(*this, ToolItem2, "ToolItem2", ToolItem::PushButtonStyle, Text::Disconnect);
   add(*this, ToolItem5, "ToolItem5", ToolItem::SeparatorStyle, "Untitled");
-  add(*this, ToolItem6, "ToolItem6", ToolItem::PushButtonStyle, "クリア");
+  add(*this, ToolItem6, "ToolItem6", ToolItem::PushButtonStyle, Text::Clear);
   add(*this, ToolItem3, "ToolItem3", ToolItem::SpaceStyle, "Untitled");
   add(*this, ToolItem8, "ToolItem8", ToolItem::PushButtonStyle, "タイプリスト");
   add(*this, ToolItem9, "ToolItem9", ToolItem::FlexibleSpaceStyle, "Untitled");

@@ -1,15 +1,21 @@
 #include "app/Window1.h"
+#include "app/Texts.h"
 
 #include "app/MenuBar1.h"
-#include "app/Settings.h"
+#include "settings/Globals.h"
 #include "framework/Events.h"
 
 namespace {
-Window1*& instance()
-{
-  static Window1* w = nullptr;
-  return w;
-}
+// The edit page and the view page show the same labels.
+constexpr const char* kSetName = "セット名：";
+constexpr const char* kAddress = "アドレス：";
+constexpr const char* kUser = "ユーザ：";
+constexpr const char* kPassword = "パスワード：";
+constexpr const char* kDirectory = "ディレクトリ：";
+constexpr const char* kPassive = "パッシブモード";
+constexpr const char* kZone = "タイムゾーン補正";
+constexpr const char* kLocalFolder = "ローカルフォルダ：";
+constexpr const char* kMode = "モード：";
 
 void label(StaticText& t, int l, int top, int w, int h, const char* text, int size, int align = 0)
 {
@@ -41,32 +47,11 @@ void box(CheckBox& c, int l, int t, int w, int h, const char* caption, int size,
 }
 } // namespace
 
-Window1& Window1::Instance()
-{
-  Window1*& w = instance();
-  if (!w || w->Closed()) {
-    w = new Window1;
-    w->Adopt();
-  }
-  return *w;
-}
-
-bool Window1::Exists()
-{
-  return instance() && !instance()->Closed();
-}
-
 Window1::Window1()
 {
   Layout();
   CreateControls();
   AddMenuHandlers();
-}
-
-Window1::~Window1()
-{
-  if (instance() == this)
-    instance() = nullptr;
 }
 
 void Window1::Layout()
@@ -108,26 +93,26 @@ void Window1::CreateControls()
   PagePanel1.SetValue(0);
 
   // Edit page (page 2).
-  label(StaticText1, 18, 199, 100, 20, "アドレス：", 10);
-  label(StaticText2, 18, 239, 100, 20, "ユーザ：", 10);
-  label(StaticText3, 18, 279, 100, 20, "パスワード：", 10);
-  label(StaticText4, 18, 319, 100, 20, "ディレクトリ：", 10);
+  label(StaticText1, 18, 199, 100, 20, kAddress, 10);
+  label(StaticText2, 18, 239, 100, 20, kUser, 10);
+  label(StaticText3, 18, 279, 100, 20, kPassword, 10);
+  label(StaticText4, 18, 319, 100, 20, kDirectory, 10);
   field(EditField1, 18, 214, 170, 22, 12);
   field(EditField2, 18, 254, 120, 22, 12);
   field(EditField3, 18, 294, 120, 22, 12);
   field(EditField4, 18, 334, 120, 22, 12);
-  label(StaticText7, 18, 417, 120, 20, "ローカルフォルダ：", 10);
+  label(StaticText7, 18, 417, 120, 20, kLocalFolder, 10);
   field(EditField6, 18, 433, 170, 65, 10);
   EditField6.SetReadOnly(true);
   EditField6.SetScrollbarVertical(false);
-  box(CheckBox2, 18, 363, 120, 20, "パッシブモード", 10, true);
-  label(StaticText11, 18, 159, 100, 20, "セット名：", 10);
+  box(CheckBox2, 18, 363, 120, 20, kPassive, 10, true);
+  label(StaticText11, 18, 159, 100, 20, kSetName, 10);
   field(EditField7, 18, 172, 120, 22, 12);
   bevel(BevelButton4, 148, 414, 40, 18, "選択...", 10);
-  bevel(BevelButton5, 145, 552, 40, 20, "保存", 12);
-  box(CheckBox4, 18, 389, 105, 20, "タイムゾーン補正", 10, false);
+  bevel(BevelButton5, 145, 552, 40, 20, Text::Save, 12);
+  box(CheckBox4, 18, 389, 105, 20, kZone, 10, false);
   field(EditField8, 126, 389, 30, 20, 10);
-  label(StaticText26, 18, 507, 100, 20, "モード：", 10);
+  label(StaticText26, 18, 507, 100, 20, kMode, 10);
   PopupMenu1.SetBounds(13, 521, 150, 20);
   PopupMenu1.SetTextStyle(12);
   PopupMenu1.SetInitialValue("アップロードのみ\rアップロード＆削除");
@@ -139,14 +124,14 @@ void Window1::CreateControls()
     c->SetPanel(&PagePanel1, 3);
 
   // View page (page 1): labels where the edit page has them, values disabled.
-  label(StaticText8, 18, 417, 120, 20, "ローカルフォルダ：", 10);
-  box(CheckBox3, 18, 363, 120, 20, "パッシブモード", 10, true);
+  label(StaticText8, 18, 417, 120, 20, kLocalFolder, 10);
+  box(CheckBox3, 18, 363, 120, 20, kPassive, 10, true);
   CheckBox3.SetEnabled(false);
-  label(StaticText12, 18, 159, 100, 20, "セット名：", 10);
-  label(StaticText13, 18, 199, 100, 20, "アドレス：", 10);
-  label(StaticText14, 18, 239, 100, 20, "ユーザ：", 10);
-  label(StaticText15, 18, 279, 100, 20, "パスワード：", 10);
-  label(StaticText16, 18, 319, 100, 20, "ディレクトリ：", 10);
+  label(StaticText12, 18, 159, 100, 20, kSetName, 10);
+  label(StaticText13, 18, 199, 100, 20, kAddress, 10);
+  label(StaticText14, 18, 239, 100, 20, kUser, 10);
+  label(StaticText15, 18, 279, 100, 20, kPassword, 10);
+  label(StaticText16, 18, 319, 100, 20, kDirectory, 10);
   label(StaticText17, 22, 177, 100, 20, "Untitled", 12);
   label(StaticText18, 22, 217, 100, 20, "Untitled", 12);
   label(StaticText19, 22, 257, 100, 20, "Untitled", 12);
@@ -154,9 +139,9 @@ void Window1::CreateControls()
   label(StaticText21, 22, 337, 100, 20, "Untitled", 12);
   label(StaticText22, 22, 437, 160, 60, "Untitled", 10);
   StaticText22.SetMultiline(true);
-  label(StaticText23, 18, 507, 100, 20, "モード：", 10);
+  label(StaticText23, 18, 507, 100, 20, kMode, 10);
   label(StaticText24, 22, 525, 150, 20, "Untitled", 12);
-  box(CheckBox5, 18, 389, 105, 20, "タイムゾーン補正", 10, false);
+  box(CheckBox5, 18, 389, 105, 20, kZone, 10, false);
   CheckBox5.SetEnabled(false);
   label(StaticText25, 130, 391, 40, 20, "Untitled", 10);
   bevel(BevelButton3, 145, 552, 40, 20, "編集", 12);

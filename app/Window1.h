@@ -19,14 +19,9 @@
 #include <string>
 #include <vector>
 
-class Window1 : public Window, public ConnectionControl {
+class Window1 : public SharedWindow<Window1>, public ConnectionControl {
 public:
-  // The open main window, created on first use.
-  static Window1& Instance();
-  static bool Exists();
-
   Window1();
-  ~Window1() override;
 
   // ---- Properties, in their declared order --------------------------------
   // bps, clock, closing, dataConnected, getList, path, totalBytes,

@@ -1,6 +1,6 @@
 #include "app/Window1.h"
 
-#include "app/Settings.h"
+#include "settings/Globals.h"
 
 namespace {
 // Halves as a real and converts back by truncation, the same for all three.
@@ -26,17 +26,17 @@ void Window1::Event_Resizing()
 
 void Window1::Event_Resized()
 {
-  if (gPref[11] == 1) {
-    gPref[3] = Width();
-    gPref[4] = Height();
+  if (gPref[PrefKeepWindowBounds] == 1) {
+    gPref[PrefWindowWidth] = Width();
+    gPref[PrefWindowHeight] = Height();
   }
   ApplyResizeRule();
 }
 
 void Window1::Event_Moved()
 {
-  if (gPref[11] != 1)
+  if (gPref[PrefKeepWindowBounds] != 1)
     return;
-  gPref[1] = Left();
-  gPref[2] = Top();
+  gPref[PrefWindowLeft] = Left();
+  gPref[PrefWindowTop] = Top();
 }

@@ -1,4 +1,5 @@
 #include "connection/ConnectionControl.h"
+#include "app/Texts.h"
 
 #include "connection/ConnectionTexts.h"
 
@@ -59,7 +60,7 @@ void ConnectionControl::MakeConnection()
 {
   const FolderItem* local = TreesLocalFolder();
   if (!local || !local->Exists() || !local->Directory()) {
-    gCautionDlg1(ConnectionText::LocalFolderMissing, "", SyncParentWindow());
+    gCautionDlg1(Text::LocalFolderMissing, "", SyncParentWindow());
     return;
   }
   std::string password;
@@ -79,8 +80,8 @@ bool ConnectionControl::EnableConnect()
 {
   if (pMode == 0)
     return true;
-  const std::int32_t answer = gCautionDlg(2, ConnectionText::Execute, ConnectionText::Cancel, "",
-                                          ConnectionText::EarlierResults, ConnectionText::CannotUndo,
+  const std::int32_t answer = gCautionDlg(2, ConnectionText::Execute, Text::Cancel, "",
+                                          ConnectionText::EarlierResults, Text::CannotUndo,
                                           SyncParentWindow());
   if (answer == CautionCancel)
     return false;
@@ -142,7 +143,7 @@ bool ConnectionControl::ConnectionCancelClose()
     return false;
   }
   const std::int32_t answer =
-      gCautionDlg(2, ConnectionText::Disconnect, ConnectionText::Cancel, "", ConnectionText::QuitDuringTransfer,
+      gCautionDlg(2, Text::Disconnect, Text::Cancel, "", ConnectionText::QuitDuringTransfer,
                   ConnectionText::QuitDestroysData, SyncParentWindow());
   if (answer == CautionCancel)
     return true;

@@ -108,7 +108,6 @@ private:
 
   bool FirstCwdPending() const;
   void OfferDownload();
-  void EndConnectionState();
 };
 
 // The reply text without its line ends.

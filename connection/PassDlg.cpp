@@ -1,24 +1,7 @@
 #include "connection/PassDlg.h"
+#include "app/Texts.h"
 
 #include "connection/ConnectionTexts.h"
-
-namespace {
-PassDlg*& shared()
-{
-  static PassDlg* d = nullptr;
-  return d;
-}
-} // namespace
-
-PassDlg& PassDlg::Instance()
-{
-  PassDlg*& d = shared();
-  if (!d || d->Closed()) {
-    d = new PassDlg;
-    d->Adopt();
-  }
-  return *d;
-}
 
 PassDlg::PassDlg()
 {
@@ -33,7 +16,7 @@ PassDlg::PassDlg()
   EditField1.SetBounds(30, 40, 200, 22);
   EditField1.SetTextStyle(12);
   PushButton1.SetBounds(72, 80, 82, 20);
-  PushButton1.SetCaption(ConnectionText::Cancel);
+  PushButton1.SetCaption(Text::Cancel);
   PushButton1.SetCancel(true);
   PushButton1.SetTextStyle(12);
   PushButton2.SetBounds(166, 80, 70, 20);
@@ -42,12 +25,6 @@ PassDlg::PassDlg()
   PushButton2.SetTextStyle(12);
   PushButton1.Action = [this] { PushButton1_Action(); };
   PushButton2.Action = [this] { PushButton2_Action(); };
-}
-
-PassDlg::~PassDlg()
-{
-  if (shared() == this)
-    shared() = nullptr;
 }
 
 void PassDlg::PushButton1_Action()

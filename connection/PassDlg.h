@@ -4,13 +4,9 @@
 #include "framework/Controls.h"
 #include "framework/Window.h"
 
-class PassDlg : public Window {
+class PassDlg : public SharedWindow<PassDlg> {
 public:
-  // The shared instance: created on first use, a new one after Close.
-  static PassDlg& Instance();
-
   PassDlg();
-  ~PassDlg() override;
 
   bool pReturn = false; // "入力" pressed
 

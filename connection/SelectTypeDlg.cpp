@@ -1,4 +1,5 @@
 #include "connection/SelectTypeDlg.h"
+#include "app/Texts.h"
 
 #include "connection/ConnectionTexts.h"
 
@@ -13,14 +14,8 @@ SelectTypeDlg::SelectTypeDlg()
 void SelectTypeDlg::Layout()
 {
   SetTitle("");
-  SetFrame(MovableModalFrame);
   SetBounds(Left(), Top(), 474, 144);
-  SetMinSize(64, 64);
-  SetMaxSize(32000, 32000);
-  SetResizeable(false);
-  SetCloseButton(true);
-  SetMinimizeButton(true);
-  SetMaximizeButton(false);
+  SetFixedDialogFrame(MovableModalFrame);
 }
 
 void SelectTypeDlg::CreateControls()
@@ -34,7 +29,7 @@ void SelectTypeDlg::CreateControls()
   Canvas1.SetBounds(26, 17, 64, 64);
   Canvas1.Paint = [this](Graphics& g) { Canvas1_Paint(g); };
   PushButton1.SetBounds(253, 104, 94, 20);
-  PushButton1.SetCaption(ConnectionText::Cancel);
+  PushButton1.SetCaption(Text::Cancel);
   PushButton1.SetCancel(true);
   PushButton1.SetTextStyle(12);
   PushButton1.Action = [this] { PushButton1_Action(); };

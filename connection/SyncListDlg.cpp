@@ -1,24 +1,7 @@
 #include "connection/SyncListDlg.h"
+#include "app/Texts.h"
 
 #include "connection/ConnectionTexts.h"
-
-namespace {
-SyncListDlg*& shared()
-{
-  static SyncListDlg* d = nullptr;
-  return d;
-}
-} // namespace
-
-SyncListDlg& SyncListDlg::Instance()
-{
-  SyncListDlg*& d = shared();
-  if (!d || d->Closed()) {
-    d = new SyncListDlg;
-    d->Adopt();
-  }
-  return *d;
-}
 
 SyncListDlg::SyncListDlg()
 {
@@ -34,19 +17,13 @@ SyncListDlg::SyncListDlg()
   Listbox1.SetHasHeading(false);
   Listbox1.SetTextStyle(12);
   PushButton1.SetBounds(253, 270, 94, 20);
-  PushButton1.SetCaption(ConnectionText::Cancel);
+  PushButton1.SetCaption(Text::Cancel);
   PushButton1.SetCancel(true);
   PushButton1.Action = [this] { PushButton1_Action(); };
   PushButton2.SetBounds(360, 270, 94, 20);
   PushButton2.SetCaption(ConnectionText::Execute);
   PushButton2.SetDefault(true);
   PushButton2.Action = [this] { PushButton2_Action(); };
-}
-
-SyncListDlg::~SyncListDlg()
-{
-  if (shared() == this)
-    shared() = nullptr;
 }
 
 void SyncListDlg::PushButton1_Action()

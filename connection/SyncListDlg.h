@@ -5,13 +5,9 @@
 #include "framework/ListBox.h"
 #include "framework/Window.h"
 
-class SyncListDlg : public Window {
+class SyncListDlg : public SharedWindow<SyncListDlg> {
 public:
-  // The shared instance: created on first use, a new one after Close.
-  static SyncListDlg& Instance();
-
   SyncListDlg();
-  ~SyncListDlg() override;
 
   bool pReturn = false; // "実行" pressed
 

@@ -1,4 +1,5 @@
 #include "connection/SyncRun.h"
+#include "app/Texts.h"
 
 #include "connection/ConnectionTexts.h"
 
@@ -158,7 +159,7 @@ void SyncRun::SyncRemove()
         break;
       if (!pSyncR[c].check) {
         const std::int32_t answer =
-            gCautionDlg(2, ConnectionText::Continue, ConnectionText::Cancel, "", ConnectionText::KeepChildQuestion,
+            gCautionDlg(2, ConnectionText::Continue, Text::Cancel, "", ConnectionText::KeepChildQuestion,
                         pSyncR[c].name, SyncParentWindow());
         if (!StillRunning(run))
           return;

@@ -137,19 +137,10 @@ Application* Application::Current() { return current(); }
 
 void Application::AddMenuHandler(const std::string& itemName, std::function<bool()> handler)
 {
-  handlers_.emplace_back(itemName, std::move(handler));
+  handlers_.Add(itemName, std::move(handler));
 }
 
-bool Application::HandleMenu(const std::string& itemName)
-{
-  for (auto& [name, handler] : handlers_)
-    if (name == itemName && handler) {
-      bool handled = false;
-      DeliverEvent([&] { handled = handler(); });
-      return handled;
-    }
-  return false;
-}
+bool Application::HandleMenu(const std::string& itemName) { return handlers_.Handle(itemName); }
 
 void Application::Start()
 {

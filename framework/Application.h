@@ -4,12 +4,11 @@
 // (CancelClose), then the application (CancelClose); when nothing refuses,
 // the windows close and the event loop ends.
 
+#include "framework/Menu.h"
+
 #include <functional>
 #include <string>
-#include <utility>
-#include <vector>
 
-class MenuBar;
 class Window;
 
 class Application {
@@ -40,7 +39,7 @@ public:
 
 private:
   MenuBar* menuBar_ = nullptr;
-  std::vector<std::pair<std::string, std::function<bool()>>> handlers_;
+  MenuHandlers handlers_;
   bool quitting_ = false;
   bool started_ = false;
 };

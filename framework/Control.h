@@ -22,7 +22,6 @@ public:
   Control& operator=(const Control&) = delete;
 
   const std::string& Name() const { return name_; }
-  Window& OwnerWindow() const { return window_; }
   Control* Parent() const { return parent_; }
 
   int Left() const;

@@ -215,18 +215,19 @@ void EditField::Clear()
 
 // CheckBox / RadioButton ---------------------------------------------------
 
-CheckBox::CheckBox(Window& w, std::string name, Control* parent) : Control(w, std::move(name), parent)
+std::string ToggleButton::Caption() const { return s(static_cast<QAbstractButton*>(Widget())->text()); }
+void ToggleButton::SetCaption(const std::string& text) { static_cast<QAbstractButton*>(Widget())->setText(q(text)); }
+bool ToggleButton::Value() const { return static_cast<QAbstractButton*>(Widget())->isChecked(); }
+void ToggleButton::SetValue(bool on) { static_cast<QAbstractButton*>(Widget())->setChecked(on); }
+
+CheckBox::CheckBox(Window& w, std::string name, Control* parent) : ToggleButton(w, std::move(name), parent)
 {
   auto* b = new QCheckBox;
   QObject::connect(b, &QCheckBox::toggled, [this](bool) { DeliverEvent(Action); });
   Init(b);
 }
-std::string CheckBox::Caption() const { return s(static_cast<QCheckBox*>(Widget())->text()); }
-void CheckBox::SetCaption(const std::string& text) { static_cast<QCheckBox*>(Widget())->setText(q(text)); }
-bool CheckBox::Value() const { return static_cast<QCheckBox*>(Widget())->isChecked(); }
-void CheckBox::SetValue(bool on) { static_cast<QCheckBox*>(Widget())->setChecked(on); }
 
-RadioButton::RadioButton(Window& w, std::string name, Control* parent) : Control(w, std::move(name), parent)
+RadioButton::RadioButton(Window& w, std::string name, Control* parent) : ToggleButton(w, std::move(name), parent)
 {
   auto* b = new QRadioButton;
   QObject::connect(b, &QRadioButton::toggled, [this](bool on) {
@@ -235,10 +236,6 @@ RadioButton::RadioButton(Window& w, std::string name, Control* parent) : Control
   });
   Init(b);
 }
-std::string RadioButton::Caption() const { return s(static_cast<QRadioButton*>(Widget())->text()); }
-void RadioButton::SetCaption(const std::string& text) { static_cast<QRadioButton*>(Widget())->setText(q(text)); }
-bool RadioButton::Value() const { return static_cast<QRadioButton*>(Widget())->isChecked(); }
-void RadioButton::SetValue(bool on) { static_cast<QRadioButton*>(Widget())->setChecked(on); }
 
 // PopupMenu ----------------------------------------------------------------
 

@@ -55,25 +55,29 @@ private:
   Kind kind_;
 };
 
-class CheckBox : public Control {
+// What a check box and a radio button share: a caption and an on/off value.
+class ToggleButton : public Control {
 public:
-  CheckBox(Window& w, std::string name, Control* parent = nullptr);
   std::string Caption() const;
   void SetCaption(const std::string& text);
   bool Value() const;
-  // Raises Action when the value changes (by code too).
+  // Raises Action when the value changes (by code too); a radio button's
+  // only when it turns on.
   void SetValue(bool on);
   std::function<void()> Action;
+
+protected:
+  using Control::Control;
 };
 
-class RadioButton : public Control {
+class CheckBox : public ToggleButton {
+public:
+  CheckBox(Window& w, std::string name, Control* parent = nullptr);
+};
+
+class RadioButton : public ToggleButton {
 public:
   RadioButton(Window& w, std::string name, Control* parent = nullptr);
-  std::string Caption() const;
-  void SetCaption(const std::string& text);
-  bool Value() const;
-  void SetValue(bool on);
-  std::function<void()> Action;
 };
 
 class PopupMenu : public Control {

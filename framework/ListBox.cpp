@@ -641,14 +641,6 @@ void ListBox::SetListIndex(int row)
     DeliverEvent(Change);
 }
 
-void ListBox::SetSelected(int row, bool on)
-{
-  if (on)
-    SetListIndex(row);
-  else if (row == listIndex_)
-    SetListIndex(-1);
-}
-
 void ListBox::Refresh()
 {
   store_->Publish();

@@ -71,14 +71,11 @@ public:
   // it changes (as a click does).
   int ListIndex() const { return listIndex_; }
   void SetListIndex(int row);
-  bool Selected(int row) const { return row >= 0 && row == listIndex_; }
-  void SetSelected(int row, bool on);
 
   // Brings the on-screen list up to date now.
   void Refresh();
 
   // Framework use (the on-screen model and view).
-  ListBoxStore& Store() const { return *store_; }
   void UserSelected(int row);
   void UserToggledExpand(int row);
   void UserSetCheck(int row, int column, bool on);

@@ -10,6 +10,22 @@
 #include <QMenu>
 #include <QMenuBar>
 
+void MenuHandlers::Add(const std::string& itemName, std::function<bool()> handler)
+{
+  handlers_.emplace_back(itemName, std::move(handler));
+}
+
+bool MenuHandlers::Handle(const std::string& itemName)
+{
+  for (auto& [name, handler] : handlers_)
+    if (name == itemName && handler) {
+      bool handled = false;
+      DeliverEvent([&] { handled = handler(); });
+      return handled;
+    }
+  return false;
+}
+
 namespace {
 Window* frontWindow()
 {

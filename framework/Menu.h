@@ -9,12 +9,25 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QAction;
 class QMenu;
 class QMenuBar;
 class QWidget;
+
+// The menu handlers of a window or of the application, by item name.
+class MenuHandlers {
+public:
+  void Add(const std::string& itemName, std::function<bool()> handler);
+  // Runs the handler of that name through the event delivery; True when
+  // there is one and it handled the item.
+  bool Handle(const std::string& itemName);
+
+private:
+  std::vector<std::pair<std::string, std::function<bool()>>> handlers_;
+};
 
 class MenuItem {
 public:

@@ -226,6 +226,17 @@ void Window::SetCloseButton(bool on) { setFlag(impl_.get(), Qt::WindowCloseButto
 void Window::SetMinimizeButton(bool on) { setFlag(impl_.get(), Qt::WindowMinimizeButtonHint, on); }
 void Window::SetMaximizeButton(bool on) { setFlag(impl_.get(), Qt::WindowMaximizeButtonHint, on); }
 
+void Window::SetFixedDialogFrame(Frame frame)
+{
+  SetFrame(frame);
+  SetMinSize(64, 64);
+  SetMaxSize(32000, 32000);
+  SetResizeable(false);
+  SetCloseButton(true);
+  SetMinimizeButton(true);
+  SetMaximizeButton(false);
+}
+
 void Window::SetMenuBar(MenuBar* bar)
 {
   menuBar_ = bar;
@@ -248,19 +259,10 @@ void Window::AttachToolbar(Toolbar* bar)
 
 void Window::AddMenuHandler(const std::string& itemName, std::function<bool()> handler)
 {
-  menuHandlers_.emplace_back(itemName, std::move(handler));
+  menuHandlers_.Add(itemName, std::move(handler));
 }
 
-bool Window::HandleMenu(const std::string& itemName)
-{
-  for (auto& [name, handler] : menuHandlers_)
-    if (name == itemName && handler) {
-      bool handled = false;
-      DeliverEvent([&] { handled = handler(); });
-      return handled;
-    }
-  return false;
-}
+bool Window::HandleMenu(const std::string& itemName) { return menuHandlers_.Handle(itemName); }
 
 void Window::OpenOnce()
 {

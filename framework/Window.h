@@ -10,6 +10,7 @@
 // last document window quits the application through its normal quit path.
 
 #include "framework/Graphics.h"
+#include "framework/Menu.h"
 
 #include <functional>
 #include <memory>
@@ -18,7 +19,6 @@
 
 class QWidget;
 class Control;
-class MenuBar;
 class Toolbar;
 class WindowImpl;
 
@@ -58,6 +58,9 @@ public:
   void SetCloseButton(bool on);
   void SetMinimizeButton(bool on);
   void SetMaximizeButton(bool on);
+  // A dialog of that frame, with close and minimise buttons and no maximise
+  // button, fixed at its present size (so set the size first).
+  void SetFixedDialogFrame(Frame frame);
 
   void SetMenuBar(MenuBar* bar);
   MenuBar* GetMenuBar() const { return menuBar_; }
@@ -127,9 +130,44 @@ private:
   MenuBar* menuBar_ = nullptr;
   Toolbar* toolbar_ = nullptr;
   std::vector<Control*> controls_;
-  std::vector<std::pair<std::string, std::function<bool()>>> menuHandlers_;
+  MenuHandlers menuHandlers_;
   Frame frame_ = DocumentFrame;
   bool opened_ = false;
   bool closed_ = false;
   bool adopted_ = false;
+};
+
+// A window class with one open window at a time: Instance creates it (handed
+// to the framework, see Adopt) on first use and again once it was closed.
+template <class W>
+class SharedWindow : public Window {
+public:
+  static W& Instance()
+  {
+    if (!Current()) {
+      slot() = new W;
+      slot()->Adopt();
+    }
+    return *slot();
+  }
+  // The open one, nullptr when there is none.
+  static W* Current()
+  {
+    W* w = slot();
+    return w && !w->Closed() ? w : nullptr;
+  }
+
+protected:
+  ~SharedWindow() override
+  {
+    if (slot() == this)
+      slot() = nullptr;
+  }
+
+private:
+  static W*& slot()
+  {
+    static W* w = nullptr;
+    return w;
+  }
 };

@@ -3,12 +3,6 @@
 #include "profiles/ProfileTexts.h"
 
 namespace {
-MapDlg*& instance()
-{
-  static MapDlg* d = nullptr;
-  return d;
-}
-
 unsigned nextSerial()
 {
   static unsigned n = 0;
@@ -16,46 +10,17 @@ unsigned nextSerial()
 }
 } // namespace
 
-MapDlg& MapDlg::Instance()
-{
-  MapDlg*& d = instance();
-  if (!d || d->Closed()) {
-    d = new MapDlg;
-    d->Adopt();
-    d->Show(); // visible from its creation on
-  }
-  return *d;
-}
-
-MapDlg* MapDlg::Current()
-{
-  MapDlg* d = instance();
-  return d && !d->Closed() ? d : nullptr;
-}
-
 MapDlg::MapDlg() : serial(nextSerial())
 {
   Layout();
   CreateControls();
 }
 
-MapDlg::~MapDlg()
-{
-  if (instance() == this)
-    instance() = nullptr;
-}
-
 void MapDlg::Layout()
 {
   SetTitle("Untitled");
-  SetFrame(SheetFrame);
   SetBounds(Left(), Top(), 300, 300);
-  SetMinSize(64, 64);
-  SetMaxSize(32000, 32000);
-  SetResizeable(false);
-  SetCloseButton(true);
-  SetMinimizeButton(true);
-  SetMaximizeButton(false);
+  SetFixedDialogFrame(SheetFrame);
 }
 
 void MapDlg::CreateControls()

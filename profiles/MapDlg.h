@@ -6,14 +6,9 @@
 #include "framework/ListBox.h"
 #include "framework/Window.h"
 
-class MapDlg : public Window {
+class MapDlg : public SharedWindow<MapDlg> {
 public:
-  // The open view, created (and so shown) on first use.
-  static MapDlg& Instance();
-  // The open view, nullptr when there is none.
-  static MapDlg* Current();
   MapDlg();
-  ~MapDlg() override;
 
   // Tells this view from any later one, even at the same address.
   const unsigned serial;

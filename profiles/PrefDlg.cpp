@@ -1,4 +1,5 @@
 #include "profiles/PrefDlg.h"
+#include "app/Texts.h"
 
 #include "profiles/ProfileTexts.h"
 
@@ -21,23 +22,17 @@ PrefDlg::PrefDlg()
 void PrefDlg::Layout()
 {
   SetTitle("Untitled");
-  SetFrame(SheetFrame);
   SetBounds(Left(), Top(), 400, 260);
-  SetMinSize(64, 64);
-  SetMaxSize(32000, 32000);
-  SetResizeable(false);
-  SetCloseButton(true);
-  SetMinimizeButton(true);
-  SetMaximizeButton(false);
+  SetFixedDialogFrame(SheetFrame);
 }
 
 void PrefDlg::CreateControls()
 {
   PushButton1.SetBounds(212, 220, 82, 20);
-  PushButton1.SetCaption(ProfileText::Cancel);
+  PushButton1.SetCaption(Text::Cancel);
   PushButton1.SetTextStyle(12);
   PushButton2.SetBounds(306, 220, 70, 20);
-  PushButton2.SetCaption(ProfileText::Save);
+  PushButton2.SetCaption(Text::Save);
   PushButton2.SetTextStyle(12);
   PushButton2.SetDefault(true);
   box(CheckBox1, 30, 40, 238, 20, ProfileText::ConnectOnSelect);

@@ -1,18 +1,14 @@
 #pragma once
 // The user-visible texts of the profile pages, the preferences dialog and
 // the type-table view. Field labels and the mode names are the window's own
-// (its label controls and PopupMenu1), read from there.
+// (its label controls and PopupMenu1), read from there; texts shared with
+// other parts are in app/Texts.h.
 
 namespace ProfileText {
-inline constexpr const char* Cancel = "キャンセル";
 inline constexpr const char* Delete = "削除";
-inline constexpr const char* Save = "保存";
 inline constexpr const char* Close = "閉じる";
 
-inline constexpr const char* LocalFolderMissing = "ローカルフォルダが見つかりません。再指定して下さい。";
 inline constexpr const char* DeleteQuestion = "本当に削除しますか？";
-inline constexpr const char* CannotUndo = "この操作は取り消しができません。";
-inline constexpr const char* NoHeaderSort = "ヘッダプレスによる並べ替えには対応していません。";
 // "「" + a field's label + this: the field does not fit a one-byte length.
 inline constexpr const char* TooLongOpen = "「";
 inline constexpr const char* TooLongClose = "」が長すぎます。255バイト以内で入力して下さい。";

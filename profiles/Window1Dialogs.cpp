@@ -44,6 +44,7 @@ void Window1::ShowMapDlg()
     MapDlg* dlg = nullptr;
     if (serial == 0) {
       dlg = &MapDlg::Instance();
+      dlg->Show();
       serial = dlg->serial;
     } else {
       dlg = MapDlg::Current();

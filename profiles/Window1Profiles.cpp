@@ -1,6 +1,7 @@
 // The profile list and its two pages: listing, showing, editing, saving and
 // deleting connection profiles, and the local folder of the one selected.
 #include "app/Window1.h"
+#include "app/Texts.h"
 
 #include "profiles/ProfileTexts.h"
 
@@ -85,7 +86,7 @@ void Window1::SetDataset(std::int32_t index)
   else
     pLocalFolder = GetFolderItem(d.Path);
   if (!pLocalFolder || !pLocalFolder->Directory())
-    gCautionDlg1(ProfileText::LocalFolderMissing, "", this);
+    gCautionDlg1(Text::LocalFolderMissing, "", this);
 }
 
 std::int32_t Window1::EditDataset(std::int32_t index)
@@ -114,8 +115,8 @@ std::int32_t Window1::EditDataset(std::int32_t index)
 
 bool Window1::DelDataset(std::int32_t index)
 {
-  const std::int32_t answer = gCautionDlg(2, ProfileText::Delete, ProfileText::Cancel, "",
-                                          ProfileText::DeleteQuestion, ProfileText::CannotUndo, this);
+  const std::int32_t answer = gCautionDlg(2, ProfileText::Delete, Text::Cancel, "",
+                                          ProfileText::DeleteQuestion, Text::CannotUndo, this);
   if (answer == CautionCancel)
     return false;
   if (answer == CautionAction && validIndex(index))
@@ -173,7 +174,7 @@ void Window1::ListBox1_DoubleClick()
 
 bool Window1::ListBox1_HeaderPressed(int /*column*/)
 {
-  gCautionDlg1(ProfileText::NoHeaderSort, "", this);
+  gCautionDlg1(Text::NoHeaderSort, "", this);
   return true;
 }
 

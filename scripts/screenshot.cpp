@@ -1,6 +1,6 @@
 // Draws the main window with a few sample rows into a PNG (for the README).
 #include "app/App.h"
-#include "app/Settings.h"
+#include "settings/Globals.h"
 #include "app/Window1.h"
 #include "framework/Events.h"
 #include "framework/Snapshot.h"

@@ -2,6 +2,7 @@
 // views and their timers, the three events that drive the remote walk, and
 // the hooks through which the walk reaches the window.
 #include "app/Window1.h"
+#include "app/Texts.h"
 
 #include "framework/Graphics.h"
 #include "settings/Globals.h"
@@ -130,7 +131,7 @@ void Window1::remoteListBox_CellAction(int row, int column)
 
 bool Window1::localListBox_HeaderPressed(int /*column*/)
 {
-  gCautionDlg1("ヘッダプレスによる並べ替えには対応していません。", "", this);
+  gCautionDlg1(Text::NoHeaderSort, "", this);
   return true;
 }
 

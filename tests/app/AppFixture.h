@@ -2,10 +2,11 @@
 // A started application with its main window, quit again after each test.
 
 #include "app/App.h"
-#include "app/Settings.h"
+#include "settings/Globals.h"
 #include "app/Window1.h"
 #include "framework/Events.h"
 #include "ModalRecorder.h"
+#include "Pump.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-
-inline bool PumpUntil(const std::function<bool()>& done, int seconds = 20)
-{
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end)
-      return false;
-    ProcessPendingEvents(20);
-  }
-  return true;
-}
 
 class AppFixture : public ::testing::Test {
 protected:
@@ -42,10 +32,18 @@ protected:
   }
   void TearDown() override
   {
+    Quit();
+    ModalRecorder::Clear();
+  }
+  // Quits through the normal path, which writes the settings.
+  void Quit()
+  {
+    if (!app)
+      return;
     app->Quit();
     ProcessPendingEvents(50); // the closed windows are deleted from the loop
     app.reset();
-    ModalRecorder::Clear();
+    w = nullptr;
   }
   std::unique_ptr<App> app;
   Window1* w = nullptr;

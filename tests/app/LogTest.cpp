@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -106,35 +107,62 @@ TEST_F(AppFixture, SaveOfAnEmptyLogMakesAnEmptyFileAndCancelWritesNothing)
   std::filesystem::remove_all(dir);
 }
 
-TEST_F(AppFixture, SaveToAnUnwritablePlaceReportsAndKeepsTheOldFile)
+// A save that cannot be carried out: where it goes, made ready in a fresh folder.
+struct SaveFailure {
+  const char* name;
+  std::string (*prepare)(const std::string& dir); // returns the chosen path
+  bool needsPermissions;
+};
+
+// Every file below the folder with its bytes, and every folder.
+std::map<std::string, std::string> contents(const std::string& dir)
 {
-  if (geteuid() == 0)
+  std::map<std::string, std::string> out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+    out[e.path().string()] = e.is_directory() ? "<dir>" : readFile(e.path().string());
+  return out;
+}
+
+class SaveLogFailure : public AppFixture, public ::testing::WithParamInterface<SaveFailure> {};
+
+TEST_P(SaveLogFailure, IsReportedInEnglishAndLeavesTheFolderAsItWas)
+{
+  if (GetParam().needsPermissions && geteuid() == 0)
     GTEST_SKIP() << "root writes everywhere";
   StartUp();
   const std::string dir = tempDir();
-  { std::ofstream(dir + "/old.txt") << "old"; }
-  std::filesystem::permissions(dir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const std::string target = GetParam().prepare(dir);
+  const auto before = contents(dir);
   w->updateStatus("new");
-  ModalRecorder::PushPath(dir + "/old.txt");
+  ModalRecorder::PushPath(target);
   w->SaveLog();
   std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
-  ASSERT_FALSE(ModalRecorder::Requests().empty());
-  EXPECT_EQ(ModalRecorder::Requests().back().kind, ModalKind::MessageBox);
-  EXPECT_NE(ModalRecorder::Requests().back().message.find("could not be saved"), std::string::npos);
-  EXPECT_EQ(readFile(dir + "/old.txt"), "old");
+  ASSERT_EQ(ModalRecorder::Requests().size(), 2u);
+  EXPECT_EQ(ModalRecorder::Requests()[1].kind, ModalKind::MessageBox);
+  EXPECT_NE(ModalRecorder::Requests()[1].message.find("could not be saved to \"" + target), std::string::npos);
+  EXPECT_EQ(contents(dir), before); // the old file whole, no temporary file left
   std::filesystem::remove_all(dir);
 }
 
-TEST_F(AppFixture, SaveIntoAMissingFolderReportsInEnglish)
-{
-  StartUp();
-  w->updateStatus("x");
-  ModalRecorder::PushPath("/nonexistent-quill-folder/log.txt");
-  w->SaveLog();
-  ASSERT_EQ(ModalRecorder::Requests().size(), 2u);
-  EXPECT_EQ(ModalRecorder::Requests()[1].kind, ModalKind::MessageBox);
-  EXPECT_NE(ModalRecorder::Requests()[1].message.find("/nonexistent-quill-folder/log.txt"), std::string::npos);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Places, SaveLogFailure,
+    ::testing::Values(SaveFailure{"MissingFolder", [](const std::string& dir) { return dir + "/missing/log.txt"; },
+                                  false},
+                      SaveFailure{"TargetIsAFolder",
+                                  [](const std::string& dir) {
+                                    std::filesystem::create_directories(dir + "/taken/inside");
+                                    return dir + "/taken";
+                                  },
+                                  false},
+                      SaveFailure{"UnwritableFolder",
+                                  [](const std::string& dir) {
+                                    std::ofstream(dir + "/old.txt") << "old";
+                                    std::filesystem::permissions(dir, std::filesystem::perms::owner_read |
+                                                                          std::filesystem::perms::owner_exec);
+                                    return dir + "/old.txt";
+                                  },
+                                  true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class StripLeading : public AppFixture,
                      public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
@@ -148,20 +176,6 @@ TEST_P(StripLeading, DropsOnlyLeadingSpacesAndTabs)
 INSTANTIATE_TEST_SUITE_P(Texts, StripLeading,
                          ::testing::Values(std::pair{" \tabc ", "abc "}, std::pair{"   ", ""}, std::pair{"", ""},
                                            std::pair{"a b", "a b"}));
-
-TEST_F(AppFixture, SaveThatCannotReplaceTheTargetLeavesNoTemporaryFileBehind)
-{
-  StartUp();
-  const std::string dir = tempDir();
-  std::filesystem::create_directories(dir + "/taken/inside");
-  w->updateStatus("x");
-  ModalRecorder::PushPath(dir + "/taken");
-  w->SaveLog();
-  EXPECT_EQ(ModalRecorder::Requests().back().kind, ModalKind::MessageBox);
-  EXPECT_TRUE(std::filesystem::is_directory(dir + "/taken/inside"));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
-  std::filesystem::remove_all(dir);
-}
 
 TEST_F(AppFixture, EditShortcutsWorkInATextField)
 {

@@ -141,10 +141,10 @@ TEST_F(AppFixture, AboutPanelIsShownHiddenByAClickAndShownAgainAsTheSamePanel)
   EXPECT_EQ(&AboutPanel::Instance(), first);
   first->UserClose(); // the close button: the panel goes, the program stays
   EXPECT_FALSE(app->Quitting());
-  EXPECT_FALSE(AboutPanel::Exists());
+  EXPECT_EQ(AboutPanel::Current(), nullptr);
   ProcessPendingEvents(50);
   EXPECT_TRUE(app->HandleMenu("AppleAbout"));
-  EXPECT_TRUE(AboutPanel::Exists());
+  ASSERT_NE(AboutPanel::Current(), nullptr);
   EXPECT_TRUE(AboutPanel::Instance().Visible());
 }
 

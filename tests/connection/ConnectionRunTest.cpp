@@ -15,28 +15,11 @@
 
 #include <filesystem>
 
-
 namespace {
-
-int Notices(const std::string& message)
-{
-  int n = 0;
-  for (const auto& r : ModalRecorder::Requests())
-    if (r.message == message)
-      ++n;
-  return n;
-}
-
-FtpServerOptions PortOptions()
-{
-  FtpServerOptions o;
-  o.port = 21;
-  return o;
-}
 
 class Connected {
 public:
-  Connected(FtpServerKind kind, bool passive, bool uploadAndDelete) : server(kind, PortOptions())
+  Connected(FtpServerKind kind, bool passive, bool uploadAndDelete) : server(kind, site::OnPort21())
   {
     ModalRecorder::Clear();
     gPref[PrefConfirmSync] = 1;
@@ -52,7 +35,7 @@ public:
   {
     conn.localFolder = GetFolderItem(local.Path());
     conn.MakeConnection();
-    return WaitFor([&] { return conn.CompareDone(); });
+    return PumpUntil([&] { return conn.CompareDone(); });
   }
 
   FtpServerProcess server;
@@ -68,13 +51,13 @@ TEST(RunErrors, QuitAnsweredDisconnectCutsTheTransfer)
   site::WriteAged(t.local / "big.gif", std::string(24 << 20, 'q'), 0);
   ASSERT_TRUE(t.Connect());
   t.conn.SyncUpload();
-  ASSERT_TRUE(WaitFor([&] { return t.conn.dataConnected && t.conn.totalBytes > 0; }));
+  ASSERT_TRUE(PumpUntil([&] { return t.conn.dataConnected && t.conn.totalBytes > 0; }));
   ModalRecorder::PushButton(0); // "切断"
   EXPECT_FALSE(t.conn.ConnectionCancelClose());
   EXPECT_FALSE(t.conn.SyncRunning());
   for (int i = 0; i < 50; ++i)
     ProcessPendingEvents(5);
-  EXPECT_EQ(Notices(ConnectionText::SyncFinished), 0);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
   for (const auto& r : ModalRecorder::Requests())
     EXPECT_EQ(r.message.rfind("Error: ", 0), std::string::npos) << r.message;
 }
@@ -93,10 +76,10 @@ TEST(RunErrors, DisconnectDuringRunEndsItBeforeQuit)
   ASSERT_EQ(t.conn.pUpload, 2); // the first MKD is on its way
   t.conn.CloseConnection();
   EXPECT_FALSE(t.conn.SyncRunning());
-  ASSERT_TRUE(WaitFor([&] { return !t.conn.commandSocket.IsOpen(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !t.conn.commandSocket.IsOpen(); }));
   EXPECT_TRUE(t.server.Exists("site/a"));
   EXPECT_FALSE(t.server.Exists("site/b"));
-  EXPECT_EQ(Notices(ConnectionText::SyncFinished), 0);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
   // Every record but the one carried out is queued again next time.
   EXPECT_EQ(t.conn.pSyncL[1].sync || t.conn.pSyncL[2].sync, false);
 }

@@ -7,9 +7,8 @@
 
 #include "framework/Events.h"
 #include "framework/FolderItem.h"
+#include "Pump.h"
 
-#include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,14 +51,3 @@ protected:
   }
   void ConnLog(const std::string& line) override { log.push_back(line); }
 };
-
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 30000)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    ProcessPendingEvents(5);
-  }
-  return true;
-}

@@ -1,6 +1,7 @@
 // From a fresh start: a profile made in the window connects, syncs, is
 // written at quit and found again at the next start.
 #include "PrivateNetwork.h"
+#include "SiteFixture.h"
 
 #include "app/App.h"
 #include "app/Window1.h"
@@ -8,37 +9,14 @@
 #include "settings/Globals.h"
 
 #include "FtpServers.h"
+#include "Pump.h"
 #include "ModalRecorder.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <fstream>
-#include <functional>
 #include <memory>
 
-namespace {
-bool WaitFor(const std::function<bool()>& done, int seconds = 30)
-{
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end)
-      return false;
-    ProcessPendingEvents(5);
-  }
-  return true;
-}
-void GoAhead(int times)
-{
-  for (int i = 0; i < times; ++i)
-    ModalRecorder::Push([](const ModalRequest& r) {
-      if (r.window)
-        r.window->PressDefaultButton(false);
-      return ModalAnswer{0, {}};
-    });
-}
-} // namespace
 
 TEST(ProfileRoad, FreshStartProfileConnectsSyncsAndComesBack)
 {
@@ -46,9 +24,7 @@ TEST(ProfileRoad, FreshStartProfileConnectsSyncsAndComesBack)
     return;
   TempDir home;
   EnvGuard config("XDG_CONFIG_HOME", home / "config");
-  FtpServerOptions o;
-  o.port = 21;
-  FtpServerProcess server(FtpServerKind::Pyftpdlib, o);
+  FtpServerProcess server(FtpServerKind::Pyftpdlib, site::OnPort21());
   server.MakeFolder("site");
   TempDir local;
   local.Write("a.txt", "hello\n");
@@ -72,12 +48,12 @@ TEST(ProfileRoad, FreshStartProfileConnectsSyncsAndComesBack)
   ASSERT_EQ(w->ListBox1.ListIndex(), 0);
   ASSERT_TRUE(w->Toolbar11.ToolItem1.Enabled());
   w->Toolbar11.Press("ToolItem1");
-  ASSERT_TRUE(WaitFor([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); }));
-  GoAhead(3);
+  ASSERT_TRUE(PumpUntil([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); }));
+  site::AnswerGoAhead(3);
   w->Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(WaitFor([&] { return server.Exists("site/a.txt") && w->SyncConnectionIdle() && !w->SyncRunning(); }));
+  ASSERT_TRUE(PumpUntil([&] { return server.Exists("site/a.txt") && w->SyncConnectionIdle() && !w->SyncRunning(); }));
   w->Toolbar11.Press("ToolItem2");
-  ASSERT_TRUE(WaitFor([&] { return !w->commandSocket.IsOpen(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !w->commandSocket.IsOpen(); }));
   app->Quit();
   ProcessPendingEvents(50);
   app.reset();
@@ -95,7 +71,7 @@ TEST(ProfileRoad, FreshStartProfileConnectsSyncsAndComesBack)
   ModalRecorder::Clear();
   w->ListBox1.SetListIndex(0);
   EXPECT_EQ(w->pMode, 1);
-  ASSERT_TRUE(WaitFor([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); }));
+  ASSERT_TRUE(PumpUntil([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); }));
   EXPECT_EQ(w->pSyncR.size(), 1u);
   EXPECT_TRUE(ModalRecorder::Requests().empty());
   app->Quit();

@@ -3,8 +3,10 @@
 // to handle, and the server folder a run must leave behind.
 
 #include "FtpServers.h"
+#include "ModalRecorder.h"
 #include "TempDir.h"
 
+#include "framework/Window.h"
 #include "settings/Globals.h"
 
 #include <ctime>
@@ -16,6 +18,18 @@
 #include <sys/stat.h>
 
 namespace site {
+
+// Answers every dialog the way a user who goes ahead would: the default
+// button of a window, the action button of a question.
+inline void AnswerGoAhead(int times)
+{
+  for (int i = 0; i < times; ++i)
+    ModalRecorder::Push([](const ModalRequest& r) {
+      if (r.window)
+        r.window->PressDefaultButton(false);
+      return ModalAnswer{0, {}};
+    });
+}
 
 inline void SetAge(const std::string& path, int days)
 {
@@ -46,6 +60,15 @@ const std::string kText = "line one\r\nline two\rline three\nlast";
 inline void UseTypeTable()
 {
   gFileType = {{"html", "A"}, {"txt", "A"}, {"gif", "I"}, {"png", "I"}};
+}
+
+// The program connects to port 21 only.
+inline FtpServerOptions OnPort21(const std::string& user = "quill")
+{
+  FtpServerOptions o;
+  o.port = 21;
+  o.user = user;
+  return o;
 }
 
 // Local: what is new or newer goes up.

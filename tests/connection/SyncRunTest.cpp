@@ -76,15 +76,6 @@ SyncRecord Rec(const std::string& kind, const std::string& name, const std::stri
   return r;
 }
 
-int EndNotices()
-{
-  int n = 0;
-  for (const auto& r : ModalRecorder::Requests())
-    if (r.message == ConnectionText::SyncFinished)
-      ++n;
-  return n;
-}
-
 class SyncRunTest : public ::testing::Test {
 protected:
   TempDir dir;
@@ -145,13 +136,13 @@ TEST_F(SyncRunTest, WholeUploadRunSendsOneCommandPerFinishedStepAndEndsOnce)
   RunUploads();
   EXPECT_EQ(run.sent, (std::vector<std::string>{Stor("A", "a.txt"), "MKD /pub/img", Stor("I", "img/b.gif"),
                                                 Stor("I", "img/c.png")}));
-  EXPECT_EQ(EndNotices(), 1);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
   EXPECT_FALSE(run.SyncRunning());
   // Later replies and transfer ends neither send nor announce anything.
   run.SyncReplyLine("226 Transfer complete.");
   run.SyncTransferComplete();
   EXPECT_EQ(run.sent.size(), 4u);
-  EXPECT_EQ(EndNotices(), 1);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
   // Everything was carried out, so a second run has nothing to queue.
   run.SyncUpload();
   EXPECT_TRUE(run.pSyncList.empty());
@@ -203,15 +194,15 @@ TEST_F(SyncRunTest, UploadAndDeleteRemovesDeepestFirstAfterTheUploads)
   EXPECT_EQ(run.listed[1],
             (std::vector<std::string>{"/pub/olddir/y", "/pub/olddir/x", "/pub/olddir", "/pub/old.txt"}));
   EXPECT_TRUE(run.pSyncR[2].check);
-  EXPECT_EQ(EndNotices(), 0);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
   for (const char* reply : {"250 ok", "250 ok", "250 ok"})
     run.SyncReplyLine(reply);
-  EXPECT_EQ(EndNotices(), 0);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
   run.SyncReplyLine("250 ok");
   EXPECT_EQ(std::vector<std::string>(run.sent.end() - 4, run.sent.end()),
             (std::vector<std::string>{"DELE /pub/olddir/y", "DELE /pub/olddir/x", "RMD /pub/olddir",
                                       "DELE /pub/old.txt"}));
-  EXPECT_EQ(EndNotices(), 1);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
 }
 
 TEST_F(SyncRunTest, ErrorEndsRunAndNextRunQueuesWhatWasNotCarriedOut)
@@ -225,7 +216,7 @@ TEST_F(SyncRunTest, ErrorEndsRunAndNextRunQueuesWhatWasNotCarriedOut)
   run.SyncReplyLine("257 late");
   run.SyncTransferComplete();
   EXPECT_EQ(run.sent.size(), 2u);
-  EXPECT_EQ(EndNotices(), 0);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
 
   run.sent.clear();
   run.SyncUpload();
@@ -251,7 +242,7 @@ TEST_F(SyncRunTest, CancelledChildQuestionAbandonsRemovalWithoutNotice)
   run.SyncUpload();
   EXPECT_TRUE(run.sent.empty());
   EXPECT_FALSE(run.SyncRunning());
-  EXPECT_EQ(EndNotices(), 0);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
   for (const auto& r : run.pSyncR)
     EXPECT_FALSE(r.sync) << r.path;
 }
@@ -301,7 +292,7 @@ TEST_F(SyncRunTest, EmptyPlansEndAtOnce)
   for (auto& r : run.pSyncL)
     r.check = false;
   run.SyncUpload(); // upload only: nothing, no notice
-  EXPECT_EQ(EndNotices(), 0);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
   for (auto& r : run.pSyncR)
     r.check = false;
   run.uploadAndDelete = true;
@@ -309,7 +300,7 @@ TEST_F(SyncRunTest, EmptyPlansEndAtOnce)
   EXPECT_EQ(run.headings, (std::vector<std::string>{ConnectionText::UploadHeading, ConnectionText::UploadHeading,
                                                     ConnectionText::RemoveHeading}));
   EXPECT_TRUE(run.sent.empty());
-  EXPECT_EQ(EndNotices(), 1);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
   EXPECT_FALSE(run.SyncRunning());
 }
 

@@ -15,6 +15,7 @@
 #include "framework/FolderItem.h"
 
 #include "FtpServers.h"
+#include "Pump.h"
 #include "ModalRecorder.h"
 #include "TempDir.h"
 
@@ -28,25 +29,6 @@
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int seconds = 30)
-{
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end)
-      return false;
-    ProcessPendingEvents(5);
-  }
-  return true;
-}
-
-int Count(const std::string& message)
-{
-  int n = 0;
-  for (const auto& r : ModalRecorder::Requests())
-    n += r.message == message;
-  return n;
-}
-
 std::string Requests()
 {
   std::string out;
@@ -55,30 +37,10 @@ std::string Requests()
   return out;
 }
 
-// Answers every dialog the way a user who goes ahead would: the default
-// button of a window, the action button of a question.
-void AnswerGoAhead(int times)
-{
-  for (int i = 0; i < times; ++i)
-    ModalRecorder::Push([](const ModalRequest& r) {
-      if (r.window)
-        r.window->PressDefaultButton(false);
-      return ModalAnswer{0, {}};
-    });
-}
-
-FtpServerOptions OnPort21(const std::string& user = "quill")
-{
-  FtpServerOptions o;
-  o.port = 21;
-  o.user = user;
-  return o;
-}
-
 class Road {
 public:
   Road(FtpServerKind kind, bool passive, bool uploadAndDelete, const std::string& user = "quill")
-      : server(kind, OnPort21(user))
+      : server(kind, site::OnPort21(user))
   {
     ModalRecorder::Clear();
     gDataset.clear();
@@ -117,7 +79,7 @@ public:
   bool Connect()
   {
     w->Toolbar11.Press("ToolItem1");
-    return WaitFor([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); });
+    return PumpUntil([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); });
   }
 
   FtpServerProcess server;
@@ -154,11 +116,11 @@ TEST_P(WindowRoad, SyncLeavesTheServerFolderAsTheLocalOne)
   EXPECT_FALSE(w.ListBox1.Enabled());
   EXPECT_EQ(w.pMode, 1);
 
-  AnswerGoAhead(3);
+  site::AnswerGoAhead(3);
   w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) > 0 || !w.SyncRunning(); })) << Requests();
-  ASSERT_TRUE(WaitFor([&] { return w.SyncConnectionIdle(); }));
-  EXPECT_EQ(Count(ConnectionText::SyncFinished), 1) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) > 0 || !w.SyncRunning(); })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return w.SyncConnectionIdle(); }));
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
   EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), site::Expected(c.uploadAndDelete));
   // The log holds the server's replies, the progress display is idle.
   EXPECT_NE(w.EditField5.Text().find("226"), std::string::npos);
@@ -172,7 +134,7 @@ TEST_P(WindowRoad, SyncLeavesTheServerFolderAsTheLocalOne)
   EXPECT_TRUE(w.Toolbar11.ToolItem6.Enabled());
   EXPECT_TRUE(w.ListBox1.Enabled());
   EXPECT_EQ(w.pMode, 2);
-  ASSERT_TRUE(WaitFor([&] { return !w.commandSocket.IsOpen(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !w.commandSocket.IsOpen(); }));
   for (const auto& r : ModalRecorder::Requests())
     EXPECT_NE(r.message.rfind("Error: ", 0), 0u) << r.message;
 }
@@ -201,11 +163,10 @@ TEST(WindowRoadErrors, RemovalOnlyRunSendsOneCommandPerStep)
   road.server.WriteFile("site/old/c.txt", "c");
   ASSERT_TRUE(road.Connect()) << Requests();
   const std::size_t logBefore = w.EditField5.Text().size();
-  AnswerGoAhead(3);
+  site::AnswerGoAhead(3);
   w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) == 1; })) << Requests();
-  for (int i = 0; i < 40; ++i)
-    ProcessPendingEvents(5);
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  PumpFor(200);
   EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), site::Tree{});
   // Four replies, one to each DELE and RMD, and no listing.
   const std::string log = w.EditField5.Text().substr(logBefore);
@@ -227,13 +188,12 @@ TEST(WindowRoadErrors, ReadOnlyRemoteFolderStopsTheRunAtTheError)
   road.server.WriteFile("site/extra.txt", "stays");
   ::chmod((road.server.Root() + "/site/ro").c_str(), 0555);
   ASSERT_TRUE(road.Connect()) << Requests();
-  AnswerGoAhead(3);
+  site::AnswerGoAhead(3);
   w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(WaitFor([&] { return !w.SyncRunning(); })) << Requests();
-  for (int i = 0; i < 40; ++i)
-    ProcessPendingEvents(5);
+  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning(); })) << Requests();
+  PumpFor(200);
   ::chmod((road.server.Root() + "/site/ro").c_str(), 0755);
-  EXPECT_EQ(Count(ConnectionText::SyncFinished), 0) << Requests();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0) << Requests();
   int errors = 0;
   for (const auto& r : ModalRecorder::Requests())
     errors += r.message.rfind("An error occurred: ", 0) == 0;
@@ -249,9 +209,9 @@ TEST(WindowRoadErrors, ReadOnlyRemoteFolderStopsTheRunAtTheError)
   // The connection is still there, and the files are offered again.
   EXPECT_TRUE(w.commandSocket.IsConnected());
   ::chmod((road.server.Root() + "/site/ro").c_str(), 0755);
-  AnswerGoAhead(3);
+  site::AnswerGoAhead(3);
   w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
   EXPECT_EQ(road.server.ReadFile("site/ro/b.txt"), "b");
   EXPECT_EQ(road.server.ReadFile("site/z.txt"), "z");
 }
@@ -265,9 +225,9 @@ TEST(WindowRoadErrors, QuittingDuringAnUploadAsksFirst)
   const std::string big(24 << 20, 'q');
   site::WriteAged(road.local / "big.gif", big, 0);
   ASSERT_TRUE(road.Connect());
-  AnswerGoAhead(1);
+  site::AnswerGoAhead(1);
   w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(WaitFor([&] { return w.dataConnected && w.totalBytes > 0; })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return w.dataConnected && w.totalBytes > 0; })) << Requests();
   // "切断" on the toolbar is refused while data flows.
   w.Toolbar11.Press("ToolItem2");
   EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::DataConnectedNoDisconnect);
@@ -276,7 +236,7 @@ TEST(WindowRoadErrors, QuittingDuringAnUploadAsksFirst)
   EXPECT_FALSE(road.app->Quit());
   EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::QuitDuringTransfer);
   EXPECT_FALSE(w.Closed());
-  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
   EXPECT_EQ(road.server.ReadFile("site/big.gif"), big);
 }
 
@@ -290,7 +250,7 @@ TEST(WindowRoadErrors, TypeQuestionAnswersDecideEachUnknownFile)
   site::WriteAged(road.local / "b.dat", "c\r\nd", 0);
   site::WriteAged(road.local / "c.dat", "skipped", 0);
   ASSERT_TRUE(road.Connect());
-  AnswerGoAhead(1); // the plan
+  site::AnswerGoAhead(1); // the plan
   ModalRecorder::Push([](const ModalRequest& r) { // a.dat: the default, Binary
     static_cast<SelectTypeDlg*>(r.window)->PushButton2.Push();
     return ModalAnswer{};
@@ -306,7 +266,7 @@ TEST(WindowRoadErrors, TypeQuestionAnswersDecideEachUnknownFile)
     return ModalAnswer{};
   });
   w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(WaitFor([&] { return Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
   EXPECT_EQ(road.server.ReadFile("site/a.dat"), "a\nb\n");
   EXPECT_EQ(road.server.ReadFile("site/b.dat"), "c\nd");
   EXPECT_FALSE(road.server.Exists("site/c.dat"));
@@ -329,7 +289,7 @@ TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
   const std::string target = road.local / "fetched.txt";
   ModalRecorder::PushPath(target);
   ASSERT_TRUE(road.Connect()) << Requests();
-  ASSERT_TRUE(WaitFor([&] { return !w.getList && w.SyncConnectionIdle() && !w.dataConnected; })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return !w.getList && w.SyncConnectionIdle() && !w.dataConnected; })) << Requests();
   const auto& requests = ModalRecorder::Requests();
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.front().kind, ModalKind::SaveFile);
@@ -351,7 +311,7 @@ TEST(WindowConnection, FailedConnectionLeavesTheWindowDisconnectedAndAReconnectW
   Window1& w = *road.w;
   road.server.Stop();
   w.ListBox1.DoubleClick(); // a double-click on the profile connects too
-  ASSERT_TRUE(WaitFor([&] { return w.pMode == 2; })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return w.pMode == 2; })) << Requests();
   EXPECT_EQ(ModalRecorder::Requests().back().message.rfind("Error: ", 0), 0u) << Requests();
   EXPECT_FALSE(w.Toolbar11.ToolItem4.Enabled());
   EXPECT_FALSE(w.Toolbar11.ToolItem2.Enabled());
@@ -359,7 +319,7 @@ TEST(WindowConnection, FailedConnectionLeavesTheWindowDisconnectedAndAReconnectW
 
   // Again, with the server up: the earlier results are cleared after the
   // question, and the new connection's errors are reported.
-  FtpServerProcess again(FtpServerKind::Pyftpdlib, OnPort21());
+  FtpServerProcess again(FtpServerKind::Pyftpdlib, site::OnPort21());
   again.MakeFolder("site");
   again.WriteFile("site/a.txt", "a");
   ModalRecorder::PushButton(0); // "実行"
@@ -371,7 +331,7 @@ TEST(WindowConnection, FailedConnectionLeavesTheWindowDisconnectedAndAReconnectW
   ASSERT_TRUE(road.Connect()) << Requests();
   EXPECT_EQ(w.pSyncR.size(), 1u);
   again.Stop();
-  ASSERT_TRUE(WaitFor([&] { return w.pMode == 2; })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return w.pMode == 2; })) << Requests();
   EXPECT_EQ(ModalRecorder::Requests().back().message.rfind("Error: ", 0), 0u) << Requests();
 }
 
@@ -399,7 +359,7 @@ TEST(WindowConnection, EmptyPasswordIsAskedForThisConnectionOnly)
     return ModalAnswer{};
   });
   w.Toolbar11.Press("ToolItem1");
-  ASSERT_TRUE(WaitFor([&] { return w.pFin && !w.pSyncRFlg && w.SyncConnectionIdle(); })) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return w.pFin && !w.pSyncRFlg && w.SyncConnectionIdle(); })) << Requests();
   EXPECT_EQ(w.commandSocket.userID, "ftp");
   EXPECT_EQ(w.EditField3.Text(), "");
   // The next connect asks again.

@@ -4,6 +4,7 @@
 #include "framework/Modal.h"
 #include "framework/Window.h"
 #include "ModalRecorder.h"
+#include "RealDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,34 +12,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
 namespace {
-// Uses the real dialogs for one test, then the recorder again.
-struct RealDialogs {
-  RealDialogs()
-  {
-    SetModalResponder(nullptr);
-    InstallRealDialogs();
-  }
-  ~RealDialogs() { ModalRecorder::Install(); }
-};
-
-// Acts on the modal widget as soon as one shows.
-void whenModal(std::function<void(QWidget*)> act)
-{
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (QWidget* w = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->deleteLater();
-      act(w);
-    }
-  });
-  timer->start(10);
-}
 
 ModalRequest question()
 {
@@ -54,7 +31,7 @@ ModalRequest question()
 TEST(RealDialogs, EscapeAnswersMinusOne)
 {
   RealDialogs real;
-  whenModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+  WhenModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
   EXPECT_EQ(RunModal(question()).button, -1);
 }
 
@@ -62,7 +39,7 @@ TEST(RealDialogs, ButtonsAnswerTheirIndexAndTextStaysPlain)
 {
   RealDialogs real;
   QString shown;
-  whenModal([&](QWidget* w) {
+  WhenModal([&](QWidget* w) {
     auto* box = static_cast<QMessageBox*>(w);
     shown = box->text();
     EXPECT_EQ(box->textFormat(), Qt::PlainText);
@@ -85,7 +62,7 @@ TEST(RealDialogs, ModalWindowRunsUntilHidden)
       ok.Action = [this] { Hide(); };
     }
   } d;
-  whenModal([&](QWidget*) { d.ok.Push(); });
+  WhenModal([&](QWidget*) { d.ok.Push(); });
   d.ShowModal();
   EXPECT_FALSE(d.Visible());
 }

@@ -6,20 +6,14 @@
 #include "framework/Timer.h"
 #include "framework/Window.h"
 #include "ModalRecorder.h"
+#include "Pump.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <QAction>
+#include <QProgressBar>
 
 namespace {
-bool pumpUntil(const std::function<bool()>& done)
-{
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done() && std::chrono::steady_clock::now() < end)
-    ProcessPendingEvents(20);
-  return done();
-}
-
 struct Dialog : Window {
   PushButton ok{*this, "ok"};
   PushButton cancel{*this, "cancel"};
@@ -47,12 +41,12 @@ TEST(Timer, ActionComesFromTheEventLoopNeverInsideTheCaller)
   t.SetPeriod(1);
   t.SetMode(Timer::ModeSingle);
   EXPECT_EQ(fired, 0);
-  ASSERT_TRUE(pumpUntil([&] { return fired == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return fired == 1; }));
   EXPECT_EQ(t.Mode(), Timer::ModeOff);
   ProcessPendingEvents(30);
   EXPECT_EQ(fired, 1);
   t.SetMode(Timer::ModeMultiple);
-  ASSERT_TRUE(pumpUntil([&] { return fired >= 3; }));
+  ASSERT_TRUE(PumpUntil([&] { return fired >= 3; }));
   t.SetMode(Timer::ModeOff);
 }
 
@@ -164,8 +158,6 @@ TEST(Menu, HandlersByNameWindowFirstThenApplication)
   w.CloseNow();
 }
 
-#include <QAction>
-
 TEST(Menu, SeparatorShowsNoText)
 {
   MenuItem sep;
@@ -179,8 +171,6 @@ TEST(Menu, SeparatorShowsNoText)
   EXPECT_FALSE(item.Action()->isSeparator());
   EXPECT_EQ(item.Action()->text(), QString("&Undo"));
 }
-
-#include <QProgressBar>
 
 TEST(ProgressBar, MaximumZeroIsTheBusyBar)
 {

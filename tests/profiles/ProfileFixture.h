@@ -2,54 +2,34 @@
 // A started application with its own settings folder, so what it writes at
 // quit can be read back byte for byte.
 
-#include "app/App.h"
-#include "app/Window1.h"
-#include "framework/Events.h"
+#include "../app/AppFixture.h"
 #include "settings/Globals.h"
-#include "ModalRecorder.h"
 #include "TempDir.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
 
-class ProfileTest : public ::testing::Test {
+class ProfileTest : public AppFixture {
 protected:
   ProfileTest() : config_("XDG_CONFIG_HOME", dir_ / "config") {}
 
   void SetUp() override
   {
     resetGlobals();
-    ModalRecorder::Clear();
     Start();
   }
   void TearDown() override
   {
-    Quit();
+    AppFixture::TearDown();
     resetGlobals();
-    ModalRecorder::Clear();
   }
 
   // Starts the program as a user does: settings read, the window opened.
   void Start()
   {
-    app = std::make_unique<App>();
-    app->StartUp();
-    w = &Window1::Instance();
+    AppFixture::SetUp();
+    StartUp();
     w->makeConnectionHook = [this] { ++connects; };
-  }
-  // Quits through the normal path, which writes the settings.
-  void Quit()
-  {
-    if (!app)
-      return;
-    app->Quit();
-    ProcessPendingEvents(50); // the closed windows are deleted from the loop
-    app.reset();
-    w = nullptr;
   }
   void Restart()
   {
@@ -117,7 +97,5 @@ protected:
   TempDir dir_;
   TempDir sites_; // local folders the profiles point at
   EnvGuard config_;
-  std::unique_ptr<App> app;
-  Window1* w = nullptr;
   int connects = 0;
 };

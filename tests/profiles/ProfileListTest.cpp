@@ -10,15 +10,6 @@ Dataset stored(const std::string& name, const std::string& path, const std::stri
 }
 } // namespace
 
-TEST_F(ProfileTest, FreshStartShowsAnEmptyListAndTheEmptyPage)
-{
-  EXPECT_EQ(w->ListBox1.ListCount(), 0);
-  EXPECT_EQ(w->PagePanel1.Value(), 0);
-  EXPECT_TRUE(w->BevelButton1.Enabled());
-  EXPECT_FALSE(w->BevelButton2.Enabled());
-  EXPECT_FALSE(w->Toolbar11.ToolItem1.Enabled());
-}
-
 TEST_F(ProfileTest, CreatedEditedAndDeletedProfilesReachTheFileAndComeBack)
 {
   const std::string a = sites_ / "a", b = sites_ / "b", c = sites_ / "c";
@@ -356,16 +347,6 @@ TEST_F(ProfileTest, ChosenFolderGoesIntoTheFieldOnlyAndCancelKeepsIt)
   ModalRecorder::PushPath("");
   w->BevelButton4.Push();
   EXPECT_EQ(w->EditField6.Text(), other + "/");
-}
-
-TEST_F(ProfileTest, HeadingClickSortsNothing)
-{
-  gDataset = {stored("b", sites_.Path()), stored("a", sites_.Path())};
-  w->InitSetlist();
-  EXPECT_TRUE(w->ListBox1.HeaderPressed(0));
-  ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
-  EXPECT_EQ(ModalRecorder::Requests()[0].message, "ヘッダプレスによる並べ替えには対応していません。");
-  EXPECT_EQ(w->ListBox1.Cell(0, 0), "b");
 }
 
 class ConnectOnSelect : public ProfileTest, public ::testing::WithParamInterface<int> {};

@@ -14,6 +14,14 @@ std::vector<ModalRequest>& ModalRecorder::Requests()
   return r;
 }
 
+int ModalRecorder::Count(const std::string& message)
+{
+  int n = 0;
+  for (const auto& r : Requests())
+    n += r.message == message;
+  return n;
+}
+
 void ModalRecorder::Install()
 {
   SetModalResponder([](const ModalRequest& request) {

@@ -12,6 +12,8 @@ class ModalRecorder {
 public:
   static void Install();
   static std::vector<ModalRequest>& Requests();
+  // How many requests showed this message.
+  static int Count(const std::string& message);
   // Scripted answers, used in order; each may act on the request (press a
   // window's buttons) before returning its answer.
   static void Push(std::function<ModalAnswer(const ModalRequest&)> answer);

@@ -2,15 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <utime.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -23,18 +16,10 @@ std::string Line(const char* kind, const char* date, const std::string& name)
 // refusing the folders in refuse, then runs the rest of the compare.
 void RunCompare(TestTrees& t, std::map<std::string, std::string> listings, std::set<std::string> refuse = {})
 {
-  t.GetCompareList();
-  t.RemoteWalkLoggedIn("", "257 \"/srv\"");
-  while (t.pSyncRFlg) {
-    if (t.RemoteWalkAwaitsListing()) {
-      t.TakeListing(listings[t.currentPath]);
-      t.GetCompareList2r();
-    } else if (refuse.count(t.currentPath)) {
-      t.RemoteWalkRefused("550 refused");
-    } else {
-      t.RemoteWalkDirChanged("257 \"" + t.currentPath + "\"");
-    }
-  }
+  FakeServer server;
+  server.listings = std::move(listings);
+  server.refuseCwd = std::move(refuse);
+  server.Run(t, "");
 }
 
 std::set<std::string> Ticked(const SyncRecords& a, const std::string& cut)

@@ -1,6 +1,7 @@
 // The remote walk over real control and data connections, against real
 // servers, in passive and active mode, then the comparison with a local tree.
 #include "FtpServers.h"
+#include "Pump.h"
 #include "TreeFakes.h"
 
 #include "framework/Events.h"
@@ -9,41 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <tuple>
-#include <utime.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    ProcessPendingEvents(5);
-  }
-  return true;
-}
-
-void SetTime(const std::string& path, int y, int mo, int d, int h, int mi)
-{
-  std::tm tm{};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = mo - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = mi;
-  tm.tm_isdst = -1;
-  const utimbuf t{std::mktime(&tm), std::mktime(&tm)};
-  utime(path.c_str(), &t);
-}
 
 // The walk wired to real sockets the way the main window wires it.
 class SocketTrees : public ListTrees {
@@ -115,7 +89,7 @@ TEST_P(RealServerWalk, WalksComparesAndShowsTheTrees)
   server.WriteFile("site/.hidden", "h");
   server.WriteFile("other/keep.txt", "k");
   for (const char* f : {"site/a/x/z.txt", "site/a/y.txt", "site/c.txt", "site/name with blanks.txt", "site/日本語.txt"})
-    SetTime(server.Root() + "/" + f, 2020, 1, 5, 10, 0); // listed in the year form: 23:59
+    SetLocalTime(server.Root() + "/" + f, 2020, 1, 5, 10, 0); // listed in the year form: 23:59
 
   TempTree local;
   local.File("a/x/z.txt", 2020, 1, 5, 10, 0);    // older: nothing
@@ -131,9 +105,9 @@ TEST_P(RealServerWalk, WalksComparesAndShowsTheTrees)
   t.zone = "0";
   t.localFolder = GetFolderItem(local.Root());
   t.Connect();
-  ASSERT_TRUE(WaitFor([&] { return t.pFin && !t.pSyncRFlg; })) << server.Log();
+  ASSERT_TRUE(PumpUntil([&] { return t.pFin && !t.pSyncRFlg; })) << server.Log();
   // The change back to the root is answered and brings no listing.
-  WaitFor([&] { return false; }, 300);
+  PumpFor(300);
   EXPECT_EQ(t.listingsAfterWalk, 0);
   EXPECT_TRUE(t.serverErrors.empty()) << t.serverErrors.front();
 
@@ -180,8 +154,8 @@ TEST(RealServerWalkRoot, MissingRemoteFolderTicksNothing)
   t.remoteFolder = "missing";
   t.localFolder = GetFolderItem(local.Root());
   t.Connect();
-  ASSERT_TRUE(WaitFor([&] { return !t.serverErrors.empty(); })) << server.Log();
-  WaitFor([&] { return false; }, 300);
+  ASSERT_TRUE(PumpUntil([&] { return !t.serverErrors.empty(); })) << server.Log();
+  PumpFor(300);
   EXPECT_TRUE(t.pSyncR.empty());
   ASSERT_EQ(t.pSyncL.size(), 1u);
   EXPECT_FALSE(t.pSyncL[0].check);

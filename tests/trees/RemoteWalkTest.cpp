@@ -12,52 +12,6 @@ std::string Line(const char* kind, long long size, const char* date, const std::
   return std::string(kind) + "rw-r--r--   1 user  group " + std::to_string(size) + " " + date + " " + name;
 }
 
-// Plays the server for the walk: answers each CWD with the folder's PWD
-// (or a refusal), each LIST with the folder's listing, until the walk stops.
-struct FakeServer {
-  std::map<std::string, std::string> listings; // by absolute folder
-  std::set<std::string> refuseCwd;
-  std::set<std::string> refuseList;
-  std::string loginFolder = "/srv";
-  std::string cwd = "/srv";
-
-  static std::string Pwd(const std::string& p) { return "257 \"" + p + "\" is the current directory."; }
-
-  void Run(TestTrees& t, const std::string& startFolder)
-  {
-    t.GetCompareList();
-    EXPECT_TRUE(t.sent.empty()) << "nothing may be written before the login";
-    cwd = loginFolder;
-    t.RemoteWalkLoggedIn(startFolder, Pwd(cwd));
-    std::size_t done = 0;
-    while (done < t.sent.size()) {
-      const std::string cmd = t.sent[done++];
-      if (cmd == "LIST") {
-        if (refuseList.count(cwd)) {
-          t.RemoteWalkRefused("550 cannot list\r\n");
-          continue;
-        }
-        t.TakeListing(listings[cwd]);
-        if (t.RemoteWalkAwaitsListing())
-          t.GetCompareList2r();
-        continue;
-      }
-      std::string dir = cmd.substr(4);
-      if (dir[0] != '/')
-        dir = cwd + "/" + dir;
-      while (dir.size() > 1 && dir[0] == '/' && dir[1] == '/')
-        dir.erase(0, 1);
-      if (refuseCwd.count(dir)) {
-        t.RemoteWalkRefused("550 " + dir + ": No such file or directory.\r\n");
-        continue;
-      }
-      cwd = dir;
-      if (t.RemoteWalkDirChanged(Pwd(cwd)))
-        t.sent.push_back("LIST");
-    }
-  }
-};
-
 std::vector<std::string> Paths(const SyncRecords& a)
 {
   std::vector<std::string> out;

@@ -7,6 +7,7 @@
 #include "framework/Window.h"
 #include "trees/ListBoxTreeView.h"
 #include "trees/TreeLists.h"
+#include "TempDir.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -14,7 +15,11 @@
 #include <fstream>
 #include <utime.h>
 
+#include <gtest/gtest.h>
+
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,41 +44,96 @@ protected:
   CivilMinute TreesNow() const override { return now; }
 };
 
+// Plays the server for the walk: answers each CWD with the folder's PWD
+// (or a refusal), each LIST with the folder's listing, until the walk stops.
+struct FakeServer {
+  std::map<std::string, std::string> listings; // by absolute folder
+  std::set<std::string> refuseCwd;
+  std::set<std::string> refuseList;
+  std::string loginFolder = "/srv";
+  std::string cwd = "/srv";
+
+  static std::string Pwd(const std::string& p) { return "257 \"" + p + "\" is the current directory."; }
+
+  void Run(TestTrees& t, const std::string& startFolder)
+  {
+    t.GetCompareList();
+    EXPECT_TRUE(t.sent.empty()) << "nothing may be written before the login";
+    cwd = loginFolder;
+    t.RemoteWalkLoggedIn(startFolder, Pwd(cwd));
+    std::size_t done = 0;
+    while (done < t.sent.size()) {
+      const std::string cmd = t.sent[done++];
+      if (cmd == "LIST") {
+        if (refuseList.count(cwd)) {
+          t.RemoteWalkRefused("550 cannot list\r\n");
+          continue;
+        }
+        t.TakeListing(listings[cwd]);
+        if (t.RemoteWalkAwaitsListing())
+          t.GetCompareList2r();
+        continue;
+      }
+      std::string dir = cmd.substr(4);
+      if (dir[0] != '/')
+        dir = cwd + "/" + dir;
+      while (dir.size() > 1 && dir[0] == '/' && dir[1] == '/')
+        dir.erase(0, 1);
+      if (refuseCwd.count(dir)) {
+        t.RemoteWalkRefused("550 " + dir + ": No such file or directory.\r\n");
+        continue;
+      }
+      cwd = dir;
+      if (t.RemoteWalkDirChanged(Pwd(cwd)))
+        t.sent.push_back("LIST");
+    }
+  }
+};
+
+// A record as the walks make them: a file of 3 bytes or a folder, dated.
+inline SyncRecord Rec(const std::string& kind, const std::string& name, const std::string& path, int group)
+{
+  SyncRecord r;
+  r.kind = kind;
+  r.size = kind == "d" ? "-" : "3 bytes";
+  r.name = name;
+  r.date = "2009/01/05 10:00";
+  r.path = path;
+  r.group = group;
+  return r;
+}
+
+// Sets a file's modification time to the given local time.
+inline void SetLocalTime(const std::string& path, int y, int mo, int d, int h, int mi)
+{
+  std::tm tm{};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = mo - 1;
+  tm.tm_mday = d;
+  tm.tm_hour = h;
+  tm.tm_min = mi;
+  tm.tm_isdst = -1;
+  const utimbuf times{std::mktime(&tm), std::mktime(&tm)};
+  utime(path.c_str(), &times);
+}
+
 // A local folder tree in a temporary folder, removed at the end.
-class TempTree {
+class TempTree : public TempDir {
 public:
-  TempTree()
-  {
-    char tmpl[] = "/tmp/quill-trees-XXXXXX";
-    root_ = mkdtemp(tmpl);
-  }
-  ~TempTree()
-  {
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-  }
-  std::string Root() const { return root_ + "/"; }
-  void Folder(const std::string& rel) { std::filesystem::create_directories(root_ + "/" + rel); }
+  std::string Root() const { return Path() + "/"; }
+  void Folder(const std::string& rel) const { std::filesystem::create_directories(*this / rel); }
   // A file modified at the given local time.
-  void File(const std::string& rel, int y, int mo, int d, int h, int mi)
+  void File(const std::string& rel, int y, int mo, int d, int h, int mi) const
   {
-    const std::string p = root_ + "/" + rel;
+    const std::string p = *this / rel;
     std::filesystem::create_directories(std::filesystem::path(p).parent_path());
     std::ofstream(p) << rel;
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_isdst = -1;
-    const utimbuf times{std::mktime(&tm), std::mktime(&tm)};
-    utime(p.c_str(), &times);
+    SetLocalTime(p, y, mo, d, h, mi);
   }
-  void Link(const std::string& rel, const std::string& target) { std::filesystem::create_symlink(target, root_ + "/" + rel); }
-
-private:
-  std::string root_;
+  void Link(const std::string& rel, const std::string& target) const
+  {
+    std::filesystem::create_symlink(target, *this / rel);
+  }
 };
 
 // The same owner with the framework's list controls as its two views.

@@ -2,22 +2,9 @@
 // control, offscreen.
 #include "TreeFakes.h"
 
-
 #include <gtest/gtest.h>
 
 namespace {
-
-SyncRecord Rec(const std::string& kind, const std::string& name, const std::string& path, int group)
-{
-  SyncRecord r;
-  r.kind = kind;
-  r.size = kind == "d" ? "-" : "3 bytes";
-  r.name = name;
-  r.date = "2009/01/05 10:00";
-  r.path = path;
-  r.group = group;
-  return r;
-}
 
 // a/ (x/ (z), y), b/ (empty), c
 void Build(SyncRecords& a)

@@ -1,5 +1,6 @@
 // The main window's tree handlers, offscreen.
 #include "../app/AppFixture.h"
+#include "TreeFakes.h"
 
 #include "framework/Graphics.h"
 
@@ -8,23 +9,10 @@
 
 namespace {
 
-SyncRecord Rec(const std::string& kind, const std::string& name, int group)
-{
-  SyncRecord r;
-  r.kind = kind;
-  r.size = kind == "d" ? "-" : "1 bytes";
-  r.name = name;
-  r.date = "2009/01/05 10:00";
-  r.path = "/r/" + name;
-  r.group = group;
-  return r;
-}
-
 // d/ (f1), f2 on both sides.
 void Fill(Window1& w)
 {
-  w.pSyncR = {Rec("d", "d", 0), Rec("f", "f2", 0), Rec("f", "f1", 1)};
-  w.pSyncR[2].path = "/r/d/f1";
+  w.pSyncR = {Rec("d", "d", "/r/d", 0), Rec("f", "f2", "/r/f2", 0), Rec("f", "f1", "/r/d/f1", 1)};
   w.pSyncR[0].child = 2;
   w.pSyncL = w.pSyncR;
   w.GetCompareList33c();
@@ -64,11 +52,12 @@ TEST_F(AppFixture, OpeningAFolderClearsTheSelectionShortlyAfter)
   EXPECT_TRUE(PumpUntil([&] { return w->remoteListBox.ListIndex() == -1; }));
 }
 
-TEST_F(AppFixture, HeadingClickOnEitherTreeOnlyShowsTheNotice)
+TEST_F(AppFixture, HeadingClickOnAnyListOnlyShowsTheNotice)
 {
   StartUp();
   Fill(*w);
-  for (ListBox* list : {&w->localListBox, &w->remoteListBox}) {
+  w->ListBox1.AddRow("d");
+  for (ListBox* list : {&w->localListBox, &w->remoteListBox, &w->ListBox1}) {
     ModalRecorder::Clear();
     ASSERT_TRUE(list->HeaderPressed);
     EXPECT_TRUE(list->HeaderPressed(1));
