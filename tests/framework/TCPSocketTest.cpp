@@ -2,6 +2,7 @@
 // close after every byte, resets told apart, held and queued writes.
 #include "framework/Events.h"
 #include "framework/TCPSocket.h"
+#include "Pump.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool Pump(const std::function<bool()>& done)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    ProcessPendingEvents(5);
-  }
-  return true;
-}
 
 // A peer on its own thread: accepts one connection and runs body on it.
 class Peer {
@@ -106,7 +96,7 @@ TEST(TCPSocket, OrderlyCloseComesAfterEveryReceivedByte)
   r.socket.Port = peer.port;
   r.socket.Connect();
   EXPECT_TRUE(r.events.empty()); // nothing inside the call
-  ASSERT_TRUE(Pump([&] { return r.Ended(); }));
+  ASSERT_TRUE(PumpUntil([&] { return r.Ended(); }));
   EXPECT_EQ(r.events.front(), "Connected");
   EXPECT_EQ(r.events.back(), "Error 102");
   EXPECT_EQ(r.receivedAtError, payload.size());
@@ -126,7 +116,7 @@ TEST(TCPSocket, ResetIsNotAnOrderlyClose)
   r.socket.Port = peer.port;
   r.socket.Connect();
   r.socket.Write("x");
-  ASSERT_TRUE(Pump([&] { return r.Ended(); }));
+  ASSERT_TRUE(PumpUntil([&] { return r.Ended(); }));
   EXPECT_EQ(r.events.back(), "Error " + std::to_string(kSocketConnectionReset));
 }
 
@@ -144,7 +134,7 @@ TEST(TCPSocket, WritesBeforeTheConnectionAreHeldAndGracefulCloseSendsThemAll)
   r.socket.Write(payload.substr(1000));
   r.socket.Close();
   EXPECT_FALSE(r.socket.IsOpen());
-  ASSERT_TRUE(Pump([&] { return got.size() == payload.size(); }));
+  ASSERT_TRUE(PumpUntil([&] { return got.size() == payload.size(); }));
   ProcessPendingEvents(50);
   EXPECT_EQ(got, payload);
   EXPECT_FALSE(reset);
@@ -159,10 +149,10 @@ TEST(TCPSocket, SendCompleteFollowsTheDrainedQueue)
   r.socket.Address = "127.0.0.1";
   r.socket.Port = peer.port;
   r.socket.Connect();
-  ASSERT_TRUE(Pump([&] { return !r.events.empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !r.events.empty(); }));
   r.socket.Write(std::string(2048, 'a'));
   EXPECT_EQ(r.events.size(), 1u); // not raised inside Write
-  ASSERT_TRUE(Pump([&] { return r.events.size() == 2; }));
+  ASSERT_TRUE(PumpUntil([&] { return r.events.size() == 2; }));
   EXPECT_EQ(r.events[1], "SendComplete");
   EXPECT_EQ(r.socket.BytesToWrite(), 0u);
   r.socket.Close();
@@ -180,11 +170,11 @@ TEST(TCPSocket, AbortResetsTheConnection)
   r.socket.Address = "127.0.0.1";
   r.socket.Port = peer.port;
   r.socket.Connect();
-  ASSERT_TRUE(Pump([&] { return !r.events.empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !r.events.empty(); }));
   r.socket.Write("partial");
   ProcessPendingEvents(20);
   r.socket.Abort();
-  ASSERT_TRUE(Pump([&] { return done; }));
+  ASSERT_TRUE(PumpUntil([&] { return done; }));
   EXPECT_TRUE(reset);
 }
 
@@ -208,7 +198,7 @@ TEST(TCPSocket, RefusedConnectionIsReportedFromTheLoop)
   r.socket.Port = port;
   r.socket.Connect();
   EXPECT_TRUE(r.events.empty());
-  ASSERT_TRUE(Pump([&] { return r.Ended(); }));
+  ASSERT_TRUE(PumpUntil([&] { return r.Ended(); }));
   EXPECT_EQ(r.events.back(), "Error " + std::to_string(kSocketConnectFailed));
 }
 
@@ -245,7 +235,7 @@ TEST(TCPSocket, ListenAcceptsExactlyOneConnection)
   };
   const int first = connectTo();
   ASSERT_GE(first, 0);
-  ASSERT_TRUE(Pump([&] { return !r.events.empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !r.events.empty(); }));
   EXPECT_EQ(r.events[0], "Connected");
   EXPECT_EQ(r.socket.LocalAddress(), "127.0.0.1");
   char buf[5];
@@ -253,7 +243,7 @@ TEST(TCPSocket, ListenAcceptsExactlyOneConnection)
   EXPECT_EQ(std::string(buf, 5), "hello");
   EXPECT_EQ(connectTo(), -1); // the listener is gone
   ::close(first);
-  ASSERT_TRUE(Pump([&] { return r.Ended(); }));
+  ASSERT_TRUE(PumpUntil([&] { return r.Ended(); }));
   EXPECT_EQ(r.events.back(), "Error 102");
 }
 
@@ -287,7 +277,7 @@ TEST_P(DeletedInHandler, SocketAndHandlerStayUsable)
   socket->Address = "127.0.0.1";
   socket->Port = peer.port;
   socket->Connect();
-  ASSERT_TRUE(Pump([&] { return socket == nullptr; }));
+  ASSERT_TRUE(PumpUntil([&] { return socket == nullptr; }));
   ProcessPendingEvents(50);
   EXPECT_EQ(seen.size(), 1u);
 }

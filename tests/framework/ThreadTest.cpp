@@ -2,10 +2,10 @@
 // its body yields.
 #include "framework/Events.h"
 #include "framework/Thread.h"
+#include "Pump.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -21,17 +21,6 @@ protected:
   void Event_Run() override { body(*this); }
 };
 
-bool Pump(const std::function<bool()>& done)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    ProcessPendingEvents(5);
-  }
-  return true;
-}
-
 TEST(Thread, RunsFromTheLoopAndInterleavesOnlyAtYields)
 {
   std::vector<std::string> order;
@@ -46,7 +35,7 @@ TEST(Thread, RunsFromTheLoopAndInterleavesOnlyAtYields)
   };
   t.Run();
   order.push_back("caller");
-  ASSERT_TRUE(Pump([&] { return t.State() == Thread::ThreadState::Ended; }));
+  ASSERT_TRUE(PumpUntil([&] { return t.State() == Thread::ThreadState::Ended; }));
   ProcessPendingEvents(10);
   ASSERT_EQ(order.size(), 5u);
   EXPECT_EQ(order[0], "caller");
@@ -71,10 +60,10 @@ TEST(Thread, RunsAgainAfterItEndedAndHasADeepStack)
   };
   t.Run();
   t.Run(); // still running: ignored
-  ASSERT_TRUE(Pump([&] { return t.State() == Thread::ThreadState::Ended; }));
+  ASSERT_TRUE(PumpUntil([&] { return t.State() == Thread::ThreadState::Ended; }));
   EXPECT_EQ(runs, 1);
   t.Run();
-  ASSERT_TRUE(Pump([&] { return runs == 2; }));
+  ASSERT_TRUE(PumpUntil([&] { return runs == 2; }));
 }
 
 TEST(Thread, WakeEndsASleepEarly)
@@ -86,11 +75,11 @@ TEST(Thread, WakeEndsASleepEarly)
     woke = true;
   };
   t.Run();
-  ASSERT_TRUE(Pump([&] { return Thread::Current() == nullptr && t.State() == Thread::ThreadState::Running; }));
+  ASSERT_TRUE(PumpUntil([&] { return Thread::Current() == nullptr && t.State() == Thread::ThreadState::Running; }));
   ProcessPendingEvents(20);
   EXPECT_FALSE(woke);
   t.Wake();
-  ASSERT_TRUE(Pump([&] { return woke; }));
+  ASSERT_TRUE(PumpUntil([&] { return woke; }));
 }
 
 } // namespace

@@ -6,22 +6,10 @@
 #include "ftp/FtpDataSocket.h"
 
 #include "framework/Events.h"
+#include "Pump.h"
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
-
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    ProcessPendingEvents(5);
-  }
-  return true;
-}
 
 struct FtpHarness {
   FtpCommandSocket commandSocket;
@@ -103,13 +91,13 @@ struct FtpHarness {
   bool Login()
   {
     commandSocket.Connect();
-    return WaitUntil([this] { return loggedIn > 0 || !serverErrors.empty() || commandErrors > 0; }) && loggedIn == 1;
+    return PumpUntil([this] { return loggedIn > 0 || !serverErrors.empty() || commandErrors > 0; }) && loggedIn == 1;
   }
 
   // Waits for the reply to a folder command (DELE, MKD, RMD, CWD).
   bool WaitForReply(std::size_t responsesBefore, std::size_t errorsBefore)
   {
-    return WaitUntil([&] { return responses.size() > responsesBefore || serverErrors.size() > errorsBefore; });
+    return PumpUntil([&] { return responses.size() > responsesBefore || serverErrors.size() > errorsBefore; });
   }
 
   bool List(std::string& listing)
@@ -117,7 +105,7 @@ struct FtpHarness {
     const std::size_t before = listings.size();
     const std::size_t errors = serverErrors.size();
     commandSocket.getList();
-    if (!WaitUntil([&] { return listings.size() > before || serverErrors.size() > errors || dataErrors > 0; }))
+    if (!PumpUntil([&] { return listings.size() > before || serverErrors.size() > errors || dataErrors > 0; }))
       return false;
     if (listings.size() == before)
       return false;
@@ -131,7 +119,7 @@ struct FtpHarness {
     const std::size_t errors = serverErrors.size();
     const int dataErr = dataErrors;
     commandSocket.storFile(local, remote, type);
-    return WaitUntil([&] { return completes > before || serverErrors.size() > errors || dataErrors > dataErr; }) &&
+    return PumpUntil([&] { return completes > before || serverErrors.size() > errors || dataErrors > dataErr; }) &&
            completes == before + 1;
   }
 
@@ -141,7 +129,7 @@ struct FtpHarness {
     const std::size_t errors = serverErrors.size();
     const int dataErr = dataErrors;
     commandSocket.getFile(remote, local, type, "", "");
-    return WaitUntil([&] { return completes > before || serverErrors.size() > errors || dataErrors > dataErr; }) &&
+    return PumpUntil([&] { return completes > before || serverErrors.size() > errors || dataErrors > dataErr; }) &&
            completes == before + 1;
   }
 };

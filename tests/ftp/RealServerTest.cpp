@@ -70,7 +70,7 @@ TEST_P(RealServer, ChangesFolderAndReportsTheNewPath)
 {
   server->MakeFolder("sub");
   client->commandSocket.sendCWD("sub");
-  ASSERT_TRUE(WaitUntil([&] { return client->dirChanged == 1 || !client->serverErrors.empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return client->dirChanged == 1 || !client->serverErrors.empty(); }));
   ASSERT_EQ(client->dirChanged, 1);
   bool sawPath = false;
   for (const auto& line : client->responses)
@@ -88,7 +88,7 @@ TEST_P(RealServer, ChangesFolderAndReportsTheNewPath)
   EXPECT_EQ(client->dirChanged, 1);
 
   client->commandSocket.sendCWD("missing");
-  ASSERT_TRUE(WaitUntil([&] { return !client->serverErrors.empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !client->serverErrors.empty(); }));
   EXPECT_EQ(client->serverErrors.back().substr(0, 3), "550");
 }
 
@@ -110,7 +110,7 @@ TEST_P(RealServer, ListsEmptyLargeAndNonAsciiFolders)
   server->MakeFolder("pub");
   server->WriteFile("pub/inner.txt", "y");
   client->commandSocket.getDirList("pub");
-  ASSERT_TRUE(WaitUntil([&] { return client->listings.size() == 3; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->listings.size() == 3; }));
   EXPECT_NE(client->listings.back().find("inner.txt"), std::string::npos);
   EXPECT_EQ(client->listings.back().find("file-1.dat"), std::string::npos);
 }
@@ -218,7 +218,7 @@ TEST_P(RealServer, DownloadAsksWhereToSaveWhenNoPathIsGiven)
   // Cancelled: the owner hears of it and nothing is written.
   const std::size_t linesBefore = client->responses.size();
   client->commandSocket.getFile("dir/sub/report.txt", "", "I", "", "");
-  ASSERT_TRUE(WaitUntil([&] { return client->cancelled == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->cancelled == 1; }));
   ProcessPendingEvents(50);
   EXPECT_EQ(client->responses.size(), linesBefore);
 }
@@ -228,7 +228,7 @@ TEST_P(RealServer, UnreadableLocalFileSendsNothingAndKeepsTheRemoteFile)
   server->WriteFile("precious.txt", "remote content");
   const std::size_t linesBefore = client->responses.size();
   client->commandSocket.storFile(local / "no-such-file.txt", "precious.txt", "I");
-  ASSERT_TRUE(WaitUntil([&] { return client->cancelled == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->cancelled == 1; }));
   ProcessPendingEvents(100);
   EXPECT_EQ(client->responses.size(), linesBefore); // no TYPE, no STOR
   EXPECT_EQ(server->ReadFile("precious.txt"), "remote content");
@@ -252,7 +252,7 @@ TEST_P(RealServer, UploadsRunBackToBackFromTheCompletionEvent)
       client->commandSocket.storFile(local / ("f" + std::to_string(next)), "f" + std::to_string(next), "I");
   };
   client->commandSocket.storFile(local / "f0", "f0", "I");
-  ASSERT_TRUE(WaitUntil([&] { return client->completes == 5 || !client->serverErrors.empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return client->completes == 5 || !client->serverErrors.empty(); }));
   ASSERT_EQ(client->completes, 5) << client->Dump() << server->Log();
   EXPECT_EQ(client->dataSocket.upthd.get(), thread); // one thread object for every upload
   EXPECT_TRUE(client->serverErrors.empty());
@@ -263,15 +263,15 @@ TEST_P(RealServer, UploadsRunBackToBackFromTheCompletionEvent)
 TEST_P(RealServer, StoresATextStringAndListsNames)
 {
   client->commandSocket.storString("x\ry\rz", "s.txt", "A");
-  ASSERT_TRUE(WaitUntil([&] { return client->completes == 1 || !client->serverErrors.empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return client->completes == 1 || !client->serverErrors.empty(); }));
   EXPECT_EQ(server->ReadFile("s.txt"), "x\ny\nz");
 
   client->commandSocket.getNlst();
-  ASSERT_TRUE(WaitUntil([&] { return client->listings.size() == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->listings.size() == 1; }));
   EXPECT_NE(client->listings[0].find("s.txt"), std::string::npos);
 
   client->commandSocket.sendSYST();
-  ASSERT_TRUE(WaitUntil([&] { return client->commandSocket.status.empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return client->commandSocket.status.empty(); }));
   EXPECT_EQ(client->commandSocket.systemstr, "UNIX");
 }
 
@@ -300,7 +300,7 @@ TEST(PieceCounts, FilePiecesOf2048AndTextPiecesOf512)
 
   counts.clear();
   client.commandSocket.storString(std::string(1024, 's'), "s", "I");
-  ASSERT_TRUE(WaitUntil([&] { return client.completes == 2; }));
+  ASSERT_TRUE(PumpUntil([&] { return client.completes == 2; }));
   EXPECT_EQ(counts, (std::vector<std::int32_t>{512, 512, 0}));
   EXPECT_EQ(server.ReadFile("s"), std::string(1024, 's'));
 }
@@ -315,7 +315,7 @@ TEST(OneShotTransfer, UploadsAndDownloadsOneFileThenQuits)
     FtpHarness up("", server.Port(), "", "", true);
     up.commandSocket.UploadOneFile(server.Host(), server.User(), server.Password(), local / "up.bin", "up.bin", "I",
                                    true);
-    ASSERT_TRUE(WaitUntil([&] { return up.completes == 1 && up.commandSocket.status == "quit"; }));
+    ASSERT_TRUE(PumpUntil([&] { return up.completes == 1 && up.commandSocket.status == "quit"; }));
     EXPECT_FALSE(up.commandSocket.oneFile);
   }
   EXPECT_EQ(server.ReadFile("up.bin"), local.Read("up.bin"));
@@ -323,7 +323,7 @@ TEST(OneShotTransfer, UploadsAndDownloadsOneFileThenQuits)
     FtpHarness down("", server.Port(), "", "", false);
     down.commandSocket.downloadOneFile(server.Host(), server.User(), server.Password(), local / "down.bin", "up.bin",
                                        "I", false, "", "");
-    ASSERT_TRUE(WaitUntil([&] { return down.completes == 1 && down.commandSocket.status == "quit"; }));
+    ASSERT_TRUE(PumpUntil([&] { return down.completes == 1 && down.commandSocket.status == "quit"; }));
     EXPECT_FALSE(down.commandSocket.dOneFile);
   }
   EXPECT_EQ(local.Read("down.bin"), local.Read("up.bin"));

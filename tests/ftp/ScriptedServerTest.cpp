@@ -80,7 +80,7 @@ TEST_F(ScriptedServer, ThreeLoginRefusalsEndInOneServerError)
   });
   auto client = Client(server);
   client->commandSocket.Connect();
-  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
   ProcessPendingEvents(50);
   EXPECT_EQ(server.Failure(), "");
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "USER quill", "USER quill"}));
@@ -107,7 +107,7 @@ TEST_F(ScriptedServer, CommandWrittenBeforeTheGreetingCountsAsALoginAttempt)
   auto client = Client(server);
   client->commandSocket.Connect();
   client->commandSocket.sendCWD("/start"); // held until the connection is up
-  ASSERT_TRUE(WaitUntil([&] { return client->loggedIn == 1 || server.Done(); }));
+  ASSERT_TRUE(PumpUntil([&] { return client->loggedIn == 1 || server.Done(); }));
   EXPECT_EQ(server.Failure(), "");
   EXPECT_EQ(client->commandSocket.userTries, 2);
 }
@@ -160,7 +160,7 @@ TEST_F(ScriptedServer, ResetDuringADownloadKeepsTheOldFile)
   ASSERT_TRUE(client->Login());
   local.Write("keep.bin", "old");
   client->commandSocket.getFile("f.bin", local / "keep.bin", "I", "", "");
-  ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->serverErrors.size() == 1; }));
   ProcessPendingEvents(100);
   EXPECT_EQ(client->completes, 0);
   EXPECT_EQ(local.Read("keep.bin"), "old");
@@ -199,7 +199,7 @@ TEST_P(UploadCutShort, IsReportedAndNeverCompletes)
   ASSERT_TRUE(client->Login());
   local.Write("big.bin", std::string(4 << 20, 'b'));
   EXPECT_FALSE(client->Upload(local / "big.bin", "big.bin", "I"));
-  ASSERT_TRUE(WaitUntil([&] {
+  ASSERT_TRUE(PumpUntil([&] {
     return client->dataSocket.upthd && client->dataSocket.upthd->State() == Thread::ThreadState::Ended;
   }));
   ProcessPendingEvents(100);
@@ -253,7 +253,7 @@ TEST_P(UploadStopped, ResetsTheDataConnection)
       throw std::runtime_error("handler failed");
   };
   client->commandSocket.storFile(local / "c.bin", "c.bin", "I");
-  ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->serverErrors.size() == 1; }));
   ProcessPendingEvents(50);
   if (by == StopBy::OwnerCloses) {
     EXPECT_EQ(client->dataErrors, 0); // the owner closed it and knows
@@ -309,7 +309,7 @@ TEST_P(UploadFinalReply, DecidesAfterTheDataConnectionClosed)
   client->onComplete = [&]() { client->commandSocket.makeDirectory("next"); };
   local.Write("t.txt", "a\nb\r\nc\r");
   client->commandSocket.storFile(local / "t.txt", "t.txt", "A");
-  ASSERT_TRUE(WaitUntil([&] {
+  ASSERT_TRUE(PumpUntil([&] {
     return (client->completes == 1 && client->responses.back() == "257 made") || !client->serverErrors.empty();
   }));
   EXPECT_EQ(server.Failure(), "");
@@ -374,7 +374,7 @@ TEST_F(ScriptedServer, DownloadIntoAMissingFolderSendsNothingAndWritesNowhere)
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   client->commandSocket.getFile("f.bin", local / "gone/f.bin", "I", "", "");
-  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
   ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
   EXPECT_EQ(ModalRecorder::Requests()[0].message,
             "File Error! Are you sure the path " + (local / "gone/f.bin") + " is valid?");
@@ -430,8 +430,8 @@ TEST_P(OwnerDeletes, TheControlConnectionInsideItsOwnEvent)
       drop();
   };
   control->Connect();
-  ASSERT_TRUE(WaitUntil([&] { return control == nullptr; }));
-  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ASSERT_TRUE(PumpUntil([&] { return control == nullptr; }));
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
   ProcessPendingEvents(50);
 }
 
@@ -473,9 +473,9 @@ TEST_F(ScriptedServer, OwnerDeletesTheDataConnectionWhenADownloadCompletes)
   };
   ASSERT_TRUE(client->Login());
   client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
-  ASSERT_TRUE(WaitUntil([&] { return completed; })) << client->Dump();
+  ASSERT_TRUE(PumpUntil([&] { return completed; })) << client->Dump();
   EXPECT_EQ(local.Read("d.bin"), "data");
-  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
 }
 
 enum class CutBy { Close, Abort, Destroy };
@@ -506,7 +506,7 @@ TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
   long long got = 0;
   client->dataSocket.bytesTransfered = [&](std::int32_t n) { got += n; };
   client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
-  ASSERT_TRUE(WaitUntil([&] { return got == 5000; }));
+  ASSERT_TRUE(PumpUntil([&] { return got == 5000; }));
   if (by == CutBy::Destroy)
     client.reset();
   else if (by == CutBy::Close)
@@ -546,11 +546,11 @@ TEST_F(ScriptedServer, ResetWhileAwaitingTheFinalReplyEndsTheUpload)
   ASSERT_TRUE(client->Login());
   local.Write("u.bin", std::string(3000, 'u'));
   client->commandSocket.storFile(local / "u.bin", "u.bin", "I");
-  ASSERT_TRUE(WaitUntil([&] { return client->bytes == 3000 && !client->dataSocket.IsOpen(); }));
+  ASSERT_TRUE(PumpUntil([&] { return client->bytes == 3000 && !client->dataSocket.IsOpen(); }));
   ProcessPendingEvents(100);
   ASSERT_EQ(client->dataSocket.upthd->State(), Thread::ThreadState::Running); // awaiting the reply
   client->dataSocket.Abort();
-  EXPECT_TRUE(WaitUntil([&] { return client->dataSocket.upthd->State() == Thread::ThreadState::Ended; }, 1500));
+  EXPECT_TRUE(PumpUntil([&] { return client->dataSocket.upthd->State() == Thread::ThreadState::Ended; }, 2));
   EXPECT_EQ(client->completes, 0);
   EXPECT_EQ(client->dataErrors, 0); // the owner reset it and knows
 }
@@ -594,7 +594,7 @@ TEST_F(ScriptedServer, NextTransferAskedOnTheFinalReplyWaitsForTheDownloadToEnd)
     }
   };
   client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
-  ASSERT_TRUE(WaitUntil([&] { return !client->listings.empty() || client->dataErrors > 0; }, 5000)) << client->Dump();
+  ASSERT_TRUE(PumpUntil([&] { return !client->listings.empty() || client->dataErrors > 0; }, 5)) << client->Dump();
   EXPECT_EQ(client->completes, 1);
   EXPECT_TRUE(local.Read("d.bin") == content);
   EXPECT_EQ(server.Failure(), "");
@@ -611,7 +611,7 @@ TEST_F(ScriptedServer, ControlConnectionLostBeforeADownloadLeavesNoPartialFile)
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
-  ASSERT_TRUE(WaitUntil([&] { return client->commandErrors == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->commandErrors == 1; }));
   EXPECT_EQ(client->commandSocket.LastErrorCode(), kSocketRemoteClosed);
   EXPECT_TRUE(std::filesystem::is_empty(local.Path()));
 }
@@ -629,9 +629,9 @@ TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
   for (const std::string& bad : {std::string("a\r\nDELE b"), std::string("a\nb"), std::string("a\0b", 3)})
     client->commandSocket.deleteFile(bad);
   client->commandSocket.storFile(local / "x", "x\r\nDELE y", "I");
-  ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 4; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->serverErrors.size() == 4; }));
   client->commandSocket.makeDirectory("ok");
-  ASSERT_TRUE(WaitUntil([&] { return client->responses.back() == "257 made"; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->responses.back() == "257 made"; }));
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "PASS secret", "PWD", "MKD ok"}));
 }
 
@@ -646,9 +646,9 @@ TEST_F(ScriptedServer, MalformedPassiveReplyConnectsNowhere)
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   client->commandSocket.getList();
-  ASSERT_TRUE(WaitUntil([&] { return client->serverErrors.size() == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->serverErrors.size() == 1; }));
   EXPECT_EQ(client->serverErrors[0], "227 Entering Passive Mode (127,0,0,1,4)\r\n");
-  ASSERT_TRUE(WaitUntil([&] { return server.Done(); }));
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
   EXPECT_EQ(server.Commands().back(), "PASV");
   EXPECT_FALSE(client->dataSocket.IsOpen());
 }
@@ -717,7 +717,7 @@ TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
   ::listen(again, 1);
   const std::size_t commands = server.Commands().size();
   client->commandSocket.getList();
-  ASSERT_TRUE(WaitUntil([&] { return client->dataErrors == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return client->dataErrors == 1; }));
   EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketAddressInUse);
   ProcessPendingEvents(100);
   EXPECT_EQ(server.Commands().size(), commands);
