@@ -29,6 +29,18 @@ void LoginScript(ScriptSession& s)
   s.Send("257 \"/\" is the current folder\r\n");
 }
 
+// Logs in and opens a passive data connection for one transfer command.
+void PassiveTransfer(ScriptSession& s, const std::string& type, const std::string& command)
+{
+  LoginScript(s);
+  s.Expect("TYPE " + type);
+  s.Send(type == "A" ? "200 ascii\r\n" : "200 binary\r\n");
+  s.Expect("PASV");
+  s.Send(s.OpenPassive());
+  s.AcceptData();
+  s.Expect(command);
+}
+
 std::unique_ptr<FtpHarness> Client(const ScriptedFtpServer& server, bool passive = true)
 {
   return std::make_unique<FtpHarness>("127.0.0.1", server.Port(), "quill", "secret", passive);
@@ -115,13 +127,7 @@ TEST_F(ScriptedServer, CommandWrittenBeforeTheGreetingCountsAsALoginAttempt)
 TEST_F(ScriptedServer, TransferOpeningAndRefusalInOneReadKeepTheOldFile)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE I");
-    s.Send("200 binary\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("RETR f.bin");
+    PassiveTransfer(s, "I", "RETR f.bin");
     s.Send("150 Opening data connection\r\n550 Failed to open file\r\n");
     s.CloseData();
     s.ClientClosed(20000);
@@ -142,13 +148,7 @@ TEST_F(ScriptedServer, TransferOpeningAndRefusalInOneReadKeepTheOldFile)
 TEST_F(ScriptedServer, ResetDuringADownloadKeepsTheOldFile)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE I");
-    s.Send("200 binary\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("RETR f.bin");
+    PassiveTransfer(s, "I", "RETR f.bin");
     s.Send("150 Opening\r\n");
     s.SendData(std::string(50000, 'z'));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -177,13 +177,7 @@ TEST_P(UploadCutShort, IsReportedAndNeverCompletes)
 {
   const bool reset = GetParam();
   ScriptedFtpServer server([reset](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE I");
-    s.Send("200 binary\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("STOR big.bin");
+    PassiveTransfer(s, "I", "STOR big.bin");
     s.Send("150 Ok to send\r\n");
     s.ReadData(8192);
     if (reset) {
@@ -228,13 +222,7 @@ TEST_P(UploadStopped, ResetsTheDataConnection)
   const StopBy by = GetParam();
   bool reset = false;
   ScriptedFtpServer server([&reset](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE I");
-    s.Send("200 binary\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("STOR c.bin");
+    PassiveTransfer(s, "I", "STOR c.bin");
     s.Send("150 Ok to send\r\n");
     s.ReadDataUntilClosed();
     reset = s.DataWasReset();
@@ -287,13 +275,7 @@ TEST_P(UploadFinalReply, DecidesAfterTheDataConnectionClosed)
   std::string received;
   bool quietWhileOpen = false;
   ScriptedFtpServer server([&](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE A");
-    s.Send("200 ascii\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("STOR t.txt");
+    PassiveTransfer(s, "A", "STOR t.txt");
     s.Send("125 Data connection already open\r\n");
     received = s.ReadDataUntilClosed();
     quietWhileOpen = s.QuietFor(200);
@@ -339,13 +321,7 @@ INSTANTIATE_TEST_SUITE_P(Replies, UploadFinalReply,
 TEST_F(ScriptedServer, TextDownloadHoldsACrAtTheEndOfARead)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE A");
-    s.Send("200 ascii\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("RETR t.txt");
+    PassiveTransfer(s, "A", "RETR t.txt");
     // The final reply comes before the data ends: completion waits for both.
     s.Send("150 Opening\r\n");
     for (const char* piece : {"a\r", "\nb\r", "c\r\n", "\r"}) {
@@ -448,13 +424,7 @@ INSTANTIATE_TEST_SUITE_P(Events, OwnerDeletes,
 TEST_F(ScriptedServer, OwnerDeletesTheDataConnectionWhenADownloadCompletes)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE I");
-    s.Send("200 binary\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("RETR d.bin");
+    PassiveTransfer(s, "I", "RETR d.bin");
     s.Send("150 Opening\r\n");
     s.SendData("data");
     s.CloseData();
@@ -489,13 +459,7 @@ TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
 {
   const CutBy by = GetParam();
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE I");
-    s.Send("200 binary\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("RETR d.bin");
+    PassiveTransfer(s, "I", "RETR d.bin");
     s.Send("150 Opening\r\n");
     s.SendData(std::string(5000, 'n'));
     s.QuietFor(500);
@@ -531,13 +495,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind, ::testing::Values(CutBy::Clos
 TEST_F(ScriptedServer, ResetWhileAwaitingTheFinalReplyEndsTheUpload)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("TYPE I");
-    s.Send("200 binary\r\n");
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("STOR u.bin");
+    PassiveTransfer(s, "I", "STOR u.bin");
     s.Send("150 Ok to send\r\n");
     s.ReadDataUntilClosed();
     s.QuietFor(2000);
@@ -653,21 +611,30 @@ TEST_F(ScriptedServer, MalformedPassiveReplyConnectsNowhere)
   EXPECT_FALSE(client->dataSocket.IsOpen());
 }
 
+// A socket listening on the loopback port, or -1.
+int ListenOn(int port)
+{
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 1) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 // Three consecutive free ports for a private active-mode range.
 int FreeRangeOfThree(std::vector<int>& held)
 {
   for (int base = 47000; base < 60000; base += 7) {
     std::vector<int> fds;
     for (int p = base; p < base + 3; ++p) {
-      const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in a{};
-      a.sin_family = AF_INET;
-      a.sin_port = htons(static_cast<uint16_t>(p));
-      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 1) != 0) {
-        ::close(fd);
+      const int fd = ListenOn(p);
+      if (fd < 0)
         break;
-      }
       fds.push_back(fd);
     }
     if (fds.size() == 3) {
@@ -708,13 +675,8 @@ TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
   EXPECT_EQ(portCommand, "PORT 127,0,0,1," + std::to_string((base + 2) / 256) + "," + std::to_string((base + 2) % 256));
 
   // Now every port is taken: no PORT goes out, the data side reports it.
-  const int again = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(base + 2));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(again, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ::listen(again, 1);
+  const int again = ListenOn(base + 2);
+  ASSERT_GE(again, 0);
   const std::size_t commands = server.Commands().size();
   client->commandSocket.getList();
   ASSERT_TRUE(PumpUntil([&] { return client->dataErrors == 1; }));
