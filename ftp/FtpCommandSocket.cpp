@@ -84,6 +84,24 @@ void FtpCommandSocket::Expect(const char* code)
   expectedCode = code;
 }
 
+// Writes "verb argument" awaiting code, unless the argument is refused.
+void FtpCommandSocket::SendWith(const char* code, const std::string& verb, const std::string& argument)
+{
+  if (Refused(argument))
+    return;
+  Expect(code);
+  WriteCommand(verb + " " + argument);
+}
+
+// Readies the data connection for a transfer whose final reply is awaited.
+void FtpCommandSocket::BeginDataTransfer(const char* dataStatus, bool binary, Transfer transfer)
+{
+  dataPort->status = dataStatus;
+  dataPort->Binary = binary;
+  dataPort->BeginTransfer();
+  transfer_ = transfer;
+}
+
 void FtpCommandSocket::sendUSER()
 {
   if (Refused(userID))
@@ -95,10 +113,7 @@ void FtpCommandSocket::sendUSER()
 
 void FtpCommandSocket::sendPASS()
 {
-  if (Refused(password))
-    return;
-  Expect("230");
-  WriteCommand("PASS " + password);
+  SendWith("230", "PASS", password);
 }
 
 void FtpCommandSocket::sendPWD()
@@ -118,10 +133,7 @@ void FtpCommandSocket::sendCWD(const std::string& dir)
 
 void FtpCommandSocket::sendTYPE()
 {
-  if (Refused(type))
-    return;
-  Expect("200");
-  WriteCommand("TYPE " + type);
+  SendWith("200", "TYPE", type);
 }
 
 void FtpCommandSocket::sendPORT()
@@ -150,10 +162,7 @@ void FtpCommandSocket::sendLIST()
   if (Refused(directory))
     return;
   Expect("226");
-  dataPort->status = "list";
-  dataPort->Binary = false;
-  dataPort->BeginTransfer();
-  transfer_ = Transfer::List;
+  BeginDataTransfer("list", false, Transfer::List);
   WriteCommand(directory.empty() ? std::string("LIST") : "LIST " + directory);
   directory.clear();
 }
@@ -161,10 +170,7 @@ void FtpCommandSocket::sendLIST()
 void FtpCommandSocket::sendNLST()
 {
   Expect("226");
-  dataPort->status = "list";
-  dataPort->Binary = false;
-  dataPort->BeginTransfer();
-  transfer_ = Transfer::List;
+  BeginDataTransfer("list", false, Transfer::List);
   WriteCommand("NLST");
 }
 
@@ -173,14 +179,11 @@ void FtpCommandSocket::sendRETR()
   if (Refused(fileName))
     return;
   Expect("150");
-  dataPort->status = "retr";
-  dataPort->Binary = (type == "I");
-  dataPort->BeginTransfer();
+  BeginDataTransfer("retr", type == "I", Transfer::Retr);
   dataPort->saveFile = std::move(saveFile);
   dataPort->SetDownloadFiles(downloadTemp_, downloadTarget_);
   downloadTemp_.clear();
   downloadTarget_.clear();
-  transfer_ = Transfer::Retr;
   WriteCommand("RETR " + fileName);
 }
 
@@ -189,10 +192,7 @@ void FtpCommandSocket::sendSTOR()
   if (Refused(fileName))
     return;
   Expect("150");
-  dataPort->status = "stor";
-  dataPort->Binary = (type == "I");
-  dataPort->BeginTransfer();
-  transfer_ = Transfer::Stor;
+  BeginDataTransfer("stor", type == "I", Transfer::Stor);
   WriteCommand("STOR " + fileName);
 }
 
@@ -210,26 +210,17 @@ void FtpCommandSocket::sendQUIT()
 
 void FtpCommandSocket::deleteFile(const std::string& remotePath)
 {
-  if (Refused(remotePath))
-    return;
-  Expect("250");
-  WriteCommand("DELE " + remotePath);
+  SendWith("250", "DELE", remotePath);
 }
 
 void FtpCommandSocket::makeDirectory(const std::string& remotePath)
 {
-  if (Refused(remotePath))
-    return;
-  Expect("257");
-  WriteCommand("MKD " + remotePath);
+  SendWith("257", "MKD", remotePath);
 }
 
 void FtpCommandSocket::deleteDirectory(const std::string& remotePath)
 {
-  if (Refused(remotePath))
-    return;
-  Expect("250");
-  WriteCommand("RMD " + remotePath);
+  SendWith("250", "RMD", remotePath);
 }
 
 // ---------------------------------------------------------------------------

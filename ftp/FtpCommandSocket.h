@@ -111,6 +111,8 @@ private:
   bool Refused(const std::string& argument);
   void WriteCommand(const std::string& line);
   void Expect(const char* code);
+  void SendWith(const char* code, const std::string& verb, const std::string& argument);
+  void BeginDataTransfer(const char* dataStatus, bool binary, Transfer transfer);
   bool StartStore(const std::string& localPath);
   void DropDownloadFile();
 };
