@@ -1,7 +1,7 @@
 #include "BinaryStream.h"
+#include "StdioFile.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -106,13 +106,9 @@ std::string BinaryStream::Read(std::size_t count)
 
 void BinaryStream::Write(const std::string& bytes)
 {
-  if (!file_) {
-    writeFailed_ = true;
-    return;
-  }
-  wrote_ = true;
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-    writeFailed_ = true;
+  if (file_)
+    wrote_ = true;
+  WriteBytes(file_, bytes, writeFailed_);
 }
 
 bool BinaryStream::EOF() const
@@ -147,19 +143,10 @@ std::int64_t BinaryStream::Position() const
 
 bool BinaryStream::Flush()
 {
-  if (!file_)
-    return false;
-  if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0)
-    writeFailed_ = true;
-  return !writeFailed_;
+  return FlushToDisk(file_, writeFailed_);
 }
 
 bool BinaryStream::Close()
 {
-  if (!file_)
-    return !writeFailed_;
-  if (std::fclose(file_) != 0)
-    writeFailed_ = true;
-  file_ = nullptr;
-  return !writeFailed_;
+  return CloseFile(file_, writeFailed_);
 }

@@ -1,6 +1,6 @@
 #include "TextStream.h"
+#include "StdioFile.h"
 
-#include <unistd.h>
 
 TextInputStream::TextInputStream(std::FILE* file) : file_(file) {}
 
@@ -78,12 +78,7 @@ TextOutputStream::~TextOutputStream()
 
 void TextOutputStream::Write(const std::string& bytes)
 {
-  if (!file_) {
-    writeFailed_ = true;
-    return;
-  }
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-    writeFailed_ = true;
+  WriteBytes(file_, bytes, writeFailed_);
 }
 
 void TextOutputStream::WriteLine(const std::string& line)
@@ -93,19 +88,10 @@ void TextOutputStream::WriteLine(const std::string& line)
 
 bool TextOutputStream::Flush()
 {
-  if (!file_)
-    return false;
-  if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0)
-    writeFailed_ = true;
-  return !writeFailed_;
+  return FlushToDisk(file_, writeFailed_);
 }
 
 bool TextOutputStream::Close()
 {
-  if (!file_)
-    return !writeFailed_;
-  if (std::fclose(file_) != 0)
-    writeFailed_ = true;
-  file_ = nullptr;
-  return !writeFailed_;
+  return CloseFile(file_, writeFailed_);
 }
