@@ -36,31 +36,28 @@ bool CreateSettingsFolderIfMissing()
 }
 
 namespace {
-void reportFailure(const FolderItem& file, const std::string& reason)
+// Writes through a temporary file so that a failure keeps the previous one.
+template <typename Stream>
+bool WriteAtomically(const FolderItem& file, Stream* (AtomicFile::*open)(),
+                     const std::function<void(Stream&)>& write)
 {
-  MsgBox("Could not save the settings file \"" + file.NativePath() + "\" (" + reason +
+  AtomicFile out(file, 0600);
+  if (Stream* stream = (out.*open)())
+    write(*stream);
+  if (out.Commit())
+    return true;
+  MsgBox("Could not save the settings file \"" + file.NativePath() + "\" (" + out.Error() +
          "). The previous file was kept.");
+  return false;
 }
 } // namespace
 
 bool WriteSettingsFile(const FolderItem& file, const std::function<void(BinaryStream&)>& write)
 {
-  AtomicFile out(file, 0600);
-  if (BinaryStream* stream = out.Binary())
-    write(*stream);
-  if (out.Commit())
-    return true;
-  reportFailure(file, out.Error());
-  return false;
+  return WriteAtomically(file, &AtomicFile::Binary, write);
 }
 
 bool WriteSettingsTextFile(const FolderItem& file, const std::function<void(TextOutputStream&)>& write)
 {
-  AtomicFile out(file, 0600);
-  if (TextOutputStream* stream = out.Text())
-    write(*stream);
-  if (out.Commit())
-    return true;
-  reportFailure(file, out.Error());
-  return false;
+  return WriteAtomically(file, &AtomicFile::Text, write);
 }
