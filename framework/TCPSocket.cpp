@@ -439,34 +439,33 @@ std::size_t TCPSocket::BytesToWrite() const
   return engine_->outbox_.size();
 }
 
+namespace {
+// Runs a copy: the handler may delete the socket that holds it.
+void RaiseCopy(const std::function<void()>& handler)
+{
+  if (handler) {
+    const auto copy = handler;
+    copy();
+  }
+}
+} // namespace
+
 void TCPSocket::Event_Connected()
 {
-  if (Connected) {
-    const auto handler = Connected; // a copy: the handler may delete this socket
-    handler();
-  }
+  RaiseCopy(Connected);
 }
 
 void TCPSocket::Event_DataAvailable()
 {
-  if (DataAvailable) {
-    const auto handler = DataAvailable; // a copy: the handler may delete this socket
-    handler();
-  }
+  RaiseCopy(DataAvailable);
 }
 
 void TCPSocket::Event_SendComplete()
 {
-  if (SendComplete) {
-    const auto handler = SendComplete; // a copy: the handler may delete this socket
-    handler();
-  }
+  RaiseCopy(SendComplete);
 }
 
 void TCPSocket::Event_Error()
 {
-  if (Error) {
-    const auto handler = Error; // a copy: the handler may delete this socket
-    handler();
-  }
+  RaiseCopy(Error);
 }
