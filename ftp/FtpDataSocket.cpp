@@ -112,9 +112,7 @@ void FtpDataSocket::Event_DataAvailable()
   if (!ok) {
     // Nothing half-written is left behind, and the owner hears of it.
     Abort();
-    DropDownload();
-    SetLastErrorCode(kSocketLocalFileError);
-    DeliverEvent(Error);
+    FailLocalFile();
   }
 }
 
@@ -142,9 +140,7 @@ void FtpDataSocket::Event_Error()
           ok = WriteToFile("\r");
         heldCR_ = false;
         if (!ok) {
-          DropDownload();
-          SetLastErrorCode(kSocketLocalFileError);
-          DeliverEvent(Error);
+          FailLocalFile();
           return;
         }
         dataClosed_ = true;
@@ -171,6 +167,14 @@ void FtpDataSocket::SetDownloadFiles(const std::string& temporaryPath, const std
   finalPath_ = finalPath;
 }
 
+// The local file could not be written or put in place: nothing is left.
+void FtpDataSocket::FailLocalFile()
+{
+  DropDownload();
+  SetLastErrorCode(kSocketLocalFileError);
+  DeliverEvent(Error);
+}
+
 void FtpDataSocket::FinishDownload()
 {
   bool ok = saveFile && saveFile->Close();
@@ -178,9 +182,7 @@ void FtpDataSocket::FinishDownload()
   if (ok && !temporaryPath_.empty())
     ok = GetFolderItem(temporaryPath_).MoveTo(GetFolderItem(finalPath_));
   if (!ok) {
-    DropDownload();
-    SetLastErrorCode(kSocketLocalFileError);
-    DeliverEvent(Error);
+    FailLocalFile();
     return;
   }
   temporaryPath_.clear();

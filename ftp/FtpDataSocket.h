@@ -90,6 +90,7 @@ private:
   void WakeUploader();
   void FinishDownload();
   void DropDownload();
+  void FailLocalFile();
   void PostAfterDownload();
   bool WriteToFile(const std::string& bytes);
 };
