@@ -17,20 +17,57 @@
 
 namespace {
 
+sockaddr_in Loopback(int port)
+{
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return a;
+}
+
+// A bound socket's port (0: any free one).
+int PortOf(int fd)
+{
+  sockaddr_in a = Loopback(0);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  return ntohs(a.sin_port);
+}
+
+// A port nobody listens on.
+int FreePort()
+{
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const sockaddr_in a = Loopback(0);
+  ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+  const int port = PortOf(fd);
+  ::close(fd);
+  return port;
+}
+
+// A connected descriptor, or -1.
+int ConnectTo(int port)
+{
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const sockaddr_in a = Loopback(port);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 // A peer on its own thread: accepts one connection and runs body on it.
 class Peer {
 public:
   explicit Peer(std::function<void(int fd)> body)
   {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    const sockaddr_in a = Loopback(0);
+    ::bind(listenFd_, reinterpret_cast<const sockaddr*>(&a), sizeof a);
     ::listen(listenFd_, 1);
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
+    port = PortOf(listenFd_);
     thread_ = std::thread([this, body = std::move(body)]() {
       pollfd p{listenFd_, POLLIN, 0};
       if (::poll(&p, 1, 20000) <= 0)
@@ -84,6 +121,12 @@ struct Recorder {
       events.push_back("Error " + std::to_string(socket.LastErrorCode()));
     };
   }
+  void Connect(int port, const char* host = "127.0.0.1")
+  {
+    socket.Address = host;
+    socket.Port = port;
+    socket.Connect();
+  }
   bool Ended() const { return !events.empty() && events.back().rfind("Error", 0) == 0; }
 };
 
@@ -92,9 +135,7 @@ TEST(TCPSocket, OrderlyCloseComesAfterEveryReceivedByte)
   const std::string payload(300000, 'p');
   Peer peer([&](int fd) { ::send(fd, payload.data(), payload.size(), MSG_NOSIGNAL); });
   Recorder r;
-  r.socket.Address = "127.0.0.1";
-  r.socket.Port = peer.port;
-  r.socket.Connect();
+  r.Connect(peer.port);
   EXPECT_TRUE(r.events.empty()); // nothing inside the call
   ASSERT_TRUE(PumpUntil([&] { return r.Ended(); }));
   EXPECT_EQ(r.events.front(), "Connected");
@@ -112,9 +153,7 @@ TEST(TCPSocket, ResetIsNotAnOrderlyClose)
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
   });
   Recorder r;
-  r.socket.Address = "127.0.0.1";
-  r.socket.Port = peer.port;
-  r.socket.Connect();
+  r.Connect(peer.port);
   r.socket.Write("x");
   ASSERT_TRUE(PumpUntil([&] { return r.Ended(); }));
   EXPECT_EQ(r.events.back(), "Error " + std::to_string(kSocketConnectionReset));
@@ -127,9 +166,7 @@ TEST(TCPSocket, WritesBeforeTheConnectionAreHeldAndGracefulCloseSendsThemAll)
   bool reset = true;
   Peer peer([&](int fd) { got = ReadUntilClosed(fd, &reset); });
   Recorder r;
-  r.socket.Address = "localhost"; // a name is looked up first
-  r.socket.Port = peer.port;
-  r.socket.Connect();
+  r.Connect(peer.port, "localhost"); // a name is looked up first
   r.socket.Write(payload.substr(0, 1000));
   r.socket.Write(payload.substr(1000));
   r.socket.Close();
@@ -146,9 +183,7 @@ TEST(TCPSocket, SendCompleteFollowsTheDrainedQueue)
   std::string got;
   Peer peer([&](int fd) { got = ReadUntilClosed(fd); });
   Recorder r;
-  r.socket.Address = "127.0.0.1";
-  r.socket.Port = peer.port;
-  r.socket.Connect();
+  r.Connect(peer.port);
   ASSERT_TRUE(PumpUntil([&] { return !r.events.empty(); }));
   r.socket.Write(std::string(2048, 'a'));
   EXPECT_EQ(r.events.size(), 1u); // not raised inside Write
@@ -167,9 +202,7 @@ TEST(TCPSocket, AbortResetsTheConnection)
     done = true;
   });
   Recorder r;
-  r.socket.Address = "127.0.0.1";
-  r.socket.Port = peer.port;
-  r.socket.Connect();
+  r.Connect(peer.port);
   ASSERT_TRUE(PumpUntil([&] { return !r.events.empty(); }));
   r.socket.Write("partial");
   ProcessPendingEvents(20);
@@ -180,23 +213,8 @@ TEST(TCPSocket, AbortResetsTheConnection)
 
 TEST(TCPSocket, RefusedConnectionIsReportedFromTheLoop)
 {
-  int port = 0;
-  {
-    Peer gone([](int) {});
-    port = gone.port;
-    // Connect once so the peer's thread ends, then the port closes.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::close(fd);
-  }
   Recorder r;
-  r.socket.Address = "127.0.0.1";
-  r.socket.Port = port;
-  r.socket.Connect();
+  r.Connect(FreePort());
   EXPECT_TRUE(r.events.empty());
   ASSERT_TRUE(PumpUntil([&] { return r.Ended(); }));
   EXPECT_EQ(r.events.back(), "Error " + std::to_string(kSocketConnectFailed));
@@ -204,36 +222,13 @@ TEST(TCPSocket, RefusedConnectionIsReportedFromTheLoop)
 
 TEST(TCPSocket, ListenAcceptsExactlyOneConnection)
 {
-  int port = 0;
-  {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    ::close(fd);
-  }
+  const int port = FreePort();
   Recorder r;
   r.socket.Address = "127.0.0.1";
   r.socket.Port = port;
   ASSERT_TRUE(r.socket.Listen());
   r.socket.Write("hello"); // held until the peer is there
-  auto connectTo = [port]() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      ::close(fd);
-      return -1;
-    }
-    return fd;
-  };
-  const int first = connectTo();
+  const int first = ConnectTo(port);
   ASSERT_GE(first, 0);
   ASSERT_TRUE(PumpUntil([&] { return !r.events.empty(); }));
   EXPECT_EQ(r.events[0], "Connected");
@@ -241,7 +236,7 @@ TEST(TCPSocket, ListenAcceptsExactlyOneConnection)
   char buf[5];
   ASSERT_EQ(::recv(first, buf, 5, MSG_WAITALL), 5);
   EXPECT_EQ(std::string(buf, 5), "hello");
-  EXPECT_EQ(connectTo(), -1); // the listener is gone
+  EXPECT_EQ(ConnectTo(port), -1); // the listener is gone
   ::close(first);
   ASSERT_TRUE(PumpUntil([&] { return r.Ended(); }));
   EXPECT_EQ(r.events.back(), "Error 102");
