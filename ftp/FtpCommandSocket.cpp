@@ -446,9 +446,10 @@ void FtpCommandSocket::storString(const std::string& text, const std::string& re
   sendTYPE();
 }
 
-void FtpCommandSocket::UploadOneFile(const std::string& host, const std::string& user, const std::string& pass,
-                                     const std::string& localPath, const std::string& remotePath,
-                                     const std::string& transferType, bool passive)
+// What a one-shot transfer needs before it connects.
+void FtpCommandSocket::SetUpOneFile(const std::string& host, const std::string& user, const std::string& pass,
+                                    const std::string& localPath, const std::string& remotePath,
+                                    const std::string& transferType, bool passive)
 {
   Address = host;
   userID = user;
@@ -458,6 +459,13 @@ void FtpCommandSocket::UploadOneFile(const std::string& host, const std::string&
   dataPort->path = localPath;
   dataPort->remoteFileName = remotePath;
   usePASV = passive;
+}
+
+void FtpCommandSocket::UploadOneFile(const std::string& host, const std::string& user, const std::string& pass,
+                                     const std::string& localPath, const std::string& remotePath,
+                                     const std::string& transferType, bool passive)
+{
+  SetUpOneFile(host, user, pass, localPath, remotePath, transferType, passive);
   oneFile = true;
   Connect();
 }
@@ -467,14 +475,7 @@ void FtpCommandSocket::downloadOneFile(const std::string& host, const std::strin
                                        const std::string& transferType, bool passive,
                                        const std::string& fileTypeCode, const std::string& creatorCode)
 {
-  Address = host;
-  userID = user;
-  password = pass;
-  type = transferType;
-  fileName = remotePath;
-  dataPort->path = localPath;
-  dataPort->remoteFileName = remotePath;
-  usePASV = passive;
+  SetUpOneFile(host, user, pass, localPath, remotePath, transferType, passive);
   macType = fileTypeCode;
   macCreator = creatorCode;
   dOneFile = true;

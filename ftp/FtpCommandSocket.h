@@ -113,6 +113,9 @@ private:
   void Expect(const char* code);
   void SendWith(const char* code, const std::string& verb, const std::string& argument);
   void BeginDataTransfer(const char* dataStatus, bool binary, Transfer transfer);
+  void SetUpOneFile(const std::string& host, const std::string& user, const std::string& pass,
+                    const std::string& localPath, const std::string& remotePath, const std::string& transferType,
+                    bool passive);
   bool StartStore(const std::string& localPath);
   void DropDownloadFile();
 };
