@@ -46,6 +46,13 @@ std::unique_ptr<FtpHarness> Client(const ScriptedFtpServer& server, bool passive
   return std::make_unique<FtpHarness>("127.0.0.1", server.Port(), "quill", "secret", passive);
 }
 
+// Names an enum parameter's cases in their order of declaration.
+template <typename Enum>
+auto ParamNames(std::vector<std::string> names)
+{
+  return [names](const ::testing::TestParamInfo<Enum>& info) { return names[static_cast<std::size_t>(info.param)]; };
+}
+
 class ScriptedServer : public ::testing::Test {
 protected:
   void SetUp() override { ModalRecorder::Clear(); }
@@ -256,11 +263,7 @@ TEST_P(UploadStopped, ResetsTheDataConnection)
 
 INSTANTIATE_TEST_SUITE_P(Ways, UploadStopped,
                          ::testing::Values(StopBy::Cancel, StopBy::OwnerCloses, StopBy::HandlerThrows),
-                         [](const ::testing::TestParamInfo<StopBy>& info) {
-                           return info.param == StopBy::Cancel        ? std::string("cancel")
-                                  : info.param == StopBy::OwnerCloses ? std::string("ownerCloses")
-                                                                      : std::string("handlerThrows");
-                         });
+                         ParamNames<StopBy>({"cancel", "ownerCloses", "handlerThrows"}));
 
 struct FinalReplyCase {
   const char* reply;
@@ -413,11 +416,7 @@ TEST_P(OwnerDeletes, TheControlConnectionInsideItsOwnEvent)
 
 INSTANTIATE_TEST_SUITE_P(Events, OwnerDeletes,
                          ::testing::Values(Deleter::GotResponse, Deleter::GotServerError, Deleter::LoggedIn),
-                         [](const ::testing::TestParamInfo<Deleter>& info) {
-                           return info.param == Deleter::GotResponse      ? std::string("gotResponse")
-                                  : info.param == Deleter::GotServerError ? std::string("gotServerError")
-                                                                          : std::string("loggedIn");
-                         });
+                         ParamNames<Deleter>({"gotResponse", "gotServerError", "loggedIn"}));
 
 // A download completes on its final reply after the data closed; the owner
 // may drop the data connection from that completion.
@@ -483,11 +482,7 @@ TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind, ::testing::Values(CutBy::Close, CutBy::Abort, CutBy::Destroy),
-                         [](const ::testing::TestParamInfo<CutBy>& info) {
-                           return info.param == CutBy::Close   ? std::string("closed")
-                                  : info.param == CutBy::Abort ? std::string("aborted")
-                                                               : std::string("destroyed");
-                         });
+                         ParamNames<CutBy>({"closed", "aborted", "destroyed"}));
 
 // The server has the whole file but never answers the STOR; the owner gives
 // up with a reset (as it does before connecting anew): the upload thread
