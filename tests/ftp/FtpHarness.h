@@ -8,6 +8,7 @@
 #include "framework/Events.h"
 #include "Pump.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,10 +95,14 @@ struct FtpHarness {
     return PumpUntil([this] { return loggedIn > 0 || !serverErrors.empty() || commandErrors > 0; }) && loggedIn == 1;
   }
 
-  // Waits for the reply to a folder command (DELE, MKD, RMD, CWD).
-  bool WaitForReply(std::size_t responsesBefore, std::size_t errorsBefore)
+  // Sends a folder command (DELE, MKD, RMD) and waits for its reply: true
+  // when the server took it.
+  bool Command(const std::function<void()>& send)
   {
-    return PumpUntil([&] { return responses.size() > responsesBefore || serverErrors.size() > errorsBefore; });
+    const std::size_t r = responses.size();
+    const std::size_t e = serverErrors.size();
+    send();
+    return PumpUntil([&] { return responses.size() > r || serverErrors.size() > e; }) && serverErrors.size() == e;
   }
 
   bool List(std::string& listing)

@@ -78,13 +78,9 @@ TEST_P(RealServer, ChangesFolderAndReportsTheNewPath)
   EXPECT_TRUE(sawPath);
 
   // Later replies with the same codes are not another change of folder.
-  const std::size_t r = client->responses.size();
-  client->commandSocket.makeDirectory("/sub/made");
-  ASSERT_TRUE(client->WaitForReply(r, client->serverErrors.size()));
+  ASSERT_TRUE(client->Command([&] { client->commandSocket.makeDirectory("/sub/made"); }));
   server->WriteFile("sub/gone.txt", "x");
-  const std::size_t r2 = client->responses.size();
-  client->commandSocket.deleteFile("/sub/gone.txt");
-  ASSERT_TRUE(client->WaitForReply(r2, client->serverErrors.size()));
+  ASSERT_TRUE(client->Command([&] { client->commandSocket.deleteFile("/sub/gone.txt"); }));
   EXPECT_EQ(client->dirChanged, 1);
 
   client->commandSocket.sendCWD("missing");
@@ -154,24 +150,18 @@ TEST_P(RealServer, UploadsTextWithEveryLineEndAsTheServerExpects)
 
 TEST_P(RealServer, MakesAndRemovesFoldersAndFiles)
 {
-  auto step = [&](const std::function<void()>& send) {
-    const std::size_t r = client->responses.size();
-    const std::size_t e = client->serverErrors.size();
-    send();
-    return client->WaitForReply(r, e) && client->serverErrors.size() == e;
-  };
-  EXPECT_TRUE(step([&] { client->commandSocket.makeDirectory("made"); }));
+  EXPECT_TRUE(client->Command([&] { client->commandSocket.makeDirectory("made"); }));
   EXPECT_TRUE(server->Exists("made"));
   server->WriteFile("gone.txt", "x");
-  EXPECT_TRUE(step([&] { client->commandSocket.deleteFile("gone.txt"); }));
+  EXPECT_TRUE(client->Command([&] { client->commandSocket.deleteFile("gone.txt"); }));
   EXPECT_FALSE(server->Exists("gone.txt"));
-  EXPECT_TRUE(step([&] { client->commandSocket.deleteDirectory("made"); }));
+  EXPECT_TRUE(client->Command([&] { client->commandSocket.deleteDirectory("made"); }));
   EXPECT_FALSE(server->Exists("made"));
 
   // A folder that still holds a file: the refusal reaches the owner.
   server->WriteFile("full/keep.txt", "k");
   const std::string statusBefore = client->commandSocket.status;
-  EXPECT_FALSE(step([&] { client->commandSocket.deleteDirectory("full"); }));
+  EXPECT_FALSE(client->Command([&] { client->commandSocket.deleteDirectory("full"); }));
   ASSERT_FALSE(client->serverErrors.empty());
   EXPECT_EQ(client->serverErrors.back()[0], '5');
   EXPECT_EQ(client->commandSocket.status, statusBefore);
