@@ -9,7 +9,7 @@
 //     s.Send("331 ok\r\n");
 //   });
 //   ... client connects to server.Port() ...
-//   EXPECT_TRUE(WaitUntil([&] { return server.Done(); }));
+//   EXPECT_TRUE(PumpUntil([&] { return server.Done(); }));
 
 #include <atomic>
 #include <functional>
