@@ -7,6 +7,7 @@
 #include "settings/Globals.h"
 
 #include "ModalRecorder.h"
+#include "Records.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -61,20 +62,6 @@ protected:
   }
   const FolderItem* TreesLocalFolder() const override { return root ? &*root : nullptr; }
 };
-
-SyncRecord Rec(const std::string& kind, const std::string& name, const std::string& path, int group, bool check,
-               int child = -1, int childCount = 0)
-{
-  SyncRecord r;
-  r.kind = kind;
-  r.name = name;
-  r.path = path;
-  r.group = group;
-  r.check = check;
-  r.child = child;
-  r.childCount = childCount;
-  return r;
-}
 
 class SyncRunTest : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 #include "framework/Window.h"
 #include "trees/ListBoxTreeView.h"
 #include "trees/TreeLists.h"
+#include "Records.h"
 #include "TempDir.h"
 
 #include <cstdlib>
@@ -91,18 +92,6 @@ struct FakeServer {
 };
 
 // A record as the walks make them: a file of 3 bytes or a folder, dated.
-inline SyncRecord Rec(const std::string& kind, const std::string& name, const std::string& path, int group)
-{
-  SyncRecord r;
-  r.kind = kind;
-  r.size = kind == "d" ? "-" : "3 bytes";
-  r.name = name;
-  r.date = "2009/01/05 10:00";
-  r.path = path;
-  r.group = group;
-  return r;
-}
-
 // Sets a file's modification time to the given local time.
 inline void SetLocalTime(const std::string& path, int y, int mo, int d, int h, int mi)
 {
