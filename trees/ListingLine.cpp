@@ -150,7 +150,9 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry)
     entry.kind = line[0];
     entry.size = size;
     entry.dateText = std::string(text(m)) + " " + std::string(text(m + 1)) + " " + std::string(text(m + 2));
-    entry.name = line.substr(fields[m + 3].begin);
+    // The single blank after the date group ends it; every byte after it,
+    // leading blanks included, is the name.
+    entry.name = line.substr(fields[m + 2].end + 1);
     return true;
   }
   return false;

@@ -57,8 +57,9 @@ TEST(Compare, TicksAddsUpdatesAndRemovalsButNothingUnderClashesOrUnreadFolders)
   t.localFolder = GetFolderItem(local.Root());
   const char* d = "Jan 05 2008";
   RunCompare(t,
-             {{"/srv", Line("-", "Jan 05 2009", "same.txt") + Line("-", "Jan 05 2009", "newer.txt") +
-                           Line("-", "Jan 05 2009", "older.txt") + Line("d", d, "clash") + Line("d", d, "emptyL") +
+             {{"/srv", Line("-", "Jan 05 2009", "same.txt") + Line("-", "Jan 05 2009", " same.txt") +
+                           Line("-", "Jan 05 2009", "newer.txt") + Line("-", "Jan 05 2009", "older.txt") +
+                           Line("d", d, "clash") + Line("d", d, "emptyL") +
                            Line("d", d, "emptyR") + Line("d", d, "bothEmpty") + Line("d", d, "shared") +
                            Line("-", d, "remoteonly.txt") + Line("d", d, "gone") + Line("d", d, "refused") +
                            Line("d", d, "loop")},
@@ -76,8 +77,8 @@ TEST(Compare, TicksAddsUpdatesAndRemovalsButNothingUnderClashesOrUnreadFolders)
             (std::set<std::string>{"newer.txt", "addonly.txt", "newdir/", "newdir/inner.txt", "newdir/deep/",
                                    "newdir/deep/x.txt", "emptyR/l.txt"}));
   EXPECT_EQ(Ticked(t.pSyncR, "/srv"),
-            (std::set<std::string>{"/emptyL/r.txt", "/shared/sub", "/shared/sub/deep.txt", "/remoteonly.txt", "/gone",
-                                   "/gone/g.txt"}));
+            (std::set<std::string>{"/ same.txt", "/emptyL/r.txt", "/shared/sub", "/shared/sub/deep.txt",
+                                   "/remoteonly.txt", "/gone", "/gone/g.txt"}));
   for (const auto& r : t.pSyncL)
     EXPECT_NE(r.name, ".hidden");
 }
