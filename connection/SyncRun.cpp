@@ -92,8 +92,14 @@ void SyncRun::SyncUpload()
     if (r.kind == "d") {
       for (std::int32_t j = 0; j < r.childCount; ++j) {
         const std::int32_t c = r.child + j;
-        if (c >= 0 && c < static_cast<std::int32_t>(pSyncL.size()))
-          SyncAppend("Local", c);
+        if (c < 0 || c >= static_cast<std::int32_t>(pSyncL.size()))
+          continue;
+        // A file that goes up with its folder shows ticked, as every file
+        // stored does. A sub-folder is only made; its content stays as ticked.
+        const SyncRecord& child = pSyncL[static_cast<std::size_t>(c)];
+        if (!child.check && !child.sync && child.kind != "d")
+          TreeTick(true, c);
+        SyncAppend("Local", c);
       }
     }
     SyncAppend("Local", static_cast<std::int32_t>(i));
@@ -168,7 +174,7 @@ void SyncRun::SyncRemove()
           return;
         }
         if (answer == CautionAction)
-          pSyncR[c].check = true;
+          TreeTick(false, c);
       }
       SyncAppend("Remote", c);
     }
