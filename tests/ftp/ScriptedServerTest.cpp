@@ -108,6 +108,28 @@ TEST_F(ScriptedServer, ThreeLoginRefusalsEndInOneServerError)
   EXPECT_EQ(client->loggedIn, 0);
 }
 
+// After the login a "530" refuses the command in flight like any other
+// error: no new login, whose answers would be taken for that command's.
+TEST_F(ScriptedServer, RefusalAfterTheLoginIsAnErrorAndStartsNoNewLogin)
+{
+  bool quiet = false;
+  ScriptedFtpServer server([&quiet](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("MKD /a");
+    s.Send("530 Not logged in.\r\n");
+    quiet = s.QuietFor(300);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.makeDirectory("/a");
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  ProcessPendingEvents(50);
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_TRUE(quiet) << "nothing may follow the refusal";
+  EXPECT_EQ(client->serverErrors, (std::vector<std::string>{"530 Not logged in.\r\n"}));
+  EXPECT_EQ(client->commandSocket.userTries, 1);
+}
+
 TEST_F(ScriptedServer, CommandWrittenBeforeTheGreetingCountsAsALoginAttempt)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
