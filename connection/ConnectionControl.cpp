@@ -230,6 +230,9 @@ void ConnectionControl::OfferDownload()
 void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
 {
   quiet_ = true;
+  // The client has dropped the data connection of a refused command, so no
+  // transfer runs now, whoever handles the reply below.
+  dataConnected = false;
   const std::string text = WithoutCrLf(reply);
   // Only a refused first change into the remote folder may name a file to
   // fetch; it must be told before the walk reacts to the refusal.
@@ -243,7 +246,6 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   }
   SyncFailed();
   MsgBox("An error occurred: " + text);
-  dataConnected = false;
   getList = false; // a refused download asks for no listing
   ConnProgressMaximum(1);
   ConnLog(text);

@@ -84,4 +84,30 @@ TEST(RunErrors, DisconnectDuringRunEndsItBeforeQuit)
   EXPECT_EQ(t.conn.pSyncL[1].sync || t.conn.pSyncL[2].sync, false);
 }
 
+// The server refuses the listing of the walk's last folder after the
+// passive data connection has opened: no transfer runs any more, so "切断"
+// goes ahead.
+TEST(RunErrors, RefusedListingLeavesNoTransferRunning)
+{
+  ModalRecorder::Clear();
+  TempDir local;
+  HeadlessConnection conn;
+  conn.localFolder = GetFolderItem(local.Path());
+  conn.path = "/site";
+  conn.commandSocket.dataPort = &conn.dataSocket;
+  conn.commandSocket.usePASV = true;
+  conn.GetCompareList(); // the walk, fed by hand below
+  conn.commandSocket_loggedIn("257 \"/\"");
+  conn.commandSocket_remoteDirChanged("257 \"/site\"");
+  conn.dataSocket_gotList("drwxr-xr-x 2 u g 4096 Jan 05 2008 sealed\r\n");
+  conn.commandSocket_remoteDirChanged("257 \"/site/sealed\"");
+  conn.dataSocket_Connected();
+  conn.commandSocket_gotServerError("550 Permission denied.\r\n");
+  EXPECT_TRUE(conn.pFin);
+  EXPECT_FALSE(conn.dataConnected);
+  conn.CloseConnection();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::DataConnectedNoDisconnect), 0);
+  EXPECT_EQ(conn.pMode, 2);
+}
+
 } // namespace
