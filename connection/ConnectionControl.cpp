@@ -217,7 +217,7 @@ bool ConnectionControl::FirstCwdPending() const
 void ConnectionControl::OfferDownload()
 {
   for (const FileTypeEntry& row : gFileType) {
-    if (row.ext.size() > path.size() || path.compare(path.size() - row.ext.size(), row.ext.size(), row.ext) != 0)
+    if (!EndsWithExtension(path, row.ext))
       continue;
     if (row.bin == "A" || row.bin == "I") {
       getList = true; // its end asks for a listing
@@ -293,7 +293,7 @@ void ConnectionControl::dataSocket_bytesTransfered(std::int32_t count)
 {
   totalBytes += count;
   if (progressInBytes_ && dataSocket.status == "stor")
-    ConnProgressValue(totalBytes);
+    ConnProgressValue(static_cast<int>(totalBytes));
   else
     ConnProgressValue(static_cast<int>(static_cast<double>(totalBytes) / 1024.0));
 }

@@ -65,11 +65,22 @@ std::int32_t ProgressMaximumFor(std::int64_t length)
   return static_cast<std::int32_t>(length);
 }
 
-std::int32_t RateOf(std::int64_t totalBytes, double elapsedSeconds)
+std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds)
 {
   if (elapsedSeconds < 1.0)
-    return static_cast<std::int32_t>(totalBytes);
-  return static_cast<std::int32_t>(std::lround(static_cast<double>(totalBytes) / elapsedSeconds));
+    return totalBytes;
+  return std::llround(static_cast<double>(totalBytes) / elapsedSeconds);
+}
+
+bool EndsWithExtension(const std::string& text, const std::string& ext)
+{
+  if (ext.size() > text.size())
+    return false;
+  const std::size_t start = text.size() - ext.size();
+  for (std::size_t k = 0; k < ext.size(); ++k)
+    if (std::tolower(static_cast<unsigned char>(text[start + k])) != std::tolower(static_cast<unsigned char>(ext[k])))
+      return false;
+  return true;
 }
 
 // ------------------------------------------------------------------ plan
@@ -304,11 +315,7 @@ std::string SyncRun::ChkFileType(const std::string& name)
   gExtractBodyAndExtn(name, body, extn);
   for (std::size_t i = 0; i < gFileType.size(); ++i) {
     const FileTypeEntry& row = gFileType[i];
-    if (row.ext.size() != extn.size())
-      continue;
-    bool same = true;
-    for (std::size_t k = 0; k < extn.size() && same; ++k)
-      same = std::tolower(static_cast<unsigned char>(row.ext[k])) == std::tolower(static_cast<unsigned char>(extn[k]));
+    const bool same = row.ext.size() == extn.size() && EndsWithExtension(extn, row.ext);
     // Only a row naming a type that can be sent decides.
     if (same && (row.bin == "A" || row.bin == "I"))
       return row.bin;

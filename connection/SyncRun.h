@@ -108,4 +108,7 @@ private:
 // Progress bar maximum for a file: kilobytes above 1024 bytes, else bytes.
 std::int32_t ProgressMaximumFor(std::int64_t length);
 // Bytes per second shown by the rate display.
-std::int32_t RateOf(std::int64_t totalBytes, double elapsedSeconds);
+std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds);
+// True when text ends with the type table's extension, ASCII letters in
+// either case.
+bool EndsWithExtension(const std::string& text, const std::string& ext);

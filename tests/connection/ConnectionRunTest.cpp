@@ -110,4 +110,18 @@ TEST(RunErrors, RefusedListingLeavesNoTransferRunning)
   EXPECT_EQ(conn.pMode, 2);
 }
 
+// Transfers past 2 GiB: the sum and the rate stay whole and positive.
+TEST(TransferDisplay, CountsAndRatesPastTwoGibibytes)
+{
+  HeadlessConnection conn;
+  conn.dataSocket.status = "stor";
+  conn.dataSocket_Connected();
+  for (int i = 0; i < 3; ++i)
+    conn.dataSocket_bytesTransfered(1 << 30);
+  EXPECT_EQ(conn.totalBytes, 3LL << 30);
+  conn.clock = std::chrono::steady_clock::now() - std::chrono::seconds(2);
+  conn.statusTimer_Action();
+  EXPECT_NEAR(static_cast<double>(conn.bps), static_cast<double>(3LL << 29), 1e7);
+}
+
 } // namespace

@@ -277,15 +277,16 @@ TEST(WindowRoadErrors, TypeQuestionAnswersDecideEachUnknownFile)
 }
 
 // A remote folder text that names a file: the first change into it is
-// refused, and only that refusal offers the file for download.
+// refused, and only that refusal offers the file for download. Its
+// extension matches the type table in either case.
 TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
 {
   if (!RunInPrivateNetwork())
     return;
   Road road(FtpServerKind::Pyftpdlib, true, false);
   Window1& w = *road.w;
-  road.server.WriteFile("notes.txt", "one\r\ntwo\r\n");
-  w.EditField4.SetText("/notes.txt");
+  road.server.WriteFile("NOTES.TXT", "one\r\ntwo\r\n");
+  w.EditField4.SetText("/NOTES.TXT");
   const std::string target = road.local / "fetched.txt";
   ModalRecorder::PushPath(target);
   ASSERT_TRUE(road.Connect()) << Requests();
@@ -293,7 +294,7 @@ TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
   const auto& requests = ModalRecorder::Requests();
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.front().kind, ModalKind::SaveFile);
-  EXPECT_EQ(requests.front().suggestedName, "notes.txt");
+  EXPECT_EQ(requests.front().suggestedName, "NOTES.TXT");
   EXPECT_EQ(road.local.Read("fetched.txt"), "one\ntwo\n");
   EXPECT_EQ(requests.size(), 1u) << Requests(); // no error box
   // The compare ticks nothing: the listing after the download is not the

@@ -153,10 +153,15 @@ TEST_F(ScriptedServer, CommandWrittenBeforeTheGreetingCountsAsALoginAttempt)
   EXPECT_EQ(client->commandSocket.userTries, 2);
 }
 
-TEST_F(ScriptedServer, TransferOpeningAndRefusalInOneReadKeepTheOldFile)
+class OpeningAndRefusalInOneRead : public ScriptedServer, public ::testing::WithParamInterface<bool> {};
+
+// "150" and a refusal arrive together: no byte is moved or reported either
+// way, and the local file stays as it was.
+TEST_P(OpeningAndRefusalInOneRead, MovesNothingAndKeepsTheOldFile)
 {
-  ScriptedFtpServer server([](ScriptSession& s) {
-    PassiveTransfer(s, "I", "RETR f.bin");
+  const bool upload = GetParam();
+  ScriptedFtpServer server([upload](ScriptSession& s) {
+    PassiveTransfer(s, "I", upload ? "STOR f.bin" : "RETR f.bin");
     s.Send("150 Opening data connection\r\n550 Failed to open file\r\n");
     s.CloseData();
     s.ClientClosed(20000);
@@ -164,15 +169,25 @@ TEST_F(ScriptedServer, TransferOpeningAndRefusalInOneReadKeepTheOldFile)
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   local.Write("keep.bin", "old");
-  EXPECT_FALSE(client->Download("f.bin", local / "keep.bin", "I"));
+  if (upload)
+    EXPECT_FALSE(client->Upload(local / "keep.bin", "f.bin", "I"));
+  else
+    EXPECT_FALSE(client->Download("f.bin", local / "keep.bin", "I"));
   ProcessPendingEvents(100);
   ASSERT_EQ(client->serverErrors.size(), 1u);
   EXPECT_EQ(client->serverErrors[0], "550 Failed to open file\r\n");
   EXPECT_EQ(client->responses.back(), "150 Opening data connection");
   EXPECT_EQ(client->completes, 0);
+  EXPECT_EQ(client->dataErrors, 0);
+  EXPECT_EQ(client->bytes, 0);
   EXPECT_EQ(local.Read("keep.bin"), "old");
   EXPECT_FALSE(std::filesystem::exists(local / ".keep.bin.part"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, OpeningAndRefusalInOneRead, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("upload") : std::string("download");
+                         });
 
 TEST_F(ScriptedServer, ResetDuringADownloadKeepsTheOldFile)
 {
