@@ -44,6 +44,8 @@ bool RunAsNobody(const std::function<void()>& body)
       body();
     } catch (const std::exception& e) {
       ADD_FAILURE() << "exception as nobody: " << e.what();
+    } catch (...) {
+      ADD_FAILURE() << "exception as nobody"; // never back into the parent's test
     }
     std::fflush(nullptr);
     // No destructor of the parent's objects runs here: servers, folders and
