@@ -262,11 +262,15 @@ void SyncRun::SyncUpload2()
       SyncMakeDirectory(SyncUpload2Path(i, "full"));
       return;
     }
+    // Unticked by the user since it was planned: not stored.
+    if (!r.check) {
+      SkipEntry(i);
+      continue;
+    }
     const FolderItem item = GetFolderItem(r.path);
     if (!item.Exists() || item.Directory()) {
       SyncLog("Skipped (no longer a file here): " + r.path);
-      pSyncL[static_cast<std::size_t>(i)].sync = false;
-      settled_ = static_cast<std::size_t>(pSyncListIdx);
+      SkipEntry(i);
       continue;
     }
     SyncProgressStart(item.Length());
@@ -274,9 +278,7 @@ void SyncRun::SyncUpload2()
     if (!StillRunning(run))
       return; // the run ended while the type was asked
     if (type != "A" && type != "I") {
-      // Skipped by the user: the next "同期" offers it again.
-      pSyncL[static_cast<std::size_t>(i)].sync = false;
-      settled_ = static_cast<std::size_t>(pSyncListIdx);
+      SkipEntry(i); // skipped by the user
       continue;
     }
     pUpload = 1;
@@ -289,21 +291,29 @@ void SyncRun::SyncRemove2()
 {
   if (!running_ || phase_ != Phase::Remove || dataConnected)
     return;
-  if (pSyncListIdx >= static_cast<std::int32_t>(pSyncList.size())) {
-    pRemove = false;
-    settled_ = pSyncList.size();
-    End(true);
+  for (;;) {
+    if (pSyncListIdx >= static_cast<std::int32_t>(pSyncList.size())) {
+      pRemove = false;
+      settled_ = pSyncList.size();
+      End(true);
+      return;
+    }
+    const std::int32_t i = pSyncList[static_cast<std::size_t>(pSyncListIdx)];
+    ++pSyncListIdx;
+    const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+    // Unticked by the user since it was planned: not deleted.
+    if (!r.check) {
+      SkipEntry(i);
+      continue;
+    }
+    pRemove = true;
+    awaitingReply_ = true;
+    if (r.kind == "d")
+      SyncDeleteDirectory(r.path);
+    else
+      SyncDeleteFile(r.path);
     return;
   }
-  const std::int32_t i = pSyncList[static_cast<std::size_t>(pSyncListIdx)];
-  ++pSyncListIdx;
-  const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
-  pRemove = true;
-  awaitingReply_ = true;
-  if (r.kind == "d")
-    SyncDeleteDirectory(r.path);
-  else
-    SyncDeleteFile(r.path);
 }
 
 // --------------------------------------------------------- transfer type
@@ -404,6 +414,13 @@ void SyncRun::Begin(Phase phase)
   awaitingReply_ = false;
   pUpload = 0;
   pRemove = false;
+}
+
+void SyncRun::SkipEntry(std::int32_t index)
+{
+  // Not carried out: the next "同期" offers it again.
+  Side(phase_)[static_cast<std::size_t>(index)].sync = false;
+  settled_ = static_cast<std::size_t>(pSyncListIdx);
 }
 
 void SyncRun::StepCarried()

@@ -101,6 +101,8 @@ private:
   void End(bool finished);
   void ClearUnsettledMarks();
   void StepCarried();
+  // The entry just taken is passed over.
+  void SkipEntry(std::int32_t index);
   bool StillRunning(std::uint64_t run) const { return running_ && runNumber_ == run; }
   SyncRecords& Side(Phase phase) { return phase == Phase::Upload ? pSyncL : pSyncR; }
 };

@@ -267,6 +267,30 @@ TEST_F(SyncRunTest, TicksTheRunSetsAreDrawnAndStayWhenTheRunIsGivenUp)
   EXPECT_EQ(BoxesUnlikeRecords(run.remoteBox, run.pSyncR), std::vector<std::string>{});
 }
 
+// The user unticks queued records while the run goes on: they are neither
+// stored nor deleted, and the next "同期" may take them again.
+TEST_F(SyncRunTest, RecordsUntickedDuringTheRunAreNotSent)
+{
+  run.uploadAndDelete = true;
+  ModalRecorder::PushButton(0); // "継続" for x
+  run.SyncUpload();
+  run.pSyncL[3].check = false; // b.gif
+  run.SyncTransferComplete();   // a.txt
+  run.SyncReplyLine("257 \"/pub/img\" created");
+  ASSERT_EQ(run.sent.back(), Stor("I", "img/c.png"));
+  run.pSyncR[0].check = false; // old.txt
+  run.SyncTransferComplete();
+  for (const char* reply : {"250 ok", "250 ok", "250 ok"})
+    run.SyncReplyLine(reply);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+  for (const auto& sent : run.sent) {
+    EXPECT_EQ(sent.find("b.gif"), std::string::npos);
+    EXPECT_EQ(sent.find("old.txt"), std::string::npos);
+  }
+  EXPECT_FALSE(run.pSyncL[3].sync);
+  EXPECT_FALSE(run.pSyncR[0].sync);
+}
+
 TEST_F(SyncRunTest, DeclinedPlanLeavesEveryRecordForTheNextRun)
 {
   run.confirmAnswers = {false};
