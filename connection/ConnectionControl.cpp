@@ -217,7 +217,7 @@ bool ConnectionControl::FirstCwdPending() const
 void ConnectionControl::OfferDownload()
 {
   for (const FileTypeEntry& row : gFileType) {
-    if (row.ext.size() > path.size() || path.compare(path.size() - row.ext.size(), row.ext.size(), row.ext) != 0)
+    if (!EndsWithExtension(path, row.ext))
       continue;
     if (row.bin == "A" || row.bin == "I") {
       getList = true; // its end asks for a listing
@@ -230,6 +230,9 @@ void ConnectionControl::OfferDownload()
 void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
 {
   quiet_ = true;
+  // The client has dropped the data connection of a refused command, so no
+  // transfer runs now, whoever handles the reply below.
+  dataConnected = false;
   const std::string text = WithoutCrLf(reply);
   // Only a refused first change into the remote folder may name a file to
   // fetch; it must be told before the walk reacts to the refusal.
@@ -243,7 +246,6 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   }
   SyncFailed();
   MsgBox("An error occurred: " + text);
-  dataConnected = false;
   getList = false; // a refused download asks for no listing
   ConnProgressMaximum(1);
   ConnLog(text);
@@ -291,7 +293,7 @@ void ConnectionControl::dataSocket_bytesTransfered(std::int32_t count)
 {
   totalBytes += count;
   if (progressInBytes_ && dataSocket.status == "stor")
-    ConnProgressValue(totalBytes);
+    ConnProgressValue(static_cast<int>(totalBytes));
   else
     ConnProgressValue(static_cast<int>(static_cast<double>(totalBytes) / 1024.0));
 }

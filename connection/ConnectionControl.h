@@ -32,8 +32,8 @@ public:
   bool getList = false;   // a download of the remote folder text awaits its end
   std::string path;       // the remote-folder text taken at connect
   bool usePassive = false;
-  std::int32_t totalBytes = 0;
-  std::int32_t bps = 0;
+  std::int64_t totalBytes = 0;
+  std::int64_t bps = 0;
   std::optional<std::chrono::steady_clock::time_point> clock; // the data connection opened
 
   // --- connecting and disconnecting ----------------------------------------

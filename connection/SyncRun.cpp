@@ -65,11 +65,22 @@ std::int32_t ProgressMaximumFor(std::int64_t length)
   return static_cast<std::int32_t>(length);
 }
 
-std::int32_t RateOf(std::int64_t totalBytes, double elapsedSeconds)
+std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds)
 {
   if (elapsedSeconds < 1.0)
-    return static_cast<std::int32_t>(totalBytes);
-  return static_cast<std::int32_t>(std::lround(static_cast<double>(totalBytes) / elapsedSeconds));
+    return totalBytes;
+  return std::llround(static_cast<double>(totalBytes) / elapsedSeconds);
+}
+
+bool EndsWithExtension(const std::string& text, const std::string& ext)
+{
+  if (ext.size() > text.size())
+    return false;
+  const std::size_t start = text.size() - ext.size();
+  for (std::size_t k = 0; k < ext.size(); ++k)
+    if (std::tolower(static_cast<unsigned char>(text[start + k])) != std::tolower(static_cast<unsigned char>(ext[k])))
+      return false;
+  return true;
 }
 
 // ------------------------------------------------------------------ plan
@@ -92,8 +103,14 @@ void SyncRun::SyncUpload()
     if (r.kind == "d") {
       for (std::int32_t j = 0; j < r.childCount; ++j) {
         const std::int32_t c = r.child + j;
-        if (c >= 0 && c < static_cast<std::int32_t>(pSyncL.size()))
-          SyncAppend("Local", c);
+        if (c < 0 || c >= static_cast<std::int32_t>(pSyncL.size()))
+          continue;
+        // A file that goes up with its folder shows ticked, as every file
+        // stored does. A sub-folder is only made; its content stays as ticked.
+        const SyncRecord& child = pSyncL[static_cast<std::size_t>(c)];
+        if (!child.check && !child.sync && child.kind != "d")
+          TreeTick(true, c);
+        SyncAppend("Local", c);
       }
     }
     SyncAppend("Local", static_cast<std::int32_t>(i));
@@ -168,7 +185,7 @@ void SyncRun::SyncRemove()
           return;
         }
         if (answer == CautionAction)
-          pSyncR[c].check = true;
+          TreeTick(false, c);
       }
       SyncAppend("Remote", c);
     }
@@ -245,11 +262,15 @@ void SyncRun::SyncUpload2()
       SyncMakeDirectory(SyncUpload2Path(i, "full"));
       return;
     }
+    // Unticked by the user since it was planned: not stored.
+    if (!r.check) {
+      SkipEntry(i);
+      continue;
+    }
     const FolderItem item = GetFolderItem(r.path);
     if (!item.Exists() || item.Directory()) {
       SyncLog("Skipped (no longer a file here): " + r.path);
-      pSyncL[static_cast<std::size_t>(i)].sync = false;
-      settled_ = static_cast<std::size_t>(pSyncListIdx);
+      SkipEntry(i);
       continue;
     }
     SyncProgressStart(item.Length());
@@ -257,9 +278,7 @@ void SyncRun::SyncUpload2()
     if (!StillRunning(run))
       return; // the run ended while the type was asked
     if (type != "A" && type != "I") {
-      // Skipped by the user: the next "同期" offers it again.
-      pSyncL[static_cast<std::size_t>(i)].sync = false;
-      settled_ = static_cast<std::size_t>(pSyncListIdx);
+      SkipEntry(i); // skipped by the user
       continue;
     }
     pUpload = 1;
@@ -272,21 +291,29 @@ void SyncRun::SyncRemove2()
 {
   if (!running_ || phase_ != Phase::Remove || dataConnected)
     return;
-  if (pSyncListIdx >= static_cast<std::int32_t>(pSyncList.size())) {
-    pRemove = false;
-    settled_ = pSyncList.size();
-    End(true);
+  for (;;) {
+    if (pSyncListIdx >= static_cast<std::int32_t>(pSyncList.size())) {
+      pRemove = false;
+      settled_ = pSyncList.size();
+      End(true);
+      return;
+    }
+    const std::int32_t i = pSyncList[static_cast<std::size_t>(pSyncListIdx)];
+    ++pSyncListIdx;
+    const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+    // Unticked by the user since it was planned: not deleted.
+    if (!r.check) {
+      SkipEntry(i);
+      continue;
+    }
+    pRemove = true;
+    awaitingReply_ = true;
+    if (r.kind == "d")
+      SyncDeleteDirectory(r.path);
+    else
+      SyncDeleteFile(r.path);
     return;
   }
-  const std::int32_t i = pSyncList[static_cast<std::size_t>(pSyncListIdx)];
-  ++pSyncListIdx;
-  const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
-  pRemove = true;
-  awaitingReply_ = true;
-  if (r.kind == "d")
-    SyncDeleteDirectory(r.path);
-  else
-    SyncDeleteFile(r.path);
 }
 
 // --------------------------------------------------------- transfer type
@@ -298,11 +325,7 @@ std::string SyncRun::ChkFileType(const std::string& name)
   gExtractBodyAndExtn(name, body, extn);
   for (std::size_t i = 0; i < gFileType.size(); ++i) {
     const FileTypeEntry& row = gFileType[i];
-    if (row.ext.size() != extn.size())
-      continue;
-    bool same = true;
-    for (std::size_t k = 0; k < extn.size() && same; ++k)
-      same = std::tolower(static_cast<unsigned char>(row.ext[k])) == std::tolower(static_cast<unsigned char>(extn[k]));
+    const bool same = row.ext.size() == extn.size() && EndsWithExtension(extn, row.ext);
     // Only a row naming a type that can be sent decides.
     if (same && (row.bin == "A" || row.bin == "I"))
       return row.bin;
@@ -391,6 +414,13 @@ void SyncRun::Begin(Phase phase)
   awaitingReply_ = false;
   pUpload = 0;
   pRemove = false;
+}
+
+void SyncRun::SkipEntry(std::int32_t index)
+{
+  // Not carried out: the next "同期" offers it again.
+  Side(phase_)[static_cast<std::size_t>(index)].sync = false;
+  settled_ = static_cast<std::size_t>(pSyncListIdx);
 }
 
 void SyncRun::StepCarried()

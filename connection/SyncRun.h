@@ -101,6 +101,8 @@ private:
   void End(bool finished);
   void ClearUnsettledMarks();
   void StepCarried();
+  // The entry just taken is passed over.
+  void SkipEntry(std::int32_t index);
   bool StillRunning(std::uint64_t run) const { return running_ && runNumber_ == run; }
   SyncRecords& Side(Phase phase) { return phase == Phase::Upload ? pSyncL : pSyncR; }
 };
@@ -108,4 +110,7 @@ private:
 // Progress bar maximum for a file: kilobytes above 1024 bytes, else bytes.
 std::int32_t ProgressMaximumFor(std::int64_t length);
 // Bytes per second shown by the rate display.
-std::int32_t RateOf(std::int64_t totalBytes, double elapsedSeconds);
+std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds);
+// True when text ends with the type table's extension, ASCII letters in
+// either case.
+bool EndsWithExtension(const std::string& text, const std::string& ext);

@@ -490,6 +490,7 @@ void FtpCommandSocket::Event_Connected()
   codeFound = false;
   expectedCode = "220";
   userTries = 0;
+  loginDone_ = false;
   // Nothing of an earlier connection may be taken for this one's replies.
   result.clear();
   status.clear();
@@ -619,7 +620,9 @@ void FtpCommandSocket::ErrorEnd(const std::string& code, const std::string& text
     dataPort->TransferReplied(false); // drops the data connection and a download's file
   transfer_ = Transfer::None;
   DropDownloadFile();
-  if (CodeValue(code) == 530 && userTries < 3) {
+  // Only the login is tried again: after it a "530" refuses the command in
+  // flight, and the answer to a new PASS would be taken for that command's.
+  if (CodeValue(code) == 530 && !loginDone_ && userTries < 3) {
     status = "user";
     sendUSER();
     return;
@@ -639,6 +642,7 @@ void FtpCommandSocket::TakeStep(const std::string& reply)
     sendPWD();
   } else if (status == "login-pwd") {
     status.clear();
+    loginDone_ = true;
     const std::weak_ptr<char> alive = life_;
     if (loggedIn)
       loggedIn(reply);

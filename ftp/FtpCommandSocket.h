@@ -94,6 +94,7 @@ private:
   std::string replyCode_;              // code of a multi-line reply still open
   std::string replyText_;              // its lines so far
   bool replyIsError_ = false;
+  bool loginDone_ = false;             // PWD after the login has been answered
   std::string downloadTemp_;           // where getFile's stream writes
   std::string downloadTarget_;         // what it becomes on success
   // Expires with this object: an owner may delete it from its own handler.

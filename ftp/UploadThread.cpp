@@ -61,6 +61,11 @@ void UploadThread::Event_Run()
   if (!parent)
     return;
   FtpDataSocket& p = *parent;
+  // Refused in the same read as its opening reply: nothing is read or sent.
+  if (p.FinalReplyKnown()) {
+    ReportEarlyEnd();
+    return;
+  }
   try {
     if (p.path == "bigString") {
       p.sendString();

@@ -39,6 +39,11 @@ bool ListBoxTreeView::CellCheck(int row, int column) const
   return list_.CellCheck(row, column);
 }
 
+void ListBoxTreeView::SetCellCheck(int row, int column, bool checked)
+{
+  list_.SetCellCheck(row, column, checked);
+}
+
 void ListBoxTreeView::SetExpanded(int row, bool expanded)
 {
   list_.SetExpanded(row, expanded);

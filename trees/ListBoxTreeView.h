@@ -14,6 +14,7 @@ public:
   int ListCount() const override;
   std::string Cell(int row, int column) const override;
   bool CellCheck(int row, int column) const override;
+  void SetCellCheck(int row, int column, bool checked) override;
   void SetExpanded(int row, bool expanded) override;
   void Refresh() override;
 

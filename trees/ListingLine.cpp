@@ -138,7 +138,7 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry)
     return std::string_view(line).substr(fields[i].begin, fields[i].end - fields[i].begin);
   };
   // The month stands at least after perms, owner and size.
-  for (std::size_t m = 3; m + 3 < fields.size(); ++m) {
+  for (std::size_t m = 3; m + 2 < fields.size(); ++m) {
     if (MonthNumber(text(m)) == 0)
       continue;
     std::int64_t size = 0;
@@ -147,10 +147,15 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry)
       continue;
     if (!ParseTime(text(m + 2), hour, minute) && !ParseYear(text(m + 2), year))
       continue;
+    // The single blank after the date group ends it; every byte after it,
+    // leading blanks included, is the name, also when it is nothing else.
+    const std::size_t name = fields[m + 2].end + 1;
+    if (name >= line.size())
+      continue;
     entry.kind = line[0];
     entry.size = size;
     entry.dateText = std::string(text(m)) + " " + std::string(text(m + 1)) + " " + std::string(text(m + 2));
-    entry.name = line.substr(fields[m + 3].begin);
+    entry.name = line.substr(name);
     return true;
   }
   return false;

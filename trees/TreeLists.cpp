@@ -551,6 +551,25 @@ void TreeLists::TreeTickChanged(bool local, int row)
   a[i].check = view->CellCheck(row, 0);
 }
 
+void TreeLists::TreeTick(bool local, std::int32_t index)
+{
+  SyncRecords& a = local ? pSyncL : pSyncR;
+  if (index < 0 || index >= static_cast<std::int32_t>(a.size()))
+    return;
+  a[static_cast<std::size_t>(index)].check = true;
+  TreeView* view = TreesView(local);
+  if (!view)
+    return;
+  const std::string cell = std::to_string(index);
+  for (int row = 0; row < view->ListCount(); ++row) {
+    if (view->Cell(row, RecordIndexColumn) == cell) {
+      view->SetCellCheck(row, 0, true);
+      view->Refresh();
+      return;
+    }
+  }
+}
+
 void TreeLists::TreeCopyPendingTick()
 {
   if (pTimerRow >= 0)

@@ -104,6 +104,9 @@ public:
   void TreeTickChanged(bool local, int row);
   // Copies the box of the row last clicked (the delayed copy).
   void TreeCopyPendingTick();
+  // Ticks a record and the box of its row, where one is shown, so that the
+  // view never shows less than a run will do.
+  void TreeTick(bool local, std::int32_t index);
 
 protected:
   // --- hooks to the window -------------------------------------------------

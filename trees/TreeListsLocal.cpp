@@ -2,19 +2,33 @@
 
 #include "framework/FolderItem.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
-bool ReadableFolder(const std::string& path)
+// The names in a folder, without "." and "..". False when the folder cannot
+// be opened or read to its end.
+bool ReadFolderNames(const std::string& path, std::vector<std::string>& names)
 {
   DIR* d = opendir(path.c_str());
   if (!d)
     return false;
+  for (;;) {
+    errno = 0;
+    const dirent* e = readdir(d);
+    if (!e)
+      break;
+    const std::string name = e->d_name;
+    if (name != "." && name != "..")
+      names.push_back(name);
+  }
+  const bool complete = errno == 0;
   closedir(d);
-  return true;
+  return complete;
 }
 
 // Names that could never be sent on a command line.
@@ -37,7 +51,7 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
 {
   const std::string dirPath = folder.AbsolutePath();
   struct stat st {};
-  if (stat(dirPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !ReadableFolder(dirPath))
+  if (stat(dirPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     return false;
   // A folder already on the path being walked (through a link) is not
   // entered again.
@@ -47,22 +61,27 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
     if (onPath == id)
       return false;
 
-  ++pGroupL;
+  std::vector<std::string> names;
+  if (!ReadFolderNames(dirPath, names))
+    return false;
+  // Nothing is appended until every entry has been examined.
+  const std::int32_t group = pGroupL + 1;
   SyncRecords list;
-  const int count = folder.Count();
-  list.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
-  for (int i = 1; i <= count; ++i) {
-    const FolderItem item = folder.Item(i);
-    if (!item.Visible())
+  list.reserve(names.size());
+  for (const std::string& name : names) {
+    const FolderItem item = folder.Child(name);
+    if (!item.Visible() || !SendableName(name))
       continue;
-    const std::string name = item.Name();
-    if (!SendableName(name))
-      continue;
-    const std::string path = item.AbsolutePath();
     struct stat es {};
-    // Gone since the folder was read, a broken link, or neither a file nor
-    // a folder (pipes, sockets, devices): skipped.
-    if (stat(path.c_str(), &es) != 0 || !(S_ISDIR(es.st_mode) || S_ISREG(es.st_mode)))
+    if (stat(item.NativePath().c_str(), &es) != 0) {
+      // Gone since the folder was read, or a broken link: skipped. Any
+      // other failure leaves the content unknown, so the folder is unread.
+      if (errno == ENOENT)
+        continue;
+      return false;
+    }
+    // Neither a file nor a folder (pipes, sockets, devices): skipped.
+    if (!(S_ISDIR(es.st_mode) || S_ISREG(es.st_mode)))
       continue;
     SyncRecord r;
     if (S_ISDIR(es.st_mode)) {
@@ -74,12 +93,13 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
     }
     r.name = name;
     r.date = DateFormatL(item);
-    r.path = path;
-    r.group = pGroupL;
+    r.path = S_ISDIR(es.st_mode) ? item.NativePath() + "/" : item.NativePath();
+    r.group = group;
     r.check = false;
     list.push_back(std::move(r));
   }
 
+  pGroupL = group;
   const auto start = static_cast<std::int32_t>(pSyncL.size());
   GetCompareList32lSort(list);
   const auto last = static_cast<std::int32_t>(pSyncL.size()) - 1;
@@ -106,7 +126,8 @@ void TreeLists::GetCompareList3()
   const FolderItem* root = TreesLocalFolder();
   localRootUnread_ = !root || !GetCompareList32l(*root);
   if (localRootUnread_)
-    TreesLog("The local folder could not be read; nothing is ticked.");
+    TreesLog("The local folder " + (root ? root->AbsolutePath() : std::string()) +
+             " could not be read; nothing is ticked.");
   GetCompareList33c();
   // Without both roots there is nothing to compare: an unread side would
   // look empty and tick the whole other side.

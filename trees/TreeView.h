@@ -27,6 +27,7 @@ public:
   virtual int ListCount() const = 0;
   virtual std::string Cell(int row, int column) const = 0;
   virtual bool CellCheck(int row, int column) const = 0;
+  virtual void SetCellCheck(int row, int column, bool checked) = 0;
   // Expanding raises the view's expand event at once.
   virtual void SetExpanded(int row, bool expanded) = 0;
   virtual void Refresh() = 0;

@@ -84,4 +84,44 @@ TEST(RunErrors, DisconnectDuringRunEndsItBeforeQuit)
   EXPECT_EQ(t.conn.pSyncL[1].sync || t.conn.pSyncL[2].sync, false);
 }
 
+// The server refuses the listing of the walk's last folder after the
+// passive data connection has opened: no transfer runs any more, so "切断"
+// goes ahead.
+TEST(RunErrors, RefusedListingLeavesNoTransferRunning)
+{
+  ModalRecorder::Clear();
+  TempDir local;
+  HeadlessConnection conn;
+  conn.localFolder = GetFolderItem(local.Path());
+  conn.path = "/site";
+  conn.commandSocket.dataPort = &conn.dataSocket;
+  conn.commandSocket.usePASV = true;
+  conn.GetCompareList(); // the walk, fed by hand below
+  conn.commandSocket_loggedIn("257 \"/\"");
+  conn.commandSocket_remoteDirChanged("257 \"/site\"");
+  conn.dataSocket_gotList("drwxr-xr-x 2 u g 4096 Jan 05 2008 sealed\r\n");
+  conn.commandSocket_remoteDirChanged("257 \"/site/sealed\"");
+  conn.dataSocket_Connected();
+  conn.commandSocket_gotServerError("550 Permission denied.\r\n");
+  EXPECT_TRUE(conn.pFin);
+  EXPECT_FALSE(conn.dataConnected);
+  conn.CloseConnection();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::DataConnectedNoDisconnect), 0);
+  EXPECT_EQ(conn.pMode, 2);
+}
+
+// Transfers past 2 GiB: the sum and the rate stay whole and positive.
+TEST(TransferDisplay, CountsAndRatesPastTwoGibibytes)
+{
+  HeadlessConnection conn;
+  conn.dataSocket.status = "stor";
+  conn.dataSocket_Connected();
+  for (int i = 0; i < 3; ++i)
+    conn.dataSocket_bytesTransfered(1 << 30);
+  EXPECT_EQ(conn.totalBytes, 3LL << 30);
+  conn.clock = std::chrono::steady_clock::now() - std::chrono::seconds(2);
+  conn.statusTimer_Action();
+  EXPECT_NEAR(static_cast<double>(conn.bps), static_cast<double>(3LL << 29), 1e7);
+}
+
 } // namespace

@@ -4,7 +4,10 @@
 #include "connection/SyncRun.h"
 
 #include "framework/FolderItem.h"
+#include "framework/ListBox.h"
+#include "framework/Window.h"
 #include "settings/Globals.h"
+#include "trees/ListBoxTreeView.h"
 
 #include "ModalRecorder.h"
 #include "Records.h"
@@ -29,6 +32,24 @@ public:
   bool uploadAndDelete = false;
   bool idle = true;
   std::optional<FolderItem> root;
+  // The two tree views, filled on demand.
+  Window window;
+  ListBox localBox{window, "localListBox", nullptr, 7, true};
+  ListBox remoteBox{window, "remoteListBox", nullptr, 7, true};
+  ListBoxTreeView localView{localBox};
+  ListBoxTreeView remoteView{remoteBox};
+  bool withViews = false;
+
+  void ShowTrees()
+  {
+    withViews = true;
+    localBox.ExpandRow = [this](int row) { TreeExpandRow(true, row); };
+    remoteBox.ExpandRow = [this](int row) { TreeExpandRow(false, row); };
+    GetCompareList35r(0, 0);
+    GetCompareList35r2();
+    GetCompareList36l(0, 0);
+    GetCompareList36l2();
+  }
 
   std::string GenSelectDlg(const std::string& name) override
   {
@@ -61,7 +82,25 @@ protected:
     return a;
   }
   const FolderItem* TreesLocalFolder() const override { return root ? &*root : nullptr; }
+  TreeView* TreesView(bool local) override
+  {
+    if (!withViews)
+      return nullptr;
+    if (local)
+      return &localView;
+    return &remoteView;
+  }
 };
+
+// Rows whose box differs from their record's tick.
+std::vector<std::string> BoxesUnlikeRecords(const ListBox& list, const SyncRecords& records)
+{
+  std::vector<std::string> out;
+  for (int row = 0; row < list.ListCount(); ++row)
+    if (list.CellCheck(row, 0) != records[std::stoul(list.Cell(row, RecordIndexColumn))].check)
+      out.push_back(list.Cell(row, 0));
+  return out;
+}
 
 class SyncRunTest : public ::testing::Test {
 protected:
@@ -209,6 +248,47 @@ TEST_F(SyncRunTest, ErrorEndsRunAndNextRunQueuesWhatWasNotCarriedOut)
   run.SyncUpload();
   EXPECT_EQ(run.pSyncList, (std::vector<std::int32_t>{1, 3, 4}));
   EXPECT_EQ(run.sent, (std::vector<std::string>{"MKD /pub/img"}));
+}
+
+// Whatever the run ticks is drawn at once, so no box the user sees unticked
+// is ever sent, also after a run that was given up.
+TEST_F(SyncRunTest, TicksTheRunSetsAreDrawnAndStayWhenTheRunIsGivenUp)
+{
+  run.uploadAndDelete = true;
+  run.ShowTrees();
+  ASSERT_EQ(run.remoteBox.ListCount(), 4);
+  ModalRecorder::PushButton(0);       // "継続" for the unticked x
+  run.confirmAnswers = {true, false}; // the removals are declined
+  RunUploads();
+  EXPECT_FALSE(run.SyncRunning());
+  EXPECT_TRUE(run.pSyncL[3].check); // b.gif went up with img
+  EXPECT_TRUE(run.pSyncR[2].check); // x
+  EXPECT_EQ(BoxesUnlikeRecords(run.localBox, run.pSyncL), std::vector<std::string>{});
+  EXPECT_EQ(BoxesUnlikeRecords(run.remoteBox, run.pSyncR), std::vector<std::string>{});
+}
+
+// The user unticks queued records while the run goes on: they are neither
+// stored nor deleted, and the next "同期" may take them again.
+TEST_F(SyncRunTest, RecordsUntickedDuringTheRunAreNotSent)
+{
+  run.uploadAndDelete = true;
+  ModalRecorder::PushButton(0); // "継続" for x
+  run.SyncUpload();
+  run.pSyncL[3].check = false; // b.gif
+  run.SyncTransferComplete();   // a.txt
+  run.SyncReplyLine("257 \"/pub/img\" created");
+  ASSERT_EQ(run.sent.back(), Stor("I", "img/c.png"));
+  run.pSyncR[0].check = false; // old.txt
+  run.SyncTransferComplete();
+  for (const char* reply : {"250 ok", "250 ok", "250 ok"})
+    run.SyncReplyLine(reply);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+  for (const auto& sent : run.sent) {
+    EXPECT_EQ(sent.find("b.gif"), std::string::npos);
+    EXPECT_EQ(sent.find("old.txt"), std::string::npos);
+  }
+  EXPECT_FALSE(run.pSyncL[3].sync);
+  EXPECT_FALSE(run.pSyncR[0].sync);
 }
 
 TEST_F(SyncRunTest, DeclinedPlanLeavesEveryRecordForTheNextRun)

@@ -2,6 +2,7 @@
 // servers on 127.0.0.1:21 in a private network namespace: connect, walk,
 // compare, "同期", confirmations, folders, uploads, removals, end notice.
 
+#include "AsNobody.h"
 #include "PrivateNetwork.h"
 #include "SiteFixture.h"
 
@@ -39,8 +40,18 @@ std::string Requests()
 
 class Road {
 public:
-  Road(FtpServerKind kind, bool passive, bool uploadAndDelete, const std::string& user = "quill")
-      : server(kind, site::OnPort21(user))
+  // Without openWindow the window waits for OpenWindow(), as in a child
+  // process that must make its own.
+  Road(FtpServerKind kind, bool passive, bool uploadAndDelete, const std::string& user = "quill",
+       bool openWindow = true)
+      : server(kind, site::OnPort21(user)), passive_(passive), uploadAndDelete_(uploadAndDelete)
+  {
+    server.MakeFolder("site");
+    if (openWindow)
+      OpenWindow();
+  }
+
+  void OpenWindow()
   {
     ModalRecorder::Clear();
     gDataset.clear();
@@ -50,7 +61,6 @@ public:
     gPref[PrefConfirmSync] = 1;
     gPref[PrefBeepOnCaution] = 0;
     site::UseTypeTable();
-    server.MakeFolder("site");
     // A saved profile, selected in the profile list.
     Dataset d;
     d.Name = "site";
@@ -58,9 +68,9 @@ public:
     d.User = server.User();
     d.Pass = server.Password();
     d.rDir = "/site";
-    d.Pasv = passive ? "yes" : "no";
+    d.Pasv = passive_ ? "yes" : "no";
     d.Path = local.Path();
-    d.Mode = uploadAndDelete ? "sync" : "up";
+    d.Mode = uploadAndDelete_ ? "sync" : "up";
     d.Zone = "0";
     gDataset = {d};
     w->InitSetlist();
@@ -69,6 +79,8 @@ public:
 
   ~Road()
   {
+    if (!app)
+      return;
     ModalRecorder::Clear();
     app->Quit();
     ProcessPendingEvents(50);
@@ -86,6 +98,10 @@ public:
   TempDir local;
   std::unique_ptr<App> app;
   Window1* w = nullptr;
+
+private:
+  bool passive_;
+  bool uploadAndDelete_;
 };
 
 struct RoadCase {
@@ -216,6 +232,43 @@ TEST(WindowRoadErrors, ReadOnlyRemoteFolderStopsTheRunAtTheError)
   EXPECT_EQ(road.server.ReadFile("site/z.txt"), "z");
 }
 
+// A local folder whose entries cannot be examined, and a server name that
+// begins with a blank beside its namesake: the run removes only what is
+// gone locally and replaces only what is newer. As an ordinary user, whom
+// the folder's mode refuses.
+TEST(WindowRoadErrors, UnexaminableFolderAndBlankLedNameLeaveTheServerRight)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::PureFtpd, true, true, "quill", false);
+  site::WriteAged(road.local / "foo.txt", "new foo", 0);
+  site::WriteAged(road.local / "locked/inside.txt", "local", 0);
+  road.server.WriteFile("site/foo.txt", "old foo");
+  road.server.WriteFile("site/ foo.txt", "blank foo");
+  road.server.WriteFile("site/locked/inside.txt", "remote");
+  road.server.WriteFile("site/locked/other.txt", "stays");
+  site::SetAge(road.server.Root() + "/site/foo.txt", 3);
+  const std::string locked = road.local / "locked/";
+  ::chmod(road.local.Path().c_str(), 0755);
+  ::chmod(locked.c_str(), 0444);
+  RunAsNobody([&] {
+    // The window is made here: Qt's painting threads do not survive a fork.
+    road.OpenWindow();
+    Window1& w = *road.w;
+    ASSERT_TRUE(road.Connect()) << Requests();
+    EXPECT_NE(w.EditField5.Text().find(locked), std::string::npos) << w.EditField5.Text();
+    site::AnswerGoAhead(2);
+    w.Toolbar11.Press("ToolItem4");
+    ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  });
+  ::chmod(locked.c_str(), 0755);
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"),
+            (site::Tree{{"foo.txt", "new foo"},
+                        {"locked", "<dir>"},
+                        {"locked/inside.txt", "remote"},
+                        {"locked/other.txt", "stays"}}));
+}
+
 TEST(WindowRoadErrors, QuittingDuringAnUploadAsksFirst)
 {
   if (!RunInPrivateNetwork())
@@ -277,15 +330,16 @@ TEST(WindowRoadErrors, TypeQuestionAnswersDecideEachUnknownFile)
 }
 
 // A remote folder text that names a file: the first change into it is
-// refused, and only that refusal offers the file for download.
+// refused, and only that refusal offers the file for download. Its
+// extension matches the type table in either case.
 TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
 {
   if (!RunInPrivateNetwork())
     return;
   Road road(FtpServerKind::Pyftpdlib, true, false);
   Window1& w = *road.w;
-  road.server.WriteFile("notes.txt", "one\r\ntwo\r\n");
-  w.EditField4.SetText("/notes.txt");
+  road.server.WriteFile("NOTES.TXT", "one\r\ntwo\r\n");
+  w.EditField4.SetText("/NOTES.TXT");
   const std::string target = road.local / "fetched.txt";
   ModalRecorder::PushPath(target);
   ASSERT_TRUE(road.Connect()) << Requests();
@@ -293,7 +347,7 @@ TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
   const auto& requests = ModalRecorder::Requests();
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.front().kind, ModalKind::SaveFile);
-  EXPECT_EQ(requests.front().suggestedName, "notes.txt");
+  EXPECT_EQ(requests.front().suggestedName, "NOTES.TXT");
   EXPECT_EQ(road.local.Read("fetched.txt"), "one\ntwo\n");
   EXPECT_EQ(requests.size(), 1u) << Requests(); // no error box
   // The compare ticks nothing: the listing after the download is not the

@@ -108,6 +108,28 @@ TEST_F(ScriptedServer, ThreeLoginRefusalsEndInOneServerError)
   EXPECT_EQ(client->loggedIn, 0);
 }
 
+// After the login a "530" refuses the command in flight like any other
+// error: no new login, whose answers would be taken for that command's.
+TEST_F(ScriptedServer, RefusalAfterTheLoginIsAnErrorAndStartsNoNewLogin)
+{
+  bool quiet = false;
+  ScriptedFtpServer server([&quiet](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("MKD /a");
+    s.Send("530 Not logged in.\r\n");
+    quiet = s.QuietFor(300);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.makeDirectory("/a");
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  ProcessPendingEvents(50);
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_TRUE(quiet) << "nothing may follow the refusal";
+  EXPECT_EQ(client->serverErrors, (std::vector<std::string>{"530 Not logged in.\r\n"}));
+  EXPECT_EQ(client->commandSocket.userTries, 1);
+}
+
 TEST_F(ScriptedServer, CommandWrittenBeforeTheGreetingCountsAsALoginAttempt)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
@@ -131,10 +153,15 @@ TEST_F(ScriptedServer, CommandWrittenBeforeTheGreetingCountsAsALoginAttempt)
   EXPECT_EQ(client->commandSocket.userTries, 2);
 }
 
-TEST_F(ScriptedServer, TransferOpeningAndRefusalInOneReadKeepTheOldFile)
+class OpeningAndRefusalInOneRead : public ScriptedServer, public ::testing::WithParamInterface<bool> {};
+
+// "150" and a refusal arrive together: no byte is moved or reported either
+// way, and the local file stays as it was.
+TEST_P(OpeningAndRefusalInOneRead, MovesNothingAndKeepsTheOldFile)
 {
-  ScriptedFtpServer server([](ScriptSession& s) {
-    PassiveTransfer(s, "I", "RETR f.bin");
+  const bool upload = GetParam();
+  ScriptedFtpServer server([upload](ScriptSession& s) {
+    PassiveTransfer(s, "I", upload ? "STOR f.bin" : "RETR f.bin");
     s.Send("150 Opening data connection\r\n550 Failed to open file\r\n");
     s.CloseData();
     s.ClientClosed(20000);
@@ -142,15 +169,25 @@ TEST_F(ScriptedServer, TransferOpeningAndRefusalInOneReadKeepTheOldFile)
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   local.Write("keep.bin", "old");
-  EXPECT_FALSE(client->Download("f.bin", local / "keep.bin", "I"));
+  if (upload)
+    EXPECT_FALSE(client->Upload(local / "keep.bin", "f.bin", "I"));
+  else
+    EXPECT_FALSE(client->Download("f.bin", local / "keep.bin", "I"));
   ProcessPendingEvents(100);
   ASSERT_EQ(client->serverErrors.size(), 1u);
   EXPECT_EQ(client->serverErrors[0], "550 Failed to open file\r\n");
   EXPECT_EQ(client->responses.back(), "150 Opening data connection");
   EXPECT_EQ(client->completes, 0);
+  EXPECT_EQ(client->dataErrors, 0);
+  EXPECT_EQ(client->bytes, 0);
   EXPECT_EQ(local.Read("keep.bin"), "old");
   EXPECT_FALSE(std::filesystem::exists(local / ".keep.bin.part"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, OpeningAndRefusalInOneRead, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("upload") : std::string("download");
+                         });
 
 TEST_F(ScriptedServer, ResetDuringADownloadKeepsTheOldFile)
 {

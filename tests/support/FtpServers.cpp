@@ -1,5 +1,7 @@
 #include "FtpServers.h"
 
+#include "AsNobody.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -21,9 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNogroup = 65534;
-
 std::string RunForOutput(const std::string& command)
 {
   std::string out;

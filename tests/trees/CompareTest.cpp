@@ -1,6 +1,9 @@
+#include "AsNobody.h"
 #include "TreeFakes.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <map>
 #include <set>
@@ -54,8 +57,9 @@ TEST(Compare, TicksAddsUpdatesAndRemovalsButNothingUnderClashesOrUnreadFolders)
   t.localFolder = GetFolderItem(local.Root());
   const char* d = "Jan 05 2008";
   RunCompare(t,
-             {{"/srv", Line("-", "Jan 05 2009", "same.txt") + Line("-", "Jan 05 2009", "newer.txt") +
-                           Line("-", "Jan 05 2009", "older.txt") + Line("d", d, "clash") + Line("d", d, "emptyL") +
+             {{"/srv", Line("-", "Jan 05 2009", "same.txt") + Line("-", "Jan 05 2009", " same.txt") +
+                           Line("-", "Jan 05 2009", "newer.txt") + Line("-", "Jan 05 2009", "older.txt") +
+                           Line("d", d, "clash") + Line("d", d, "emptyL") +
                            Line("d", d, "emptyR") + Line("d", d, "bothEmpty") + Line("d", d, "shared") +
                            Line("-", d, "remoteonly.txt") + Line("d", d, "gone") + Line("d", d, "refused") +
                            Line("d", d, "loop")},
@@ -73,8 +77,8 @@ TEST(Compare, TicksAddsUpdatesAndRemovalsButNothingUnderClashesOrUnreadFolders)
             (std::set<std::string>{"newer.txt", "addonly.txt", "newdir/", "newdir/inner.txt", "newdir/deep/",
                                    "newdir/deep/x.txt", "emptyR/l.txt"}));
   EXPECT_EQ(Ticked(t.pSyncR, "/srv"),
-            (std::set<std::string>{"/emptyL/r.txt", "/shared/sub", "/shared/sub/deep.txt", "/remoteonly.txt", "/gone",
-                                   "/gone/g.txt"}));
+            (std::set<std::string>{"/ same.txt", "/emptyL/r.txt", "/shared/sub", "/shared/sub/deep.txt",
+                                   "/remoteonly.txt", "/gone", "/gone/g.txt"}));
   for (const auto& r : t.pSyncL)
     EXPECT_NE(r.name, ".hidden");
 }
@@ -96,6 +100,38 @@ TEST(Compare, UnreadableLocalRootTicksNothing)
   RunCompare(t, {{"/srv", Line("-", "Jan 05 2008", "b")}});
   EXPECT_TRUE(Ticked(t.pSyncR, "/srv").empty());
 }
+
+// A local folder whose entries cannot be examined (mode r--: it lists, but
+// no entry's details can be read) is unread, not empty: nothing in or
+// under its server copy is ticked, and the log names it. Seen as an
+// ordinary user; root is never refused.
+class UnexaminableLocalFolder : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UnexaminableLocalFolder, TicksNothingInItsServerCopy)
+{
+  TempTree local;
+  local.File("keep/a.txt", 2009, 1, 5, 10, 0);
+  local.File("new.txt", 2009, 1, 5, 10, 0);
+  ::chmod(local.Path().c_str(), 0755);
+  const std::string locked = local.Root() + GetParam();
+  ::chmod(locked.c_str(), 0444);
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  const char* d = "Jan 05 2008";
+  RunAsNobody([&] {
+    RunCompare(t, {{"/srv", Line("d", d, "keep") + Line("-", d, "gone.txt")},
+                   {"/srv/keep", Line("-", d, "a.txt") + Line("-", d, "b.txt")}});
+    const bool rootLocked = GetParam().empty();
+    EXPECT_EQ(Ticked(t.pSyncR, "/srv"), rootLocked ? std::set<std::string>{} : std::set<std::string>{"/gone.txt"});
+    EXPECT_EQ(Ticked(t.pSyncL, local.Root()), rootLocked ? std::set<std::string>{} : std::set<std::string>{"new.txt"});
+    ASSERT_FALSE(t.log.empty());
+    EXPECT_NE(t.log.back().find(locked), std::string::npos) << t.log.back();
+  });
+  ::chmod(locked.c_str(), 0755);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, UnexaminableLocalFolder, ::testing::Values("keep/", ""),
+                         [](const auto& info) { return info.param.empty() ? "root" : "subFolder"; });
 
 struct ChildCase {
   const char* side;

@@ -40,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"-rw-r--r--   1 u g 10 Apr 01 10:00 a .txt", '-', 10, "Apr 01 10:00", "a .txt"},
         LineCase{"-rw-r--r--   1 u g 10 Apr 01 2001 Notes Jan 12:30 x", '-', 10, "Apr 01 2001", "Notes Jan 12:30 x"},
         LineCase{"-rw-r--r--   1 u g 10 Apr 01 2001 12:00 meeting", '-', 10, "Apr 01 2001", "12:00 meeting"},
-        LineCase{"-rw-r--r--   1 u g 10 Apr 01 10:00  two blanks first", '-', 10, "Apr 01 10:00", "two blanks first"},
+        LineCase{"-rw-r--r--   1 u g 10 Apr 01 10:00  two blanks first", '-', 10, "Apr 01 10:00", " two blanks first"},
+        LineCase{"-rw-r--r--   1 u g 10 Apr 01 10:00  ", '-', 10, "Apr 01 10:00", " "},
         LineCase{"-rw-r--r--   1 u g 10 Apr 01 10:00 trailing ", '-', 10, "Apr 01 10:00", "trailing "},
         // owner and group spelled like months, or holding a colon
         LineCase{"-rw-r--r--   1 Jan Dec 5000 May 02 08:00 x", '-', 5000, "May 02 08:00", "x"},
