@@ -47,6 +47,7 @@ void FtpDataSocket::BeginTransfer()
   afterDownload_ = nullptr;
   finalReply_ = FinalReply::None;
   uploadSent_ = false;
+  completeOnReply_ = false;
   dataClosed_ = false;
   heldCR_ = false;
 }
@@ -104,8 +105,6 @@ void FtpDataSocket::Event_DataAvailable()
       ok = WriteToFile(out);
       count = static_cast<std::int32_t>(out.size());
     }
-    if (ok)
-      RaiseBytesTransfered(count);
   } catch (...) {
     ok = false;
   }
@@ -113,6 +112,15 @@ void FtpDataSocket::Event_DataAvailable()
     // Nothing half-written is left behind, and the owner hears of it.
     Abort();
     FailLocalFile();
+    return;
+  }
+  try {
+    RaiseBytesTransfered(count);
+  } catch (...) {
+    // The owner's own failure, not the file's: the download is given up and
+    // the exception goes on to be reported as what it is.
+    FailTransfer(kSocketUploadStopped);
+    throw;
   }
 }
 
@@ -234,6 +242,11 @@ void FtpDataSocket::TransferReplied(bool ok)
     CancelTransfer();
     return;
   }
+  if (completeOnReply_) {
+    completeOnReply_ = false;
+    RaiseFileTransferComplete(); // last: its handler may delete this socket
+    return;
+  }
   if (status == "retr" && dataClosed_ && saveFile) {
     FinishDownload(); // last: its handler may delete this socket
     return;
@@ -278,6 +291,7 @@ void FtpDataSocket::Close()
 void FtpDataSocket::Abort()
 {
   afterDownload_ = nullptr;
+  completeOnReply_ = false;
   finalReply_ = FinalReply::Failed;
   TCPSocket::Abort();
   if (saveFile || !temporaryPath_.empty())
@@ -336,10 +350,13 @@ void FtpDataSocket::sendString()
       return;
     }
   }
-  if (upthd && self == upthd.get())
+  if (upthd && self == upthd.get()) {
     upthd->FinishUpload();
-  else
-    UploadSent();
+    return;
+  }
+  // On the caller's thread nothing waits here: the final reply completes it.
+  UploadSent();
+  completeOnReply_ = true;
 }
 
 void FtpDataSocket::RaiseBytesTransfered(std::int32_t count)
