@@ -11,6 +11,7 @@
 namespace {
 constexpr std::size_t kDownloadBlock = 28000;
 constexpr std::size_t kStringPiece = 512;
+constexpr std::size_t kMaxListing = std::size_t{512} << 20;
 } // namespace
 
 std::string AsciiUploadConverter::Convert(const std::string& piece)
@@ -71,11 +72,20 @@ bool FtpDataSocket::WriteToFile(const std::string& bytes)
 void FtpDataSocket::Event_DataAvailable()
 {
   if (status == "list") {
-    listData += ReadAll();
+    const std::string piece = ReadAll();
+    if (listData.size() + piece.size() > kMaxListing) {
+      // Nothing of it is handed on, and its memory goes at once.
+      std::string().swap(listData);
+      FailTransfer(kSocketListingTooLarge);
+      return;
+    }
+    listData += piece;
     return;
   }
-  if (status != "retr")
+  if (status != "retr") {
+    ReadAll(); // nothing expected: dropped, so it cannot pile up
     return;
+  }
   const std::string piece = ReadAll();
   std::int32_t count = 0;
   bool ok = true;
