@@ -743,7 +743,8 @@ TEST_P(ReplyFlood, EndsTheConnection)
   EXPECT_TRUE(server.Commands().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, ReplyFlood, ::testing::Values(Flood::LineWithoutEnd, Flood::LongLine, Flood::EndlessReply),
+INSTANTIATE_TEST_SUITE_P(Ways, ReplyFlood,
+                         ::testing::Values(Flood::LineWithoutEnd, Flood::LongLine, Flood::EndlessReply),
                          ParamNames<Flood>({"lineWithoutEnd", "longLine", "endlessReply"}));
 
 // A listing beyond 512 MiB ends its transfer with an error of its own;
