@@ -27,12 +27,25 @@ QWidget* activeParent()
   return QApplication::activeWindow();
 }
 
+// An alert given a window is modal to that window, whichever is active.
+QWidget* parentOf(const ModalRequest& r)
+{
+  return r.parent ? r.parent->TopLevel() : activeParent();
+}
+
+void modalTo(QDialog& dialog, const ModalRequest& r)
+{
+  if (r.parent)
+    dialog.setWindowModality(Qt::WindowModal);
+}
+
 ModalAnswer present(const ModalRequest& r)
 {
   ModalAnswer answer;
   switch (r.kind) {
   case ModalKind::MessageBox: {
-    QMessageBox box(activeParent());
+    QMessageBox box(parentOf(r));
+    modalTo(box, r);
     box.setTextFormat(Qt::PlainText);
     box.setWindowTitle(q(r.title));
     box.setText(q(r.message));
@@ -61,7 +74,8 @@ ModalAnswer present(const ModalRequest& r)
         reject();
       }
     };
-    Box box(activeParent());
+    Box box(parentOf(r));
+    modalTo(box, r);
     box.setTextFormat(Qt::PlainText);
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(q(r.title));

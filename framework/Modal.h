@@ -26,7 +26,7 @@ struct ModalRequest {
   // caption is a button that is not shown.
   std::vector<std::string> buttons;
   int icon = 0;               // MessageDialog: 0 note, 1 caution, 2 stop
-  ::Window* parent = nullptr; // MessageDialog: the window it is modal within
+  ::Window* parent = nullptr; // MessageBox, MessageDialog: the window it is modal within
   ::Window* window = nullptr; // ModalKind::Window
   std::string suggestedName;  // SaveFile: proposed file name
   std::string initialFolder;  // choosers: folder to start in

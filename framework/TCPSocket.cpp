@@ -15,6 +15,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace {
+bool ParseIPv4(const std::string& text, in_addr& out)
+{
+  return ::inet_pton(AF_INET, text.c_str(), &out) == 1;
+}
+} // namespace
+
 // Plain non-blocking POSIX sockets watched by the event loop: the system's
 // own answers tell an orderly close (read returns 0) from a reset, which the
 // loop's stock socket classes report alike.
@@ -195,11 +202,20 @@ public:
 
   void OnAccept()
   {
-    const int conn = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    const int conn = ::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (conn < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
         return;
       Fail(kSocketConnectFailed);
+      return;
+    }
+    in_addr allowed{};
+    if (!owner_.AcceptFrom.empty() &&
+        (!ParseIPv4(owner_.AcceptFrom, allowed) || peer.sin_addr.s_addr != allowed.s_addr)) {
+      // Not the one we wait for: turned away, and the wait goes on.
+      ::close(conn);
       return;
     }
     // Exactly one connection: the listener goes, the accepted one stays.
@@ -212,11 +228,15 @@ public:
 
   void OnReadable()
   {
+    // A peer that sends faster than we read must not keep us here, growing
+    // the inbox: the rest waits for the loop's next pass.
+    constexpr std::size_t kReadPerPass = 1 << 20;
     char buf[65536];
-    for (;;) {
+    for (std::size_t got = 0; got < kReadPerPass;) {
       const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
       if (n > 0) {
         inbox_.append(buf, static_cast<std::size_t>(n));
+        got += static_cast<std::size_t>(n);
         continue;
       }
       if (n == 0) {
@@ -268,13 +288,6 @@ public:
     }
   }
 };
-
-namespace {
-bool ParseIPv4(const std::string& text, in_addr& out)
-{
-  return ::inet_pton(AF_INET, text.c_str(), &out) == 1;
-}
-} // namespace
 
 TCPSocket::TCPSocket() : engine_(std::make_unique<TCPSocketEngine>(*this)) {}
 
@@ -409,18 +422,30 @@ void TCPSocket::PostSocketEvent(std::function<void()> handler)
       &engine_->context_, [h = std::move(handler)]() { DeliverEvent(h); }, Qt::QueuedConnection);
 }
 
-std::string TCPSocket::LocalAddress() const
+namespace {
+// Dotted address of one end of fd, by getsockname or getpeername.
+std::string EndAddress(int fd, int (*get)(int, sockaddr*, socklen_t*))
 {
-  const TCPSocketEngine& e = *engine_;
-  if (e.fd_ < 0)
+  if (fd < 0)
     return {};
   sockaddr_in addr{};
   socklen_t len = sizeof addr;
-  if (::getsockname(e.fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+  if (get(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
     return {};
   char text[INET_ADDRSTRLEN] = {};
   ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
   return text;
+}
+} // namespace
+
+std::string TCPSocket::LocalAddress() const
+{
+  return EndAddress(engine_->fd_, ::getsockname);
+}
+
+std::string TCPSocket::RemoteAddress() const
+{
+  return EndAddress(engine_->fd_, ::getpeername);
 }
 
 bool TCPSocket::IsOpen() const

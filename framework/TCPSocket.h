@@ -17,7 +17,9 @@ enum : int {
   kSocketConnectionReset = 104, // reset by the peer or another I/O error
   kSocketAddressInUse = 105,    // Listen could not bind the port
   kSocketInvalidAddress = 106,  // no usable address or port
-  kSocketUploadStopped = 110,   // an upload was cancelled or failed locally
+  kSocketReplyTooLong = 107,    // a reply line or reply too long to keep
+  kSocketListingTooLarge = 108, // a listing grew beyond what is kept in memory
+  kSocketUploadStopped = 110,   // a transfer was cancelled, or stopped by a local failure
   kSocketLocalFileError = 111,  // a local file could not be read or written
 };
 
@@ -33,6 +35,9 @@ public:
   // Host name or dotted IPv4 address, and port, for Connect and Listen.
   std::string Address;
   int Port = 0;
+  // Dotted address Listen takes a connection from; one from anywhere else
+  // is closed at once and the listening goes on. Empty: anyone.
+  std::string AcceptFrom;
 
   // Starts connecting to Address:Port; Connected or Error follows. Drops any
   // connection this socket held.
@@ -54,6 +59,8 @@ public:
   int LastErrorCode() const;
   // Dotted address of this end of the connection ("" when not connected).
   std::string LocalAddress() const;
+  // Dotted address of the other end ("" when not connected).
+  std::string RemoteAddress() const;
   // Listening, connecting or connected.
   bool IsOpen() const;
   bool IsConnected() const;

@@ -14,6 +14,8 @@
 
 namespace {
 const char* const kCRLF = "\r\n";
+constexpr std::size_t kMaxReplyLine = 64 * 1024;
+constexpr std::size_t kMaxReply = 1024 * 1024; // all lines of a multi-line reply
 
 bool IsDigits3(const std::string& line)
 {
@@ -30,6 +32,46 @@ int CodeValue(const std::string& code)
 std::string FileError(const std::string& path)
 {
   return "File Error! Are you sure the path " + path + " is valid?";
+}
+
+// Reads a number of one to three digits at pos, 0 to 255.
+bool ReadByte(const std::string& text, std::size_t& pos, int& value)
+{
+  std::size_t digits = 0;
+  value = 0;
+  while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])) && digits < 4) {
+    value = value * 10 + (text[pos++] - '0');
+    ++digits;
+  }
+  return digits > 0 && digits < 4 && value <= 255;
+}
+
+void SkipBlanks(const std::string& text, std::size_t& pos)
+{
+  while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+    ++pos;
+}
+
+// The first six comma-separated numbers of a 227 reply, blanks allowed
+// around them; servers differ on blanks and on the parentheses.
+bool PasvNumbers(const std::string& reply, int (&fields)[6])
+{
+  for (std::size_t start = 0; start < reply.size(); ++start) {
+    if (!std::isdigit(static_cast<unsigned char>(reply[start])) ||
+        (start > 0 && std::isdigit(static_cast<unsigned char>(reply[start - 1]))))
+      continue;
+    std::size_t pos = start;
+    int i = 0;
+    while (ReadByte(reply, pos, fields[i]) && ++i < 6) {
+      SkipBlanks(reply, pos);
+      if (pos >= reply.size() || reply[pos] != ',')
+        break;
+      SkipBlanks(reply, ++pos);
+    }
+    if (i == 6)
+      return true;
+  }
+  return false;
 }
 
 std::string Visible(const std::string& text)
@@ -232,6 +274,9 @@ std::string FtpCommandSocket::getPort()
   static std::mt19937 random{std::random_device{}()};
   const int first = static_cast<int>(random() % static_cast<unsigned>(portCount));
   dataPort->Address = local;
+  // Only the server may connect: anyone else who comes first could take the
+  // upload or hand us a forged listing.
+  dataPort->AcceptFrom = RemoteAddress();
   for (int i = 0; i < portCount; ++i) {
     // A port already taken is skipped: PORT must name one we listen on.
     const int port = portLow + (first + i) % portCount;
@@ -249,23 +294,9 @@ std::string FtpCommandSocket::getPort()
 
 int FtpCommandSocket::setupPasvPort(const std::string& reply)
 {
-  const std::size_t open = reply.find('(');
-  const std::size_t close = reply.find(')');
-  if (open == std::string::npos || close == std::string::npos || close < open)
-    return -1;
-  const std::string inner = reply.substr(open + 1, close - open - 1);
   int fields[6];
-  std::size_t pos = 0;
-  for (int i = 0; i < 6; ++i) {
-    const std::size_t end = inner.find(',', pos);
-    const std::string field = inner.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-    if (field.empty() || field.size() > 3 || field.find_first_not_of("0123456789") != std::string::npos)
-      return -1;
-    fields[i] = std::atoi(field.c_str());
-    if (fields[i] > 255 || (i < 5 && end == std::string::npos) || (i == 5 && end != std::string::npos))
-      return -1;
-    pos = end + 1;
-  }
+  if (!PasvNumbers(reply, fields))
+    return -1;
   const int port = fields[4] * 256 + fields[5];
   if (port == 0)
     return -1;
@@ -510,6 +541,20 @@ void FtpCommandSocket::Event_Error()
   TCPSocket::Event_Error();
 }
 
+// A server that sends without end is cut off before it fills our memory;
+// nothing of that reply is acted on.
+void FtpCommandSocket::TooMuchReply()
+{
+  Abort();
+  result.clear();
+  result.shrink_to_fit();
+  replyText_.clear();
+  replyText_.shrink_to_fit();
+  replyCode_.clear();
+  SetLastErrorCode(kSocketReplyTooLong);
+  Event_Error();
+}
+
 bool FtpCommandSocket::TransferPending() const
 {
   if (transfer_ != Transfer::None)
@@ -535,6 +580,13 @@ void FtpCommandSocket::Event_DataAvailable()
   // handler may run a modal loop in which the next read is processed.
   for (;;) {
     const std::size_t end = result.find(kCRLF);
+    // Without its line end yet, a CR at the very end may be the start of it.
+    const std::size_t length =
+        end != std::string::npos ? end : result.size() - (result.ends_with('\r') ? 1 : 0);
+    if (length > kMaxReplyLine) {
+      TooMuchReply();
+      return;
+    }
     if (end == std::string::npos)
       return; // the rest waits for its line end
     const std::string line = result.substr(0, end);
@@ -569,6 +621,10 @@ void FtpCommandSocket::AcceptLine(const std::string& line)
     return;
   }
   replyText_ += line + kCRLF;
+  if (replyText_.size() > kMaxReply) {
+    TooMuchReply();
+    return;
+  }
   if (!replyIsError_ && gotResponse)
     gotResponse(line);
   if (alive.expired())

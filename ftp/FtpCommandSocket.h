@@ -103,6 +103,7 @@ private:
   void AcceptLine(const std::string& line);
   void ReplyComplete(const std::string& code, const std::string& text, bool isError);
   void ErrorEnd(const std::string& code, const std::string& text);
+  void TooMuchReply();
   void TakeStep(const std::string& reply);
   void PasvOrPort();
   bool OpenPassiveConnection(const std::string& reply);

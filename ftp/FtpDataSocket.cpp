@@ -11,6 +11,7 @@
 namespace {
 constexpr std::size_t kDownloadBlock = 28000;
 constexpr std::size_t kStringPiece = 512;
+constexpr std::size_t kMaxListing = std::size_t{512} << 20;
 } // namespace
 
 std::string AsciiUploadConverter::Convert(const std::string& piece)
@@ -47,6 +48,7 @@ void FtpDataSocket::BeginTransfer()
   afterDownload_ = nullptr;
   finalReply_ = FinalReply::None;
   uploadSent_ = false;
+  completeOnReply_ = false;
   dataClosed_ = false;
   heldCR_ = false;
 }
@@ -70,11 +72,20 @@ bool FtpDataSocket::WriteToFile(const std::string& bytes)
 void FtpDataSocket::Event_DataAvailable()
 {
   if (status == "list") {
-    listData += ReadAll();
+    const std::string piece = ReadAll();
+    if (listData.size() + piece.size() > kMaxListing) {
+      // Nothing of it is handed on, and its memory goes at once.
+      std::string().swap(listData);
+      FailTransfer(kSocketListingTooLarge);
+      return;
+    }
+    listData += piece;
     return;
   }
-  if (status != "retr")
+  if (status != "retr") {
+    ReadAll(); // nothing expected: dropped, so it cannot pile up
     return;
+  }
   const std::string piece = ReadAll();
   std::int32_t count = 0;
   bool ok = true;
@@ -104,8 +115,6 @@ void FtpDataSocket::Event_DataAvailable()
       ok = WriteToFile(out);
       count = static_cast<std::int32_t>(out.size());
     }
-    if (ok)
-      RaiseBytesTransfered(count);
   } catch (...) {
     ok = false;
   }
@@ -113,6 +122,15 @@ void FtpDataSocket::Event_DataAvailable()
     // Nothing half-written is left behind, and the owner hears of it.
     Abort();
     FailLocalFile();
+    return;
+  }
+  try {
+    RaiseBytesTransfered(count);
+  } catch (...) {
+    // The owner's own failure, not the file's: the download is given up and
+    // the exception goes on to be reported as what it is.
+    FailTransfer(kSocketUploadStopped);
+    throw;
   }
 }
 
@@ -234,6 +252,11 @@ void FtpDataSocket::TransferReplied(bool ok)
     CancelTransfer();
     return;
   }
+  if (completeOnReply_) {
+    completeOnReply_ = false;
+    RaiseFileTransferComplete(); // last: its handler may delete this socket
+    return;
+  }
   if (status == "retr" && dataClosed_ && saveFile) {
     FinishDownload(); // last: its handler may delete this socket
     return;
@@ -278,6 +301,7 @@ void FtpDataSocket::Close()
 void FtpDataSocket::Abort()
 {
   afterDownload_ = nullptr;
+  completeOnReply_ = false;
   finalReply_ = FinalReply::Failed;
   TCPSocket::Abort();
   if (saveFile || !temporaryPath_.empty())
@@ -336,10 +360,13 @@ void FtpDataSocket::sendString()
       return;
     }
   }
-  if (upthd && self == upthd.get())
+  if (upthd && self == upthd.get()) {
     upthd->FinishUpload();
-  else
-    UploadSent();
+    return;
+  }
+  // On the caller's thread nothing waits here: the final reply completes it.
+  UploadSent();
+  completeOnReply_ = true;
 }
 
 void FtpDataSocket::RaiseBytesTransfered(std::int32_t count)

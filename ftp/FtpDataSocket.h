@@ -81,6 +81,7 @@ private:
   enum class FinalReply { None, Ok, Failed };
   FinalReply finalReply_ = FinalReply::None;
   bool uploadSent_ = false;     // the upload's last piece has been written
+  bool completeOnReply_ = false; // a string sent on the caller's thread: the reply completes it
   bool dataClosed_ = false;     // the server closed a download in order
   bool heldCR_ = false;         // text download: a CR waiting for its LF
   std::string temporaryPath_;

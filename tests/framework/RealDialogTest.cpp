@@ -1,6 +1,7 @@
 // The real dialogs behind the modal point, answered by synthetic input.
 #include "framework/Application.h"
 #include "framework/Controls.h"
+#include "framework/MessageDialog.h"
 #include "framework/Modal.h"
 #include "framework/Window.h"
 #include "ModalRecorder.h"
@@ -65,4 +66,27 @@ TEST(RealDialogs, ModalWindowRunsUntilHidden)
   WhenModal([&](QWidget*) { d.ok.Push(); });
   d.ShowModal();
   EXPECT_FALSE(d.Visible());
+}
+
+// An alert given a window is modal to that window, not to whichever window
+// happens to be active.
+TEST(RealDialogs, AlertIsModalToItsOwnWindow)
+{
+  RealDialogs real;
+  Window owner;
+  Window other;
+  owner.Show();
+  other.Show();
+  other.TopLevel()->activateWindow();
+  QWidget* parent = nullptr;
+  Qt::WindowModality modality = Qt::NonModal;
+  WhenModal([&](QWidget* w) {
+    parent = w->parentWidget();
+    modality = w->windowModality();
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  MessageDialog alert;
+  alert.ShowModalWithin(&owner);
+  EXPECT_EQ(parent, owner.TopLevel());
+  EXPECT_EQ(modality, Qt::WindowModal);
 }

@@ -63,8 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
     Replies, PassiveReply,
     ::testing::Values(PasvCase{"227 Entering Passive Mode (192,168,1,2,19,137).\r\n", 5001},
                       PasvCase{"227 =(10,0,0,1,4,76)\r\n", 1100}, PasvCase{"227 Entering Passive Mode\r\n", -1},
-                      PasvCase{"227 (127,0,0,1,4)\r\n", -1}, PasvCase{"227 (127,0,0,1,4,1,9)\r\n", -1},
+                      PasvCase{"227 (127,0,0,1,4)\r\n", -1}, PasvCase{"227 (127,0,0,1,4,1,9)\r\n", 1025},
                       PasvCase{"227 (127,0,0,1,x,1)\r\n", -1}, PasvCase{"227 (127,0,0,1,300,1)\r\n", -1},
-                      PasvCase{"227 )127,0,0,1,4,1(\r\n", -1}));
+                      PasvCase{"227 )127,0,0,1,4,1(\r\n", 1025}));
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <stdexcept>
 #include <thread>
@@ -358,6 +359,29 @@ INSTANTIATE_TEST_SUITE_P(Replies, UploadFinalReply,
                            return std::string("reply") + std::string(info.param.reply).substr(0, 3);
                          });
 
+// A text the owner sends itself, on its own thread, completes on the final
+// reply, as an upload on the upload thread does.
+TEST_F(ScriptedServer, StringSentOnTheCallersThreadCompletesOnTheFinalReply)
+{
+  std::string received;
+  ScriptedFtpServer server([&received](ScriptSession& s) {
+    PassiveTransfer(s, "I", "STOR s.txt");
+    received = s.ReadDataUntilClosed();
+    s.Send("226 Transfer complete\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.storString("hello", "s.txt", "I");
+  ASSERT_TRUE(PumpUntil([&] { return server.Commands().back() == "STOR s.txt"; }));
+  client->dataSocket.sendString();
+  ASSERT_TRUE(PumpUntil([&] { return client->completes == 1 || !client->serverErrors.empty(); }, 5))
+      << client->Dump();
+  EXPECT_EQ(received, "hello");
+  EXPECT_EQ(client->events.back(), "FileTransferComplete");
+  EXPECT_EQ(client->events.end()[-2], "gotResponse 226 Transfer complete");
+}
+
 TEST_F(ScriptedServer, TextDownloadHoldsACrAtTheEndOfARead)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
@@ -484,13 +508,14 @@ TEST_F(ScriptedServer, OwnerDeletesTheDataConnectionWhenADownloadCompletes)
   ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
 }
 
-enum class CutBy { Close, Abort, Destroy };
+enum class CutBy { Close, Abort, Destroy, HandlerThrows };
 
 class DownloadLeftBehind : public ScriptedServer, public ::testing::WithParamInterface<CutBy> {};
 
 // The owner closes or resets the data connection in the middle of a download
-// (a quit during a transfer, a new connection), or drops both connections:
-// the old file stays and no partial file is left beside it.
+// (a quit during a transfer, a new connection), drops both connections, or
+// its count handler throws: the old file stays and no partial file is left
+// beside it.
 TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
 {
   const CutBy by = GetParam();
@@ -504,22 +529,32 @@ TEST_P(DownloadLeftBehind, LeavesTheOldFileAndNoPartialOne)
   ASSERT_TRUE(client->Login());
   local.Write("d.bin", "old");
   long long got = 0;
-  client->dataSocket.bytesTransfered = [&](std::int32_t n) { got += n; };
+  client->dataSocket.bytesTransfered = [&](std::int32_t n) {
+    got += n;
+    if (by == CutBy::HandlerThrows)
+      throw std::runtime_error("count failed");
+  };
   client->commandSocket.getFile("d.bin", local / "d.bin", "I", "", "");
-  ASSERT_TRUE(PumpUntil([&] { return got == 5000; }));
-  if (by == CutBy::Destroy)
+  ASSERT_TRUE(PumpUntil([&] { return by == CutBy::HandlerThrows ? client->dataErrors == 1 : got == 5000; }));
+  if (by == CutBy::Destroy) {
     client.reset();
-  else if (by == CutBy::Close)
+  } else if (by == CutBy::Close) {
     client->dataSocket.Close();
-  else
+  } else if (by == CutBy::Abort) {
     client->dataSocket.Abort();
+  } else {
+    // The owner's own failure, not the file's: told with its own text.
+    EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketUploadStopped);
+    EXPECT_EQ(ModalRecorder::Count("An unexpected error occurred: count failed"), 1);
+  }
   ProcessPendingEvents(50);
   EXPECT_EQ(local.Read("d.bin"), "old");
   EXPECT_FALSE(std::filesystem::exists(local / ".d.bin.part"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind, ::testing::Values(CutBy::Close, CutBy::Abort, CutBy::Destroy),
-                         ParamNames<CutBy>({"closed", "aborted", "destroyed"}));
+INSTANTIATE_TEST_SUITE_P(Ways, DownloadLeftBehind,
+                         ::testing::Values(CutBy::Close, CutBy::Abort, CutBy::Destroy, CutBy::HandlerThrows),
+                         ParamNames<CutBy>({"closed", "aborted", "destroyed", "handlerThrows"}));
 
 // The server has the whole file but never answers the STOR; the owner gives
 // up with a reset (as it does before connecting anew): the upload thread
@@ -641,6 +676,143 @@ TEST_F(ScriptedServer, MalformedPassiveReplyConnectsNowhere)
   ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
   EXPECT_EQ(server.Commands().back(), "PASV");
   EXPECT_FALSE(client->dataSocket.IsOpen());
+}
+
+enum class PasvForm { Blanks, NoParentheses };
+
+class PassiveReplyForm : public ScriptedServer, public ::testing::WithParamInterface<PasvForm> {};
+
+// Servers set the six numbers of a 227 reply with blanks, or leave the
+// parentheses out: the data connection is opened all the same.
+TEST_P(PassiveReplyForm, OpensTheDataConnection)
+{
+  const PasvForm form = GetParam();
+  ScriptedFtpServer server([form](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("PASV");
+    const std::string usual = s.OpenPassive();
+    const std::size_t open = usual.find('(');
+    const std::string numbers = usual.substr(open + 1, usual.find(')') - open - 1);
+    std::string spaced;
+    for (char c : numbers)
+      spaced += c == ',' ? std::string(" ,\t ") : std::string(1, c);
+    s.Send(form == PasvForm::Blanks ? "227 Entering Passive Mode ( " + spaced + " ).\r\n"
+                                    : "227 Entering Passive Mode " + numbers + "\r\n");
+    s.AcceptData();
+    s.Expect("LIST");
+    s.Send("150 listing\r\n");
+    s.SendData("x\r\n");
+    s.CloseData();
+    s.Send("226 done\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  std::string listing;
+  ASSERT_TRUE(client->List(listing)) << client->Dump();
+  EXPECT_EQ(listing, "x\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, PassiveReplyForm, ::testing::Values(PasvForm::Blanks, PasvForm::NoParentheses),
+                         ParamNames<PasvForm>({"blanks", "noParentheses"}));
+
+// In active mode another host may reach the data port before the server:
+// it is turned away at once, and the server's own connection is taken.
+TEST_F(ScriptedServer, ActiveDataPortTakesOnlyTheServersConnection)
+{
+  bool turnedAway = false;
+  ScriptedFtpServer server([&turnedAway](ScriptSession& s) {
+    LoginScript(s);
+    const std::string port = s.Expect("PORT ");
+    const int intruder = s.ConnectFrom(port, "127.0.0.2");
+    ::send(intruder, "forged\r\n", 8, MSG_NOSIGNAL);
+    pollfd p{intruder, POLLIN, 0};
+    char c;
+    turnedAway = ::poll(&p, 1, 5000) == 1 && ::recv(intruder, &c, 1, 0) <= 0;
+    ::close(intruder);
+    s.ConnectData(port);
+    s.Send("200 PORT ok\r\n");
+    s.Expect("LIST");
+    s.Send("150 listing\r\n");
+    s.SendData("real\r\n");
+    s.CloseData();
+    s.Send("226 done\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server, false);
+  ASSERT_TRUE(client->Login());
+  std::string listing;
+  ASSERT_TRUE(client->List(listing)) << client->Dump();
+  EXPECT_EQ(listing, "real\r\n");
+  EXPECT_TRUE(turnedAway);
+}
+
+enum class Flood { LineWithoutEnd, LongLine, EndlessReply };
+
+class ReplyFlood : public ScriptedServer, public ::testing::WithParamInterface<Flood> {};
+
+// A server that sends a reply without end is cut off with an error of its
+// own before it fills our memory, and nothing is answered.
+TEST_P(ReplyFlood, EndsTheConnection)
+{
+  const Flood flood = GetParam();
+  bool cutOff = false;
+  ScriptedFtpServer server([flood, &cutOff](ScriptSession& s) {
+    const std::string line = "220 " + std::string(64 * 1024, 'x');
+    try {
+      if (flood == Flood::EndlessReply) {
+        for (int i = 0; i < 2000; ++i)
+          s.Send("220-" + std::string(1000, 'x') + "\r\n");
+      } else {
+        s.Send(flood == Flood::LongLine ? line + "\r\n" : line);
+      }
+    } catch (const std::exception&) {
+      // the client has cut it off already
+    }
+    cutOff = s.ClientClosed(5000);
+  });
+  auto client = Client(server);
+  client->commandSocket.Connect();
+  ASSERT_TRUE(PumpUntil([&] { return client->commandErrors == 1; }, 5)) << client->Dump();
+  EXPECT_EQ(client->commandSocket.LastErrorCode(), kSocketReplyTooLong);
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  EXPECT_TRUE(cutOff);
+  EXPECT_TRUE(server.Commands().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ReplyFlood,
+                         ::testing::Values(Flood::LineWithoutEnd, Flood::LongLine, Flood::EndlessReply),
+                         ParamNames<Flood>({"lineWithoutEnd", "longLine", "endlessReply"}));
+
+// A listing beyond 512 MiB ends its transfer with an error of its own;
+// nothing of it is handed on.
+TEST_F(ScriptedServer, ListingBeyondItsLimitEndsTheTransfer)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("LIST");
+    s.Send("150 listing\r\n");
+    const std::string block(64 * 1024, 'l');
+    try {
+      for (int i = 0; i <= 512 * 16; ++i) // 512 MiB and one block more
+        s.SendData(block);
+      s.CloseData();
+      s.Send("226 done\r\n");
+    } catch (const std::exception&) {
+      s.Send("426 Connection closed; transfer aborted.\r\n");
+    }
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  std::string listing;
+  EXPECT_FALSE(client->List(listing));
+  ASSERT_TRUE(PumpUntil([&] { return client->dataErrors == 1; }));
+  EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketListingTooLarge);
+  EXPECT_TRUE(client->listings.empty());
 }
 
 // A socket listening on the loopback port, or -1.

@@ -135,6 +135,11 @@ void ScriptSession::AcceptData()
 
 void ScriptSession::ConnectData(const std::string& portCommand)
 {
+  dataFd = ConnectFrom(portCommand, "");
+}
+
+int ScriptSession::ConnectFrom(const std::string& portCommand, const std::string& fromAddress)
+{
   int f[6] = {};
   if (std::sscanf(portCommand.c_str(), "PORT %d,%d,%d,%d,%d,%d", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) != 6)
     throw std::runtime_error("fake server: bad PORT " + portCommand);
@@ -142,9 +147,19 @@ void ScriptSession::ConnectData(const std::string& portCommand)
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(f[4] * 256 + f[5]));
   addr.sin_addr.s_addr = htonl(static_cast<uint32_t>((f[0] << 24) | (f[1] << 16) | (f[2] << 8) | f[3]));
-  dataFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (::connect(dataFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
+  if (!fromAddress.empty() && (::inet_pton(AF_INET, fromAddress.c_str(), &from.sin_addr) != 1 ||
+                               ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0)) {
+    ::close(fd);
+    throw std::runtime_error("fake server: cannot use the address " + fromAddress);
+  }
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
     throw std::runtime_error("fake server: cannot connect to the client's data port");
+  }
+  return fd;
 }
 
 void ScriptSession::SendData(const std::string& bytes)

@@ -37,6 +37,9 @@ public:
   void AcceptData();
   // Active: connect to the address a PORT command named.
   void ConnectData(const std::string& portCommand);
+  // The same from another local address (another host), on a descriptor
+  // of its own.
+  int ConnectFrom(const std::string& portCommand, const std::string& fromAddress);
   void SendData(const std::string& bytes);
   std::string ReadDataUntilClosed(); // throws when the client resets
   std::string ReadData(std::size_t atLeast);
