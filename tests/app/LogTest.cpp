@@ -2,6 +2,7 @@
 
 #include "framework/Menu.h"
 
+#include <QAction>
 #include <QTest>
 
 #include <filesystem>
@@ -200,4 +201,23 @@ TEST_F(AppFixture, ALineHoldingCarriageReturnsShowsAsSeveralLines)
   StartUp();
   w->updateStatus("a\rb");
   EXPECT_EQ(w->EditField5.Text(), "a\nb\n");
+}
+
+TEST_F(AppFixture, UndoAndRedoNeverChangeTheLog)
+{
+  StartUp();
+  const std::string dir = tempDir();
+  w->updateStatus("220 ready");
+  w->updateStatus("331 send password");
+  w->EditField5.SetFocus();
+  ProcessPendingEvents(20);
+  QWidget* log = w->EditField5.Widget();
+  QTest::keyClick(log, Qt::Key_Z, Qt::ControlModifier);
+  w->GetMenuBar()->Lookup("EditUndo")->Action()->trigger();
+  QTest::keySequence(log, QKeySequence::Redo);
+  EXPECT_EQ(w->EditField5.Text(), "220 ready\n331 send password\n");
+  ModalRecorder::PushPath(dir + "/log.txt");
+  w->SaveLog();
+  EXPECT_EQ(readFile(dir + "/log.txt"), "220 ready\n331 send password\n");
+  std::filesystem::remove_all(dir);
 }

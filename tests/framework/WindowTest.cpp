@@ -1,5 +1,6 @@
 #include "framework/Application.h"
 #include "framework/Controls.h"
+#include "framework/Display.h"
 #include "framework/Events.h"
 #include "framework/Menu.h"
 #include "framework/Modal.h"
@@ -178,14 +179,17 @@ TEST(ProgressBar, MaximumZeroIsTheBusyBar)
   ProgressBar bar{w, "bar"};
   auto* q = static_cast<QProgressBar*>(bar.Widget());
   bar.SetMaximum(0);
+  UpdateDisplayNow();
   EXPECT_EQ(q->maximum(), 0);
   EXPECT_EQ(q->minimum(), 0);
   bar.SetMaximum(1);
   bar.SetValue(0);
+  UpdateDisplayNow();
   EXPECT_EQ(q->maximum(), 1);
   EXPECT_EQ(q->value(), 0);
   bar.SetMaximum(100);
   bar.SetValue(250);
+  UpdateDisplayNow();
   EXPECT_EQ(q->value(), 100);
   EXPECT_EQ(bar.Value(), 250);
 }
