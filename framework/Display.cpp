@@ -35,10 +35,13 @@ public:
   {
     timer_.stop();
     sinceFlush_.restart();
-    std::vector<Control*> due;
-    due.swap(pending_);
-    for (Control* c : due)
+    // One at a time off the list, so a control that goes away meanwhile is
+    // already off it.
+    while (!pending_.empty()) {
+      Control* c = pending_.front();
+      pending_.erase(pending_.begin());
       c->ApplyDisplay();
+    }
   }
 
 private:
