@@ -9,7 +9,7 @@
 // lftp is told not to use FEAT and MLSD, so it lists with LIST and sets no
 // times, as the program does. Beside the window's figures: the longest the
 // event loop went without turning (the window does not answer meanwhile).
-// Each figure is the best of three rounds.
+// Each figure is the best of five rounds.
 // The program always connects to port 21, so this runs itself again inside
 // a private network namespace (as root).
 // Usage: bench_WindowBench [pyftpdlib|pure-ftpd|both] [files, 2000 if not given]
@@ -30,7 +30,7 @@ using namespace bench;
 namespace {
 
 constexpr std::int64_t kBigFile = 200'000'000;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 const std::string kLikeUs = "set ftp:use-feat no; set ftp:use-mlsd no; ";
 
 // The longest gap between two turns of the event loop while it runs.
