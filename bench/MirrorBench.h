@@ -46,17 +46,24 @@ struct OffscreenRun {
 inline std::string FolderName(int f) { return "d" + std::to_string(f); }
 inline std::string FileName(int i) { return "f" + std::to_string(i) + ".bin"; }
 
-// A fresh temporary folder holding the tree; the caller removes it.
-inline std::string MakeTree()
+// A fresh temporary folder holding folders folders of files files of 1 KiB
+// each, and in each of them sub sub-folders of as many files; the caller
+// removes it.
+inline std::string MakeTree(int folders = kFolders, int files = kFilesPerFolder, int sub = 0)
 {
   const std::string tree = OffscreenRun::Temp("tree");
   std::string block(1024, 'x');
-  for (int f = 0; f < kFolders; ++f) {
-    fs::create_directories(tree + "/" + FolderName(f));
-    for (int i = 0; i < kFilesPerFolder; ++i) {
+  auto fill = [&](const std::string& dir) {
+    fs::create_directories(dir);
+    for (int i = 0; i < files; ++i) {
       block[0] = static_cast<char>(i);
-      std::ofstream(tree + "/" + FolderName(f) + "/" + FileName(i), std::ios::binary) << block;
+      std::ofstream(dir + "/" + FileName(i), std::ios::binary) << block;
     }
+  };
+  for (int f = 0; f < folders; ++f) {
+    fill(tree + "/" + FolderName(f));
+    for (int s = 0; s < sub; ++s)
+      fill(tree + "/" + FolderName(f) + "/" + FolderName(s));
   }
   return tree;
 }
@@ -75,16 +82,22 @@ inline double Seconds(std::chrono::steady_clock::time_point start)
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// lftp mirrors the tree into the server's folder "l".
-inline double RunLftp(const FtpServerProcess& server, const std::string& tree, bool passive, bool& ok)
+// Seconds lftp takes for commands on the server; ok when it succeeded.
+inline double RunLftpCommands(const FtpServerProcess& server, bool passive, const std::string& commands, bool& ok)
 {
   const std::string cmd = "lftp -u '" + server.User() + "," + server.Password() + "' -p " +
                           std::to_string(server.Port()) + " " + server.Host() + " -e 'set ftp:passive-mode " +
-                          (passive ? "on" : "off") + "; set net:max-retries 1; mirror -R " + tree +
-                          " l; quit' >/dev/null 2>&1";
+                          (passive ? "on" : "off") + "; set net:max-retries 1; " + commands +
+                          "; quit' >/dev/null 2>&1";
   const auto start = std::chrono::steady_clock::now();
   ok = std::system(cmd.c_str()) == 0;
   return Seconds(start);
+}
+
+// lftp mirrors the tree into the server's folder "l".
+inline double RunLftp(const FtpServerProcess& server, const std::string& tree, bool passive, bool& ok)
+{
+  return RunLftpCommands(server, passive, "mirror -R " + tree + " l", ok);
 }
 
 // The servers named on the command line: pyftpdlib, pure-ftpd or both.

@@ -1,6 +1,7 @@
 #include "Control.h"
 
 #include "Controls.h"
+#include "Display.h"
 #include "Window.h"
 
 #include <QFont>
@@ -15,6 +16,7 @@ Control::Control(Window& window, std::string name, Control* parent)
 
 Control::~Control()
 {
+  display::Forget(this);
   window_.UnregisterControl(this);
   if (panel_)
     panel_->RemoveMember(this);
@@ -29,6 +31,8 @@ void Control::Init(QWidget* widget)
 }
 
 QWidget* Control::ChildArea() const { return widget_; }
+
+void Control::DisplayChanged() { display::Schedule(this); }
 
 int Control::ParentLeft() const { return parent_ ? parent_->Left() : 0; }
 int Control::ParentTop() const { return parent_ ? parent_->Top() : 0; }

@@ -62,10 +62,14 @@ public:
   QWidget* ChildArea() const; // where this control's own children go
   void ApplyVisibility();
   void ParentResized(int oldHeight, int newHeight);
+  // Hands what changed since the last frame to the widget (Display.h).
+  virtual void ApplyDisplay() {}
 
 protected:
   // Subclasses create their widget and hand it over once.
   void Init(QWidget* widget);
+  // Asks for ApplyDisplay at the next frame.
+  void DisplayChanged();
 
 private:
   int ParentLeft() const;

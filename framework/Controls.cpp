@@ -55,8 +55,15 @@ StaticText::StaticText(Window& w, std::string name, Control* parent) : Control(w
   Init(l);
 }
 
-std::string StaticText::Text() const { return s(static_cast<QLabel*>(Widget())->text()); }
-void StaticText::SetText(const std::string& text) { static_cast<QLabel*>(Widget())->setText(q(text)); }
+void StaticText::SetText(const std::string& text)
+{
+  if (text == text_)
+    return;
+  text_ = text;
+  DisplayChanged();
+}
+
+void StaticText::ApplyDisplay() { static_cast<QLabel*>(Widget())->setText(q(text_)); }
 
 void StaticText::SetTextAlign(int align)
 {
@@ -93,8 +100,25 @@ EditField::EditField(Window& w, std::string name, Control* parent, Kind kind)
   }
 }
 
+void EditField::FlushAppended() const
+{
+  if (appended_.empty())
+    return;
+  auto* e = static_cast<QPlainTextEdit*>(Widget());
+  const QSignalBlocker block(e); // TextChange was raised as each text came
+  QTextCursor c(e->document());
+  c.movePosition(QTextCursor::End);
+  c.insertText(q(appended_)); // plain text, never markup
+  appended_.clear();
+  QTextCursor end(e->document());
+  end.movePosition(QTextCursor::End);
+  e->setTextCursor(end);
+  e->ensureCursorVisible();
+}
+
 std::string EditField::Text() const
 {
+  FlushAppended();
   if (kind_ == MultiLine)
     return s(static_cast<QPlainTextEdit*>(Widget())->toPlainText());
   return s(static_cast<QLineEdit*>(Widget())->text());
@@ -102,6 +126,7 @@ std::string EditField::Text() const
 
 void EditField::SetText(const std::string& text)
 {
+  appended_.clear();
   if (kind_ == MultiLine)
     static_cast<QPlainTextEdit*>(Widget())->setPlainText(q(text));
   else
@@ -116,21 +141,21 @@ void EditField::AppendText(const std::string& text)
     e->end(false);
     return;
   }
-  auto* e = static_cast<QPlainTextEdit*>(Widget());
-  QTextCursor c(e->document());
-  c.movePosition(QTextCursor::End);
-  c.insertText(q(text)); // plain text, never markup
-  QTextCursor end(e->document());
-  end.movePosition(QTextCursor::End);
-  e->setTextCursor(end);
-  e->ensureCursorVisible();
+  if (text.empty())
+    return;
+  appended_ += text;
+  DeliverEvent(TextChange);
+  DisplayChanged();
 }
 
 void EditField::SetReadOnly(bool on)
 {
-  if (kind_ == MultiLine)
-    static_cast<QPlainTextEdit*>(Widget())->setReadOnly(on);
-  else
+  if (kind_ == MultiLine) {
+    auto* e = static_cast<QPlainTextEdit*>(Widget());
+    e->setReadOnly(on);
+    // Only code changes a read-only field: Undo must not take any of it back.
+    e->setUndoRedoEnabled(!on);
+  } else
     static_cast<QLineEdit*>(Widget())->setReadOnly(on);
 }
 
@@ -152,6 +177,7 @@ void EditField::SetUseFocusRing(bool on) { Widget()->setAttribute(Qt::WA_MacShow
 
 int EditField::SelStart() const
 {
+  FlushAppended();
   if (kind_ == MultiLine)
     return static_cast<QPlainTextEdit*>(Widget())->textCursor().selectionStart();
   auto* e = static_cast<QLineEdit*>(Widget());
@@ -160,6 +186,7 @@ int EditField::SelStart() const
 
 int EditField::SelLength() const
 {
+  FlushAppended();
   if (kind_ == MultiLine) {
     auto c = static_cast<QPlainTextEdit*>(Widget())->textCursor();
     return c.selectionEnd() - c.selectionStart();
@@ -169,6 +196,7 @@ int EditField::SelLength() const
 
 void EditField::SetSelection(int start, int length)
 {
+  FlushAppended();
   if (kind_ == MultiLine) {
     auto* e = static_cast<QPlainTextEdit*>(Widget());
     QTextCursor c(e->document());
@@ -182,6 +210,7 @@ void EditField::SetSelection(int start, int length)
 
 std::string EditField::SelText() const
 {
+  FlushAppended();
   if (kind_ == MultiLine)
     return s(static_cast<QPlainTextEdit*>(Widget())->textCursor().selectedText().replace(QChar(0x2029), '\n'));
   return s(static_cast<QLineEdit*>(Widget())->selectedText());
@@ -190,6 +219,7 @@ std::string EditField::SelText() const
 #define EDIT_OP(op, lineOp, plainOp)                                                                                   \
   void EditField::op()                                                                                                 \
   {                                                                                                                    \
+    FlushAppended();                                                                                                   \
     if (kind_ == MultiLine)                                                                                            \
       static_cast<QPlainTextEdit*>(Widget())->plainOp();                                                               \
     else                                                                                                               \
@@ -204,6 +234,7 @@ EDIT_OP(SelectAll, selectAll, selectAll)
 
 void EditField::Clear()
 {
+  FlushAppended();
   if (kind_ == MultiLine) {
     auto* e = static_cast<QPlainTextEdit*>(Widget());
     if (!e->isReadOnly())
@@ -328,13 +359,23 @@ ProgressBar::ProgressBar(Window& w, std::string name, Control* parent) : Control
 void ProgressBar::SetMaximum(int maximum)
 {
   maximum_ = maximum;
-  Apply();
+  DisplayChanged();
 }
 
 void ProgressBar::SetValue(int value)
 {
   value_ = value;
+  DisplayChanged();
+}
+
+void ProgressBar::ApplyDisplay()
+{
+  // The bar paints itself at once on a visible change; it is left to the
+  // window's next paint instead.
+  QWidget* w = Widget();
+  w->setUpdatesEnabled(false);
   Apply();
+  w->setUpdatesEnabled(true);
 }
 
 void ProgressBar::Apply()

@@ -1,7 +1,9 @@
 #pragma once
 // The simple controls. Every text a control shows is plain text: nothing is
 // ever taken as markup. Events are public std::function members; one left
-// empty does nothing. An event caused by code runs at once.
+// empty does nothing. An event caused by code runs at once. What a static
+// text, the log's appended text and a progress bar show reaches the screen
+// at the next frame (Display.h); reading them back gives the new value at once.
 
 #include "framework/Control.h"
 
@@ -12,12 +14,16 @@
 class StaticText : public Control {
 public:
   StaticText(Window& w, std::string name, Control* parent = nullptr);
-  std::string Text() const;
+  std::string Text() const { return text_; }
   void SetText(const std::string& text);
   // 0 left, 1 centre, 2 right.
   void SetTextAlign(int align);
   void SetMultiline(bool on);
   void SetEnabled(bool on) override;
+  void ApplyDisplay() override;
+
+private:
+  std::string text_;
 };
 
 // Single-line, password (masked) or multi-line text field.
@@ -29,7 +35,7 @@ public:
   std::string Text() const;
   void SetText(const std::string& text);
   // Adds text at the very end, whatever is selected; the selection is not
-  // restored.
+  // restored. A multi-line field shows what was added at the next frame.
   void AppendText(const std::string& text);
   void SetReadOnly(bool on);
   bool ReadOnly() const;
@@ -50,9 +56,14 @@ public:
   void SelectAll();
 
   std::function<void()> TextChange;
+  void ApplyDisplay() override { FlushAppended(); }
 
 private:
+  // Puts the text appended since the last frame into the widget; everything
+  // that reads or changes the widget's text does this first.
+  void FlushAppended() const;
   Kind kind_;
+  mutable std::string appended_;
 };
 
 // What a check box and a radio button share: a caption and an on/off value.
@@ -130,6 +141,7 @@ public:
   void SetMaximum(int maximum);
   int Value() const { return value_; }
   void SetValue(int value);
+  void ApplyDisplay() override;
 
 private:
   void Apply();

@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
@@ -54,8 +53,8 @@ public:
 
   ListModel* model = nullptr;
   ListView* view = nullptr;
-  QTimer publish;
   int published = 0;
+  bool stale = false; // rows were added or removed since the last Publish
   bool publishing = false;
 
   void Locate(std::size_t i)
@@ -134,12 +133,6 @@ public:
     chunks.clear();
     count = 0;
     cacheChunk = cacheStart = 0;
-  }
-
-  void Schedule()
-  {
-    if (!publish.isActive())
-      publish.start();
   }
 
   void Publish();
@@ -328,7 +321,7 @@ protected:
 
 void ListBoxStore::Publish()
 {
-  publish.stop();
+  stale = false;
   if (!model)
     return;
   publishing = true;
@@ -349,9 +342,6 @@ ListBox::ListBox(Window& w, std::string name, Control* parent, int columnCount, 
   store_->columns = std::max(1, columnCount);
   store_->hierarchical = hierarchical;
   store_->headings.resize(static_cast<std::size_t>(store_->columns));
-  store_->publish.setSingleShot(true);
-  store_->publish.setInterval(100);
-  QObject::connect(&store_->publish, &QTimer::timeout, [this] { store_->Publish(); });
 
   auto* view = new ListView(*store_);
   store_->view = view;
@@ -643,7 +633,13 @@ void ListBox::SetListIndex(int row)
 
 void ListBox::Refresh()
 {
-  store_->Publish();
+  Changed(true);
+}
+
+void ListBox::ApplyDisplay()
+{
+  if (store_->stale)
+    store_->Publish();
   store_->view->viewport()->update();
 }
 
@@ -669,8 +665,6 @@ void ListBox::UserSetCheck(int row, int column, bool on)
 
 void ListBox::Changed(bool structure)
 {
-  if (structure)
-    store_->Schedule();
-  else
-    store_->view->viewport()->update();
+  store_->stale = store_->stale || structure;
+  DisplayChanged();
 }

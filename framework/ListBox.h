@@ -14,8 +14,8 @@
 // O(n / 512) otherwise; adding a row is O(512 + chunks); collapsing or
 // RemoveRow of k rows is O(k + n / 512). A whole tree of n rows filled
 // through ExpandRow handlers costs O(n) apart from that chunk term. The
-// on-screen list catches up with the rows at most every 100 ms (or at
-// Refresh), never once per added row.
+// on-screen list catches up with the rows at the next frame (Display.h),
+// never once per added row.
 
 #include "framework/Control.h"
 
@@ -72,7 +72,7 @@ public:
   int ListIndex() const { return listIndex_; }
   void SetListIndex(int row);
 
-  // Brings the on-screen list up to date now.
+  // Brings the on-screen list up to date at the next frame.
   void Refresh();
 
   // Framework use (the on-screen model and view).
@@ -80,6 +80,7 @@ public:
   void UserToggledExpand(int row);
   void UserSetCheck(int row, int column, bool on);
   void LayoutColumns();
+  void ApplyDisplay() override;
 
   std::function<void()> Change;
   std::function<void()> DoubleClick;

@@ -1,7 +1,6 @@
 #include "Snapshot.h"
 
-#include "Control.h"
-#include "ListBox.h"
+#include "Display.h"
 #include "Window.h"
 
 #include <QCoreApplication>
@@ -10,9 +9,7 @@
 
 bool SaveWindowPicture(Window& window, const std::string& pngPath)
 {
-  for (Control* c : window.Controls())
-    if (auto* list = dynamic_cast<ListBox*>(c))
-      list->Refresh();
+  UpdateDisplayNow();
   QCoreApplication::processEvents();
   return window.TopLevel()->grab().save(QString::fromStdString(pngPath), "PNG");
 }

@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Control.h"
 #include "Controls.h"
+#include "Display.h"
 #include "Events.h"
 #include "Menu.h"
 #include "Modal.h"
@@ -282,6 +283,8 @@ void Window::Show()
   if (closed_)
     return;
   const bool first = !impl_->isVisible();
+  if (first)
+    UpdateDisplayNow(); // shown with what its controls were given, not a frame later
   const bool was = geometryEventsOn;
   geometryEventsOn = false; // the show's own move and resize store nothing
   const int wantW = impl_->contentW, wantH = impl_->contentH;

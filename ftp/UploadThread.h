@@ -10,7 +10,9 @@ class UploadThread : public Thread {
 public:
   FtpDataSocket* parent = nullptr;
 
-  static constexpr std::size_t kPieceSize = 2048;
+  // Big enough that a fast network is not held up by a loop pass and an
+  // event for every few kilobytes.
+  static constexpr std::size_t kPieceSize = 64u << 10;
 
   // Waits, giving way, until everything written has left the socket; false
   // when the transfer ended first (closed, failed or answered early).

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libgtest-dev libgmock-dev
           libbenchmark-dev fonts-ipafont-gothic)
 if [ "${1:-}" = "--test" ]; then
-  packages+=(python3-pyftpdlib pure-ftpd lftp iproute2 openssl util-linux)
+  packages+=(python3-pyftpdlib pure-ftpd lftp curl iproute2 openssl util-linux)
 fi
 
 missing=()

@@ -1,8 +1,11 @@
 #include "AppFixture.h"
 #include "AsNobody.h"
 
+#include "framework/Display.h"
 #include "framework/Menu.h"
 
+#include <QAction>
+#include <QPlainTextEdit>
 #include <QTest>
 
 #include <filesystem>
@@ -34,6 +37,41 @@ TEST_F(AppFixture, LinesAreAppendedAtTheEndWhateverIsSelected)
   w->EditField5.SetSelection(0, 3);
   w->updateStatus("331 <b>user</b> ok");
   EXPECT_EQ(w->EditField5.Text(), "220 ready\n\n331 <b>user</b> ok\n");
+}
+
+// Lines reach the pane by the next frame: every one, in order, also across a
+// read, a selection and a clear that come before they are shown.
+TEST_F(AppFixture, EveryLineIsShownAndSavedInOrderAcrossFrames)
+{
+  StartUp();
+  const std::string dir = tempDir();
+  std::string expected;
+  int n = 0;
+  auto lines = [&](int count) {
+    for (int i = 0; i < count; ++i, ++n) {
+      w->updateStatus("226 reply " + std::to_string(n));
+      expected += "226 reply " + std::to_string(n) + "\n";
+      if (n % 7 == 0)
+        ProcessPendingEvents(0);
+    }
+  };
+  lines(40);
+  ModalRecorder::PushButton(0); // "クリア"
+  w->ClearLog();
+  expected.clear();
+  lines(40);
+  EXPECT_EQ(w->EditField5.Text(), expected);
+  lines(40);
+  w->EditField5.SetSelection(0, 3);
+  lines(40);
+  PumpFor(2 * display::kFrameMs + 20);
+  auto* pane = static_cast<QPlainTextEdit*>(w->EditField5.Widget());
+  EXPECT_EQ(pane->toPlainText().toStdString(), expected);
+  lines(40);
+  ModalRecorder::PushPath(dir + "/log.txt");
+  w->SaveLog();
+  EXPECT_EQ(readFile(dir + "/log.txt"), expected);
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(AppFixture, ClearAnsweredCancelKeepsEverythingAndGivesTheItemBack)
@@ -207,4 +245,23 @@ TEST_F(AppFixture, ALineHoldingCarriageReturnsShowsAsSeveralLines)
   StartUp();
   w->updateStatus("a\rb");
   EXPECT_EQ(w->EditField5.Text(), "a\nb\n");
+}
+
+TEST_F(AppFixture, UndoAndRedoNeverChangeTheLog)
+{
+  StartUp();
+  const std::string dir = tempDir();
+  w->updateStatus("220 ready");
+  w->updateStatus("331 send password");
+  w->EditField5.SetFocus();
+  ProcessPendingEvents(20);
+  QWidget* log = w->EditField5.Widget();
+  QTest::keyClick(log, Qt::Key_Z, Qt::ControlModifier);
+  w->GetMenuBar()->Lookup("EditUndo")->Action()->trigger();
+  QTest::keySequence(log, QKeySequence::Redo);
+  EXPECT_EQ(w->EditField5.Text(), "220 ready\n331 send password\n");
+  ModalRecorder::PushPath(dir + "/log.txt");
+  w->SaveLog();
+  EXPECT_EQ(readFile(dir + "/log.txt"), "220 ready\n331 send password\n");
+  std::filesystem::remove_all(dir);
 }

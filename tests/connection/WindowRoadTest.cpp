@@ -14,6 +14,7 @@
 
 #include "framework/Events.h"
 #include "framework/FolderItem.h"
+#include "ftp/UploadThread.h"
 
 #include "FtpServers.h"
 #include "Pump.h"
@@ -355,6 +356,45 @@ TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
   for (const auto& r : w.pSyncL)
     EXPECT_FALSE(r.check) << r.path;
   EXPECT_TRUE(w.pSyncR.empty());
+}
+
+// A file of many pieces: at its end the bar and the byte count have taken
+// every byte of it, then the display is back at rest.
+TEST(WindowConnection, ProgressCountsEveryByteOfAFileOfManyPieces)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::PureFtpd, true, false);
+  Window1& w = *road.w;
+  const std::int64_t size = 5 * static_cast<std::int64_t>(UploadThread::kPieceSize) + 123;
+  site::WriteAged(road.local / "big.gif", std::string(static_cast<std::size_t>(size), 'p'), 0);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  const auto windowBytes = w.dataSocket.bytesTransfered;
+  const auto windowComplete = w.dataSocket.FileTransferComplete;
+  std::vector<int> values;
+  std::int64_t total = -1;
+  int barAtEnd = -1;
+  int maximumAtEnd = -1;
+  w.dataSocket.bytesTransfered = [&](std::int32_t n) {
+    windowBytes(n);
+    values.push_back(w.ProgressBar1.Value());
+  };
+  w.dataSocket.FileTransferComplete = [&] {
+    total = w.totalBytes;
+    barAtEnd = w.ProgressBar1.Value();
+    maximumAtEnd = w.ProgressBar1.Maximum();
+    windowComplete();
+  };
+  site::AnswerGoAhead(1);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  EXPECT_EQ(total, size);
+  EXPECT_EQ(maximumAtEnd, size / 1024);
+  EXPECT_EQ(barAtEnd, size / 1024);
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+  EXPECT_EQ(w.ProgressBar1.Maximum(), 1);
+  EXPECT_EQ(w.tBytesText.Text(), "0");
+  EXPECT_EQ(road.server.ReadFile("site/big.gif").size(), static_cast<std::size_t>(size));
 }
 
 TEST(WindowConnection, FailedConnectionLeavesTheWindowDisconnectedAndAReconnectWorks)

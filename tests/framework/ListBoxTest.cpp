@@ -1,3 +1,4 @@
+#include "framework/Display.h"
 #include "framework/Events.h"
 #include "framework/ListBox.h"
 #include "framework/Window.h"
@@ -212,7 +213,7 @@ TEST(ListBox, AClickRaisesCellClickAndFlipsOnlyTheBoxItLandsOn)
     return false;
   };
   h.Show();
-  h.tree.Refresh();
+  UpdateDisplayNow();
   auto* view = static_cast<QTreeView*>(h.tree.Widget());
   const QRect cell = view->visualRect(view->model()->index(1, 0));
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(cell.left() + 16 + 9, cell.center().y()));
@@ -244,7 +245,7 @@ TEST(ListBox, HeaderClickIsOfferedAndNeverSorts)
     return true;
   };
   h.Show();
-  h.flat.Refresh();
+  UpdateDisplayNow();
   ProcessPendingEvents(20);
   auto* view = static_cast<QTreeView*>(h.flat.Widget());
   QHeaderView* header = view->header();

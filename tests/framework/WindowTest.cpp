@@ -1,5 +1,6 @@
 #include "framework/Application.h"
 #include "framework/Controls.h"
+#include "framework/Display.h"
 #include "framework/Events.h"
 #include "framework/Menu.h"
 #include "framework/Modal.h"
@@ -11,7 +12,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+
+#include <chrono>
+#include <map>
 
 namespace {
 struct Dialog : Window {
@@ -178,14 +186,76 @@ TEST(ProgressBar, MaximumZeroIsTheBusyBar)
   ProgressBar bar{w, "bar"};
   auto* q = static_cast<QProgressBar*>(bar.Widget());
   bar.SetMaximum(0);
+  UpdateDisplayNow();
   EXPECT_EQ(q->maximum(), 0);
   EXPECT_EQ(q->minimum(), 0);
   bar.SetMaximum(1);
   bar.SetValue(0);
+  UpdateDisplayNow();
   EXPECT_EQ(q->maximum(), 1);
   EXPECT_EQ(q->value(), 0);
   bar.SetMaximum(100);
   bar.SetValue(250);
+  UpdateDisplayNow();
   EXPECT_EQ(q->value(), 100);
   EXPECT_EQ(bar.Value(), 250);
+}
+
+namespace {
+// Counts the paint events each widget gets.
+class PaintCounter : public QObject {
+public:
+  PaintCounter() { QCoreApplication::instance()->installEventFilter(this); }
+  ~PaintCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+  std::map<QObject*, int> paints;
+
+protected:
+  bool eventFilter(QObject* o, QEvent* e) override
+  {
+    if (e->type() == QEvent::Paint)
+      ++paints[o];
+    return false;
+  }
+};
+} // namespace
+
+// A run changes the log, the bar and the texts once per reply or piece:
+// each setter keeps the value, read back at once, and paints nothing; the
+// window shows the last values by the next frame and paints once a frame.
+TEST(Display, SettersKeepTheValueAndTheWindowPaintsOnceAFrame)
+{
+  Window w;
+  StaticText text{w, "text"};
+  ProgressBar bar{w, "bar"};
+  EditField log{w, "log", nullptr, EditField::MultiLine};
+  text.SetBounds(0, 0, 100, 20);
+  bar.SetBounds(0, 30, 100, 18);
+  log.SetBounds(0, 60, 200, 100);
+  log.SetReadOnly(true);
+  w.Show();
+  PumpFor(100);
+  auto* pane = static_cast<QPlainTextEdit*>(log.Widget());
+  PaintCounter counter;
+  std::string lines;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 1; i <= 300; ++i) {
+    text.SetText(std::to_string(i));
+    bar.SetValue(i % 100);
+    log.AppendText("226 reply " + std::to_string(i) + "\n");
+    lines += "226 reply " + std::to_string(i) + "\n";
+    ASSERT_EQ(text.Text(), std::to_string(i));
+    ASSERT_EQ(bar.Value(), i % 100);
+    ProcessPendingEvents(0); // one reply handled per turn of the loop
+  }
+  PumpFor(2 * display::kFrameMs + 20);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_EQ(static_cast<QLabel*>(text.Widget())->text(), "300");
+  EXPECT_EQ(static_cast<QProgressBar*>(bar.Widget())->value(), 0);
+  EXPECT_EQ(pane->toPlainText().toStdString(), lines); // shown without anyone reading it
+  EXPECT_EQ(log.Text(), lines);
+  const int frames = static_cast<int>(ms.count() / display::kFrameMs) + 2;
+  for (QObject* o : {static_cast<QObject*>(text.Widget()), static_cast<QObject*>(bar.Widget()),
+                     static_cast<QObject*>(pane->viewport())})
+    EXPECT_LE(counter.paints[o], frames) << o->metaObject()->className() << " in " << ms.count() << " ms";
+  w.CloseNow();
 }

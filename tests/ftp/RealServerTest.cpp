@@ -113,7 +113,8 @@ TEST_P(RealServer, ListsEmptyLargeAndNonAsciiFolders)
 
 TEST_P(RealServer, UploadsBinaryFilesByteForByte)
 {
-  for (std::size_t size : {0, 1, 2047, 2048, 2049, 1 << 20}) {
+  constexpr std::size_t piece = UploadThread::kPieceSize;
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, piece - 1, piece, piece + 1, std::size_t{1} << 20}) {
     const std::string name = "bin-" + std::to_string(size);
     const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
     local.Write(name, bytes);
@@ -129,8 +130,8 @@ TEST_P(RealServer, UploadsBinaryFilesByteForByte)
 
 TEST_P(RealServer, UploadsTextWithEveryLineEndAsTheServerExpects)
 {
-  // A CR LF split across the 2048-byte pieces must not become two lines.
-  std::string split(2047, 'a');
+  // A CR LF split across two pieces must not become two lines.
+  std::string split(UploadThread::kPieceSize - 1, 'a');
   split += "\r\nend\r\n";
   const std::vector<std::pair<std::string, std::string>> files = {
       {"lf.txt", "one\ntwo\n\nthree"},
@@ -275,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
                          });
 
 // Counts are reported per piece, as read from the file or the text.
-TEST(PieceCounts, FilePiecesOf2048AndTextPiecesOf512)
+TEST(PieceCounts, FileAndTextPiecesEachReportTheirOwnSize)
 {
   FtpServerProcess server(FtpServerKind::Pyftpdlib);
   TempDir local;
@@ -283,10 +284,11 @@ TEST(PieceCounts, FilePiecesOf2048AndTextPiecesOf512)
   ASSERT_TRUE(client.Login());
   std::vector<std::int32_t> counts;
   client.dataSocket.bytesTransfered = [&](std::int32_t n) { counts.push_back(n); };
-  local.Write("f", std::string(4097, '\r'));
+  constexpr auto piece = static_cast<std::int32_t>(UploadThread::kPieceSize);
+  local.Write("f", std::string(2 * piece + 1, '\r'));
   ASSERT_TRUE(client.Upload(local / "f", "f", "A"));
-  EXPECT_EQ(counts, (std::vector<std::int32_t>{2048, 2048, 1}));
-  EXPECT_EQ(server.ReadFile("f"), std::string(4097, '\n'));
+  EXPECT_EQ(counts, (std::vector<std::int32_t>{piece, piece, 1}));
+  EXPECT_EQ(server.ReadFile("f"), std::string(2 * piece + 1, '\n'));
 
   counts.clear();
   client.commandSocket.storString(std::string(1024, 's'), "s", "I");
