@@ -82,7 +82,7 @@ private:
   FinalReply finalReply_ = FinalReply::None;
   bool uploadSent_ = false;     // the upload's last piece has been written
   bool completeOnReply_ = false; // a string sent on the caller's thread: the reply completes it
-  bool dataClosed_ = false;     // the server closed a download in order
+  bool dataClosed_ = false;     // the server closed a download or a listing in order
   bool heldCR_ = false;         // text download: a CR waiting for its LF
   std::string temporaryPath_;
   std::string finalPath_;
@@ -90,6 +90,7 @@ private:
 
   void WakeUploader();
   void FinishDownload();
+  void DeliverListing();
   void DropDownload();
   void FailLocalFile();
   void PostAfterDownload();

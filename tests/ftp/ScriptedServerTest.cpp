@@ -716,6 +716,36 @@ TEST_P(PassiveReplyForm, OpensTheDataConnection)
 INSTANTIATE_TEST_SUITE_P(Forms, PassiveReplyForm, ::testing::Values(PasvForm::Blanks, PasvForm::NoParentheses),
                          ParamNames<PasvForm>({"blanks", "noParentheses"}));
 
+// A listing is whole only when the final reply says so, whether that
+// reply comes before or after the data connection closes.
+TEST_F(ScriptedServer, ListingIsTakenOnlyOnItsFinalSuccessReply)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    for (const char* end : {"451 Transfer aborted.\r\n", "226 done\r\n"}) {
+      s.Expect("PASV");
+      s.Send(s.OpenPassive());
+      s.AcceptData();
+      s.Expect("LIST");
+      s.Send("150 listing\r\n");
+      s.SendData(end[0] == '4' ? "cut short\r\n" : "whole\r\n");
+      s.CloseData();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      s.Send(end);
+    }
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  std::string listing;
+  EXPECT_FALSE(client->List(listing)) << client->Dump();
+  ASSERT_EQ(client->serverErrors.size(), 1u);
+  PumpFor(200);
+  EXPECT_TRUE(client->listings.empty());
+  ASSERT_TRUE(client->List(listing)) << client->Dump();
+  EXPECT_EQ(listing, "whole\r\n");
+}
+
 // In active mode another host may reach the data port before the server:
 // it is turned away at once, and the server's own connection is taken.
 TEST_F(ScriptedServer, ActiveDataPortTakesOnlyTheServersConnection)
