@@ -2,6 +2,7 @@
 
 #include "ftp/UploadThread.h"
 
+#include "framework/BinaryStream.h"
 #include "framework/Events.h"
 #include "framework/FolderItem.h"
 #include "framework/TextStream.h"
@@ -321,6 +322,7 @@ void FtpDataSocket::Abort()
     dataClosed_ = false; // a listing held for its final reply goes
     std::string().swap(listData);
   }
+  uploadFile.reset();
   TCPSocket::Abort();
   if (saveFile || !temporaryPath_.empty())
     DropDownload();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+class BinaryStream;
 class TextOutputStream;
 class UploadThread;
 
@@ -27,6 +28,7 @@ public:
   std::string bigString;
   bool bufferClear = false;
   std::unique_ptr<UploadThread> upthd;
+  std::unique_ptr<BinaryStream> uploadFile; // opened before STOR, read by the upload thread
 
   // Events for the owner (Connected and Error are inherited).
   std::function<void(const std::string& listing)> gotList;

@@ -255,6 +255,34 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShort, ::testing::Bool(),
                            return info.param ? std::string("reset") : std::string("orderlyClose");
                          });
 
+// The local file is removed while the upload is being set up: it was open
+// already, so the server gets it whole, not an empty or cut-off copy in
+// place of its own.
+TEST_F(ScriptedServer, FileRemovedWhileItsUploadIsSetUpIsSentWhole)
+{
+  local.Write("gone.bin", "whole");
+  const std::string path = local / "gone.bin";
+  std::string received;
+  ScriptedFtpServer server([&](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    std::filesystem::remove(path);
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("STOR gone.bin");
+    s.Send("150 Ok to send\r\n");
+    received = s.ReadDataUntilClosed();
+    s.Send("226 done\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  EXPECT_TRUE(client->Upload(path, "gone.bin", "I")) << client->Dump();
+  EXPECT_EQ(received, "whole");
+}
+
 enum class StopBy { Cancel, OwnerCloses, HandlerThrows };
 
 class UploadStopped : public ScriptedServer, public ::testing::WithParamInterface<StopBy> {};
