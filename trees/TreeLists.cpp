@@ -170,9 +170,14 @@ void TreeLists::TakeListing(const std::string& listing)
   // its own, which must not cut its line into a shorter, other name. Only
   // where CR LF is not the usual end do LF, and then CR, end lines.
   std::size_t crlf = 0, lf = 0;
-  for (std::size_t k = 0; k < listing.size(); ++k)
-    if (listing[k] == '\n')
-      ++(k > 0 && listing[k - 1] == '\r' ? crlf : lf);
+  for (std::size_t k = 0; k < listing.size(); ++k) {
+    if (listing[k] != '\n')
+      continue;
+    if (k > 0 && listing[k - 1] == '\r')
+      ++crlf;
+    else
+      ++lf;
+  }
   const std::string end = crlf > 0 && crlf >= lf ? "\r\n" : lf > 0 ? "\n" : "\r";
   std::size_t i = 0;
   while (i < listing.size()) {
