@@ -231,8 +231,10 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
 {
   quiet_ = true;
   // The client has dropped the data connection of a refused command, so no
-  // transfer runs now, whoever handles the reply below.
+  // transfer runs now, whoever handles the reply below, and no listing is
+  // awaited any more.
   dataConnected = false;
+  ConnProgressMaximum(1);
   const std::string text = WithoutCrLf(reply);
   // Only a refused first change into the remote folder may name a file to
   // fetch; it must be told before the walk reacts to the refusal.
@@ -247,7 +249,6 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   SyncFailed();
   MsgBox("An error occurred: " + text);
   getList = false; // a refused download asks for no listing
-  ConnProgressMaximum(1);
   ConnLog(text);
 }
 

@@ -231,7 +231,12 @@ std::string SyncRun::SyncUpload2Path(std::int32_t index, const std::string& mode
   if (!parts.empty() && parts.back().empty())
     parts.pop_back();
   const FolderItem* root = TreesLocalFolder();
-  const std::size_t k = root ? SplitAt(root->AbsolutePath(), '/').size() - 1 : parts.size();
+  // Counted on the root's own path, not on what the disk holds now: a root
+  // that went away during the run must not move every path one folder up.
+  std::string rootPath = root ? root->NativePath() : std::string();
+  if (rootPath.empty() || rootPath.back() != '/')
+    rootPath += '/';
+  const std::size_t k = root ? SplitAt(rootPath, '/').size() - 1 : parts.size();
   std::string out = mode == "full" ? pRootR : std::string();
   for (std::size_t i = k; i < parts.size(); ++i)
     out += "/" + parts[i];

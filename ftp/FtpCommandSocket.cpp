@@ -430,15 +430,17 @@ void FtpCommandSocket::getFile(const std::string& remoteName, const std::string&
 bool FtpCommandSocket::StartStore(const std::string& localPath)
 {
   // A file we cannot read sends nothing at all: no TYPE, no STOR, and so no
-  // empty file replacing the one on the server.
-  bool readable = false;
+  // empty file replacing the one on the server. It stays open for the upload
+  // thread, so a file removed meanwhile is still sent whole.
+  std::unique_ptr<BinaryStream> stream;
   try {
     const FolderItem item = GetFolderItem(localPath);
-    readable = !localPath.empty() && item.Exists() && !item.Directory() && item.OpenAsBinaryFile(false) != nullptr;
+    if (!localPath.empty() && item.Exists() && !item.Directory())
+      stream = item.OpenAsBinaryFile(false);
   } catch (...) {
-    readable = false;
+    stream.reset();
   }
-  if (!readable) {
+  if (!stream) {
     MsgBox(FileError(localPath));
     PostSocketEvent([this]() {
       if (userCancelledUpload)
@@ -446,6 +448,7 @@ bool FtpCommandSocket::StartStore(const std::string& localPath)
     });
     return false;
   }
+  dataPort->uploadFile = std::move(stream);
   status = "stor-type";
   sendTYPE();
   return true;

@@ -2,6 +2,7 @@
 
 #include "ftp/UploadThread.h"
 
+#include "framework/BinaryStream.h"
 #include "framework/Events.h"
 #include "framework/FolderItem.h"
 #include "framework/TextStream.h"
@@ -145,10 +146,11 @@ void FtpDataSocket::Event_Error()
   try {
     if (LastErrorCode() == kSocketRemoteClosed) {
       if (status == "list") {
-        std::string listing;
-        listing.swap(listData);
-        if (gotList)
-          gotList(listing);
+        // Whole only once the server's final reply says so: a listing it
+        // gives up after an orderly close must not be taken.
+        dataClosed_ = true;
+        if (finalReply_ == FinalReply::Ok)
+          DeliverListing();
       } else if (status == "retr") {
         if (!saveFile)
           return; // already finished or dropped
@@ -261,7 +263,20 @@ void FtpDataSocket::TransferReplied(bool ok)
     FinishDownload(); // last: its handler may delete this socket
     return;
   }
+  if (status == "list" && dataClosed_) {
+    DeliverListing(); // last: its handler may delete this socket
+    return;
+  }
   WakeUploader();
+}
+
+void FtpDataSocket::DeliverListing()
+{
+  dataClosed_ = false;
+  std::string listing;
+  listing.swap(listData);
+  if (gotList)
+    gotList(listing);
 }
 
 void FtpDataSocket::CancelTransfer()
@@ -303,6 +318,11 @@ void FtpDataSocket::Abort()
   afterDownload_ = nullptr;
   completeOnReply_ = false;
   finalReply_ = FinalReply::Failed;
+  if (status == "list") {
+    dataClosed_ = false; // a listing held for its final reply goes
+    std::string().swap(listData);
+  }
+  uploadFile.reset();
   TCPSocket::Abort();
   if (saveFile || !temporaryPath_.empty())
     DropDownload();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+class BinaryStream;
 class TextOutputStream;
 class UploadThread;
 
@@ -27,6 +28,7 @@ public:
   std::string bigString;
   bool bufferClear = false;
   std::unique_ptr<UploadThread> upthd;
+  std::unique_ptr<BinaryStream> uploadFile; // opened before STOR, read by the upload thread
 
   // Events for the owner (Connected and Error are inherited).
   std::function<void(const std::string& listing)> gotList;
@@ -82,7 +84,7 @@ private:
   FinalReply finalReply_ = FinalReply::None;
   bool uploadSent_ = false;     // the upload's last piece has been written
   bool completeOnReply_ = false; // a string sent on the caller's thread: the reply completes it
-  bool dataClosed_ = false;     // the server closed a download in order
+  bool dataClosed_ = false;     // the server closed a download or a listing in order
   bool heldCR_ = false;         // text download: a CR waiting for its LF
   std::string temporaryPath_;
   std::string finalPath_;
@@ -90,6 +92,7 @@ private:
 
   void WakeUploader();
   void FinishDownload();
+  void DeliverListing();
   void DropDownload();
   void FailLocalFile();
   void PostAfterDownload();

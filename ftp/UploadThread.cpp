@@ -71,7 +71,8 @@ void UploadThread::Event_Run()
       p.sendString();
       return;
     }
-    std::unique_ptr<BinaryStream> stream = GetFolderItem(p.path).OpenAsBinaryFile(false);
+    std::unique_ptr<BinaryStream> stream =
+        p.uploadFile ? std::move(p.uploadFile) : GetFolderItem(p.path).OpenAsBinaryFile(false);
     if (!stream) {
       p.FailTransfer(kSocketLocalFileError);
       return;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <set>
 
 namespace {
 
@@ -165,16 +166,28 @@ bool TreeLists::RemoteWalkDirChanged(const std::string& reply)
 void TreeLists::TakeListing(const std::string& listing)
 {
   listData.assign(1, std::string());
+  // Servers end listing lines with CR LF; a name may hold a CR or an LF of
+  // its own, which must not cut its line into a shorter, other name. Only
+  // where CR LF is not the usual end do LF, and then CR, end lines.
+  std::size_t crlf = 0, lf = 0;
+  for (std::size_t k = 0; k < listing.size(); ++k) {
+    if (listing[k] != '\n')
+      continue;
+    if (k > 0 && listing[k - 1] == '\r')
+      ++crlf;
+    else
+      ++lf;
+  }
+  const std::string end = crlf > 0 && crlf >= lf ? "\r\n" : lf > 0 ? "\n" : "\r";
   std::size_t i = 0;
-  const std::size_t n = listing.size();
-  while (i < n) {
-    std::size_t j = i;
-    while (j < n && listing[j] != '\r' && listing[j] != '\n')
-      ++j;
+  while (i < listing.size()) {
+    std::size_t j = listing.find(end, i);
+    if (j == std::string::npos)
+      j = listing.size();
     std::string line = listing.substr(i, j - i);
-    if (j < n && listing[j] == '\r' && j + 1 < n && listing[j + 1] == '\n')
-      ++j;
-    i = j + 1;
+    i = j + end.size();
+    if (end == "\n" && !line.empty() && line.back() == '\r')
+      line.pop_back();
     if (line.empty() || line.compare(0, 5, "total") == 0)
       continue;
     listData.push_back(std::move(line));
@@ -195,11 +208,15 @@ void TreeLists::GetCompareList2r()
   ++pGroupR;
   const CivilMinute now = TreesNow();
   ListingEntry e;
+  std::set<std::string> names;
   for (std::size_t i = 1; i < listData.size(); ++i) {
     if (!ParseListingLine(listData[i], e))
       continue;
-    // Hidden entries, "." and ".." included, go by their name alone.
-    if (e.name.empty() || e.name[0] == '.' || e.name.find('\0') != std::string::npos)
+    // Hidden entries, "." and ".." included, go by their name alone. A
+    // name no command could name exactly is left alone, and so is a second
+    // entry of one name: its path would name the first.
+    if (e.name.empty() || e.name[0] == '.' || e.name.find_first_of(std::string("\r\n\0/", 4)) != std::string::npos ||
+        !names.insert(e.name).second)
       continue;
     SyncRecord r;
     if (e.kind == 'd') {

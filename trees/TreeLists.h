@@ -57,8 +57,9 @@ public:
   void RemoteWalkLoggedIn(const std::string& startFolder, const std::string& reply);
   // A CWD was answered and PWD read. False when no listing is to be asked for.
   bool RemoteWalkDirChanged(const std::string& reply);
-  // Splits a listing into listData (line ends CR LF, LF or CR; "total" lines
-  // dropped; a last line without line end kept).
+  // Splits a listing into listData (lines end at CR LF, or in a listing that
+  // does not use it at LF, else at CR; "total" lines dropped; a last line
+  // without line end kept).
   void TakeListing(const std::string& listing);
   bool RemoteWalkAwaitsListing() const;
   // A server error reply. When it refuses a sub-folder of the walk (its CWD,

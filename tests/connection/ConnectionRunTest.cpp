@@ -86,7 +86,7 @@ TEST(RunErrors, DisconnectDuringRunEndsItBeforeQuit)
 
 // The server refuses the listing of the walk's last folder after the
 // passive data connection has opened: no transfer runs any more, so "切断"
-// goes ahead.
+// goes ahead, and the bar no longer shows a listing awaited.
 TEST(RunErrors, RefusedListingLeavesNoTransferRunning)
 {
   ModalRecorder::Clear();
@@ -101,10 +101,12 @@ TEST(RunErrors, RefusedListingLeavesNoTransferRunning)
   conn.commandSocket_remoteDirChanged("257 \"/site\"");
   conn.dataSocket_gotList("drwxr-xr-x 2 u g 4096 Jan 05 2008 sealed\r\n");
   conn.commandSocket_remoteDirChanged("257 \"/site/sealed\"");
+  ASSERT_EQ(conn.progressMaximum, 0);
   conn.dataSocket_Connected();
   conn.commandSocket_gotServerError("550 Permission denied.\r\n");
   EXPECT_TRUE(conn.pFin);
   EXPECT_FALSE(conn.dataConnected);
+  EXPECT_EQ(conn.progressMaximum, 1);
   conn.CloseConnection();
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::DataConnectedNoDisconnect), 0);
   EXPECT_EQ(conn.pMode, 2);

@@ -26,6 +26,7 @@ public:
   std::vector<std::string> log;
   bool confirmAnswer = true;
   int confirmations = 0;
+  int progressMaximum = 1;
 
   HeadlessConnection() { BindConnectionEvents(); }
 
@@ -50,4 +51,5 @@ protected:
     return confirmAnswer;
   }
   void ConnLog(const std::string& line) override { log.push_back(line); }
+  void ConnProgressMaximum(int maximum) override { progressMaximum = maximum; }
 };

@@ -354,6 +354,17 @@ TEST_F(SyncRunTest, VanishedLocalFileIsSkipped)
   EXPECT_EQ(run.sent, (std::vector<std::string>{"MKD /pub/img"}));
 }
 
+// The local root is renamed or unmounted after the compare: nothing goes to
+// a place one folder off.
+TEST_F(SyncRunTest, VanishedLocalRootMovesNoRemotePath)
+{
+  std::filesystem::rename(dir.Path(), dir.Path() + ".moved");
+  run.SyncUpload();
+  std::filesystem::rename(dir.Path() + ".moved", dir.Path());
+  EXPECT_EQ(run.listed[0], (std::vector<std::string>{"/a.txt", "/img", "/img/b.gif", "/img/c.png"}));
+  EXPECT_EQ(run.sent, (std::vector<std::string>{"MKD /pub/img"}));
+}
+
 TEST_F(SyncRunTest, EmptyPlansEndAtOnce)
 {
   for (auto& r : run.pSyncL)

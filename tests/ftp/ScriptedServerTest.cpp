@@ -255,6 +255,34 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShort, ::testing::Bool(),
                            return info.param ? std::string("reset") : std::string("orderlyClose");
                          });
 
+// The local file is removed while the upload is being set up: it was open
+// already, so the server gets it whole, not an empty or cut-off copy in
+// place of its own.
+TEST_F(ScriptedServer, FileRemovedWhileItsUploadIsSetUpIsSentWhole)
+{
+  local.Write("gone.bin", "whole");
+  const std::string path = local / "gone.bin";
+  std::string received;
+  ScriptedFtpServer server([&](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("TYPE I");
+    std::filesystem::remove(path);
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("STOR gone.bin");
+    s.Send("150 Ok to send\r\n");
+    received = s.ReadDataUntilClosed();
+    s.Send("226 done\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  EXPECT_TRUE(client->Upload(path, "gone.bin", "I")) << client->Dump();
+  EXPECT_EQ(received, "whole");
+}
+
 enum class StopBy { Cancel, OwnerCloses, HandlerThrows };
 
 class UploadStopped : public ScriptedServer, public ::testing::WithParamInterface<StopBy> {};
@@ -715,6 +743,36 @@ TEST_P(PassiveReplyForm, OpensTheDataConnection)
 
 INSTANTIATE_TEST_SUITE_P(Forms, PassiveReplyForm, ::testing::Values(PasvForm::Blanks, PasvForm::NoParentheses),
                          ParamNames<PasvForm>({"blanks", "noParentheses"}));
+
+// A listing is whole only when the final reply says so, whether that
+// reply comes before or after the data connection closes.
+TEST_F(ScriptedServer, ListingIsTakenOnlyOnItsFinalSuccessReply)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    for (const char* end : {"451 Transfer aborted.\r\n", "226 done\r\n"}) {
+      s.Expect("PASV");
+      s.Send(s.OpenPassive());
+      s.AcceptData();
+      s.Expect("LIST");
+      s.Send("150 listing\r\n");
+      s.SendData(end[0] == '4' ? "cut short\r\n" : "whole\r\n");
+      s.CloseData();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      s.Send(end);
+    }
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  std::string listing;
+  EXPECT_FALSE(client->List(listing)) << client->Dump();
+  ASSERT_EQ(client->serverErrors.size(), 1u);
+  PumpFor(200);
+  EXPECT_TRUE(client->listings.empty());
+  ASSERT_TRUE(client->List(listing)) << client->Dump();
+  EXPECT_EQ(listing, "whole\r\n");
+}
 
 // In active mode another host may reach the data port before the server:
 // it is turned away at once, and the server's own connection is taken.

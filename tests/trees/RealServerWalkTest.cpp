@@ -87,6 +87,9 @@ TEST_P(RealServerWalk, WalksComparesAndShowsTheTrees)
   server.WriteFile("site/name with blanks.txt", "n");
   server.WriteFile("site/日本語.txt", "j");
   server.WriteFile("site/.hidden", "h");
+  // Listed by some servers as they are: never cut into their namesakes.
+  server.WriteFile("site/c.txt\r", "cr");
+  server.WriteFile("site/c.txt\nx", "lf");
   server.WriteFile("other/keep.txt", "k");
   for (const char* f : {"site/a/x/z.txt", "site/a/y.txt", "site/c.txt", "site/name with blanks.txt", "site/日本語.txt"})
     SetLocalTime(server.Root() + "/" + f, 2020, 1, 5, 10, 0); // listed in the year form: 23:59

@@ -56,6 +56,22 @@ TEST(RemoteWalk, ListsBreadthFirstUnderTheServerRoot)
   EXPECT_TRUE(t.pFin);
 }
 
+// A listed name that no command could name exactly, or that a path would
+// take for another entry's, makes no record: its path would name another
+// file, which a run could then delete or overwrite.
+TEST(RemoteWalk, NamesThatWouldNameAnotherFileAreLeftOut)
+{
+  TestTrees t;
+  FakeServer s;
+  s.listings["/srv"] = Line("-", 1, "Jan 05 2008", "keep") + "\r\n" + Line("-", 2, "Jan 05 2008", "keep\r") + "\r\n" +
+                       Line("-", 3, "Jan 05 2008", "keep\nx") + "\r\n" + Line("-", 4, "Jan 05 2008", "keep") + "\r\n" +
+                       Line("d", 5, "Jan 05 2008", "up/..") + "\r\n" + Line("-", 6, "Jan 05 2008", "a/keep") + "\r\n";
+  s.Run(t, "");
+  EXPECT_EQ(Paths(t.pSyncR), (std::vector<std::string>{"/srv/keep"}));
+  EXPECT_EQ(t.pSyncR[0].size, "1 bytes");
+  EXPECT_EQ(t.sent.back(), "CWD /srv") << "no folder of a cut name is entered";
+}
+
 TEST(RemoteWalk, RefusedSubFoldersAreLoggedLeftUnreadAndPassed)
 {
   TestTrees t;
