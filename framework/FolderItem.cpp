@@ -226,6 +226,12 @@ std::unique_ptr<TextOutputStream> FolderItem::CreateTextFile(unsigned mode) cons
   return f ? std::make_unique<TextOutputStream>(f) : nullptr;
 }
 
+std::unique_ptr<TextOutputStream> FolderItem::CreateNewTextFile(unsigned mode) const
+{
+  std::FILE* f = openWith(path_, O_WRONLY | O_CREAT | O_EXCL, mode, "wb");
+  return f ? std::make_unique<TextOutputStream>(f) : nullptr;
+}
+
 std::unique_ptr<TextInputStream> FolderItem::OpenAsTextFile() const
 {
   if (Directory())

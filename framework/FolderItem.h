@@ -56,6 +56,8 @@ public:
   std::unique_ptr<BinaryStream> CreateBinaryFile(unsigned mode = 0644) const;
   std::unique_ptr<BinaryStream> OpenAsBinaryFile(bool readWrite = false) const;
   std::unique_ptr<TextOutputStream> CreateTextFile(unsigned mode = 0644) const;
+  // Like CreateTextFile, but nullptr when anything already stands there.
+  std::unique_ptr<TextOutputStream> CreateNewTextFile(unsigned mode = 0644) const;
   std::unique_ptr<TextInputStream> OpenAsTextFile() const;
 
   bool Delete() const;

@@ -8,6 +8,7 @@
 #include "framework/TextStream.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <random>
 #include <stdexcept>
@@ -407,8 +408,15 @@ void FtpCommandSocket::getFile(const std::string& remoteName, const std::string&
       throw std::runtime_error("folder");
     // Beside the target: in a missing folder it cannot be made, which is
     // the file error it should be.
-    const std::string temp = item.Parent().Child("." + item.Name() + ".part").NativePath();
-    std::unique_ptr<TextOutputStream> stream = GetFolderItem(temp).CreateTextFile();
+    // A file of the user's that happens to bear the name is never replaced.
+    std::string temp;
+    std::unique_ptr<TextOutputStream> stream;
+    for (int n = 0; !stream && n < 100; ++n) {
+      temp = item.Parent().Child("." + item.Name() + (n ? "-" + std::to_string(n) : "") + ".part").NativePath();
+      stream = GetFolderItem(temp).CreateNewTextFile();
+      if (!stream && errno != EEXIST)
+        break;
+    }
     if (!stream)
       throw std::runtime_error("create");
     saveFile = std::move(stream);

@@ -204,12 +204,14 @@ TEST_F(ScriptedServer, ResetDuringADownloadKeepsTheOldFile)
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   local.Write("keep.bin", "old");
+  local.Write(".keep.bin.part", "mine"); // the user's, not ours to write over
   client->commandSocket.getFile("f.bin", local / "keep.bin", "I", "", "");
   ASSERT_TRUE(PumpUntil([&] { return client->serverErrors.size() == 1; }));
   ProcessPendingEvents(100);
   EXPECT_EQ(client->completes, 0);
   EXPECT_EQ(local.Read("keep.bin"), "old");
-  EXPECT_FALSE(std::filesystem::exists(local / ".keep.bin.part"));
+  EXPECT_EQ(local.Read(".keep.bin.part"), "mine");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local.Path()), std::filesystem::directory_iterator()), 2); // nothing of ours left
   for (const auto& e : client->events)
     EXPECT_NE(e, "dataSocket.Error 102");
 }
