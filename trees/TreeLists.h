@@ -5,6 +5,7 @@
 // tree views. Plain C++: the window reaches the socket, its fields and its
 // list controls through the hooks at the end, which tests replace.
 
+#include "framework/Date.h"
 #include "framework/Thread.h"
 #include "trees/ListingLine.h"
 #include "trees/SyncRecord.h"
@@ -77,6 +78,7 @@ public:
   // appended then.
   bool GetCompareList32l(const FolderItem& folder);
   std::string DateFormatL(const FolderItem& item);
+  std::string DateFormatL(const Date& date);
 
   // --- comparison ----------------------------------------------------------
   void GetCompareList3();

@@ -41,7 +41,11 @@ bool SendableName(const std::string& name)
 
 std::string TreeLists::DateFormatL(const FolderItem& item)
 {
-  const Date d = item.ModificationDate();
+  return DateFormatL(item.ModificationDate());
+}
+
+std::string TreeLists::DateFormatL(const Date& d)
+{
   char buf[16];
   std::snprintf(buf, sizeof buf, " %02d:%02d", d.Hour, d.Minute);
   return d.AbbreviatedDate() + buf;
@@ -92,7 +96,7 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
       r.kind = "f";
     }
     r.name = name;
-    r.date = DateFormatL(item);
+    r.date = DateFormatL(Date::FromSeconds(static_cast<std::int64_t>(es.st_mtim.tv_sec))); // no second stat
     r.path = S_ISDIR(es.st_mode) ? item.NativePath() + "/" : item.NativePath();
     r.group = group;
     r.check = false;
