@@ -98,6 +98,7 @@ void ConnectionControl::makeConnection2(const std::string& password)
   // taken for the new one.
   closing = true;
   SyncConnectionStarted();
+  SyncForgetCutShort();
   dataSocket.Abort();
   commandSocket.Close();
   dataConnected = false;
@@ -129,6 +130,7 @@ void ConnectionControl::CloseConnection()
   closing = true;
   // The run ends before QUIT, so its answer cannot move a step.
   SyncFailed();
+  SyncForgetCutShort();
   commandSocket.sendQUIT();
 }
 
@@ -138,6 +140,7 @@ bool ConnectionControl::ConnectionCancelClose()
     if (!closing) {
       closing = true;
       SyncFailed();
+      SyncForgetCutShort();
       commandSocket.Close();
     }
     return false;
@@ -150,6 +153,7 @@ bool ConnectionControl::ConnectionCancelClose()
   if (answer == CautionAction) {
     closing = true;
     SyncFailed();
+    SyncForgetCutShort();
     // A reset, not an orderly close: a cut-off upload must not be stored
     // as if it were whole.
     dataSocket.Abort();
@@ -169,8 +173,14 @@ void ConnectionControl::ConnectionClose()
 void ConnectionControl::commandSocket_Error()
 {
   SyncFailed();
-  if (!closing)
-    MsgBox("Error: " + std::to_string(commandSocket.LastErrorCode()));
+  if (!closing) {
+    std::string message = "Error: " + std::to_string(commandSocket.LastErrorCode());
+    // No DELE can reach the server now: the user must know which file.
+    if (!SyncCutShortPath().empty())
+      message += "\n\n" + CutShortNotice(SyncCutShortPath());
+    MsgBox(message);
+  }
+  SyncForgetCutShort();
   // The connection is gone: no transfer can go on, and the window shows
   // what it shows after a disconnect.
   dataConnected = false;
@@ -230,26 +240,33 @@ void ConnectionControl::OfferDownload()
 void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
 {
   quiet_ = true;
+  const std::string text = WithoutCrLf(reply);
   // The client has dropped the data connection of a refused command, so no
   // transfer runs now, whoever handles the reply below, and no listing is
   // awaited any more.
-  dataConnected = false;
-  ConnProgressMaximum(1);
-  const std::string text = WithoutCrLf(reply);
+  auto transferEnded = [this] {
+    dataConnected = false;
+    ConnProgressMaximum(1);
+  };
   // Only a refused first change into the remote folder may name a file to
   // fetch; it must be told before the walk reacts to the refusal.
   const bool firstCwd = FirstCwdPending();
-  if (RemoteWalkRefused(reply))
+  if (RemoteWalkRefused(reply)) {
+    transferEnded();
     return; // a sub-folder of the walk: logged and skipped there
+  }
   if (firstCwd && reply.compare(0, 3, "550") == 0) {
+    transferEnded();
     ConnLog(text);
     OfferDownload();
     return;
   }
   SyncFailed();
   MsgBox("An error occurred: " + text);
+  transferEnded();
   getList = false; // a refused download asks for no listing
   ConnLog(text);
+  SyncDeleteCutShort();
 }
 
 void ConnectionControl::commandSocket_userCancelledUpload()
@@ -313,13 +330,17 @@ void ConnectionControl::dataSocket_Error()
 {
   const std::string text =
       "An error " + std::to_string(dataSocket.LastErrorCode()) + " occurred in the data port!";
-  dataConnected = false;
-  ConnProgressMaximum(1);
-  if (RemoteWalkDataError(text))
+  if (RemoteWalkDataError(text)) {
+    dataConnected = false;
+    ConnProgressMaximum(1);
     return; // a listing of the walk: that folder is skipped
+  }
   SyncFailed();
   if (!closing)
     MsgBox(text);
+  dataConnected = false;
+  ConnProgressMaximum(1);
+  SyncDeleteCutShort();
 }
 
 void ConnectionControl::statusTimer_Action()
@@ -346,6 +367,7 @@ void ConnectionControl::SyncStoreFile(const std::string& localPath, const std::s
 
 void ConnectionControl::SyncDeleteFile(const std::string& remotePath)
 {
+  quiet_ = false; // its answer is awaited now
   commandSocket.deleteFile(remotePath);
 }
 
@@ -356,8 +378,8 @@ void ConnectionControl::SyncDeleteDirectory(const std::string& remotePath)
 
 bool ConnectionControl::SyncConnectionIdle() const
 {
-  return commandSocket.IsConnected() && (commandSocket.codeFound || quiet_) && !getList &&
-         !dataConnected;
+  return commandSocket.IsConnected() && (commandSocket.codeFound || quiet_) && !getList && !dataConnected &&
+         !commandSocket.TransferReplyAwaited() && SyncCutShortPath().empty();
 }
 
 void ConnectionControl::SyncProgressStart(std::int64_t length)

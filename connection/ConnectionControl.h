@@ -94,11 +94,15 @@ protected:
   void SyncDeleteDirectory(const std::string& remotePath) override;
   void SyncProgressStart(std::int64_t length) override;
   void SyncLog(const std::string& line) override { ConnLog(line); }
+  bool SyncStoreOpened() const override { return commandSocket.StoreOpened(); }
+  bool SyncStoreReplyAwaited() const override { return commandSocket.TransferReplyAwaited(); }
+  bool SyncConnectionAnswers() const override { return commandSocket.IsConnected() && !closing; }
 
   // The trees' hooks that the connection answers.
   void TreesSendCWD(const std::string& dir) override { commandSocket.sendCWD(dir); }
   void TreesGetList() override;
   void TreesLog(const std::string& line) override { ConnLog(line); }
+  std::string TreesListingReply() const override { return dataSocket.FinalReplyText(); }
 
 private:
   bool progressInBytes_ = false; // the bar's maximum is in bytes (small files)

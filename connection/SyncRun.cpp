@@ -39,6 +39,17 @@ bool AnswersFolderCommand(const std::string& code)
   return code.size() == 3 && code[0] == '2' && code != "221" && code != "225" && code != "226";
 }
 
+// The folder part of a remote path as it stands, the name in lower case.
+std::string CaseFoldedName(const std::string& remotePath)
+{
+  const std::size_t slash = remotePath.rfind('/');
+  std::string out = remotePath;
+  for (std::size_t i = slash == std::string::npos ? 0 : slash + 1; i < out.size(); ++i)
+    if (out[i] >= 'A' && out[i] <= 'Z')
+      out[i] = static_cast<char>(out[i] - 'A' + 'a');
+  return out;
+}
+
 // Orders entries by key, ascending or descending, byte for byte; a text
 // that begins another sorts before it.
 void SortByKey(std::vector<std::int32_t>& list, const std::vector<std::string>& keys, bool ascending)
@@ -70,6 +81,12 @@ std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds)
   if (elapsedSeconds < 1.0)
     return totalBytes;
   return std::llround(static_cast<double>(totalBytes) / elapsedSeconds);
+}
+
+std::string CutShortNotice(const std::string& remotePath)
+{
+  return "The upload of " + remotePath + " was cut short, and the server may keep the part it got: delete " +
+         "it there so that the next run sends it again.";
 }
 
 bool EndsWithExtension(const std::string& text, const std::string& ext)
@@ -264,7 +281,8 @@ void SyncRun::SyncUpload2()
     if (r.kind == "d") {
       pUpload = 2;
       awaitingReply_ = true;
-      SyncMakeDirectory(SyncUpload2Path(i, "full"));
+      stepPath_ = SyncUpload2Path(i, "full");
+      SyncMakeDirectory(stepPath_);
       return;
     }
     // Unticked by the user since it was planned: not stored.
@@ -287,7 +305,8 @@ void SyncRun::SyncUpload2()
       continue;
     }
     pUpload = 1;
-    SyncStoreFile(r.path, SyncUpload2Path(i, "full"), type);
+    stepPath_ = SyncUpload2Path(i, "full");
+    SyncStoreFile(r.path, stepPath_, type);
     return;
   }
 }
@@ -308,6 +327,14 @@ void SyncRun::SyncRemove2()
     const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
     // Unticked by the user since it was planned: not deleted.
     if (!r.check) {
+      SkipEntry(i);
+      continue;
+    }
+    // A server that ignores case took what this run stored or made for
+    // this entry: deleting it would delete that.
+    if (MadeThisRun(r.path)) {
+      SyncLog("Kept " + r.path + " on the server: this run stored or made a name there that differs only in "
+              "letter case, which a server that ignores case takes for the same one.");
       SkipEntry(i);
       continue;
     }
@@ -363,7 +390,12 @@ bool SyncRun::ReplyLineIsFinal(const std::string& line)
 
 void SyncRun::SyncReplyLine(const std::string& line)
 {
-  bool answers = ReplyLineIsFinal(line) && running_ && awaitingReply_ && AnswersFolderCommand(line.substr(0, 3));
+  const bool final = ReplyLineIsFinal(line);
+  // Nothing is sent after a failed STOR until its final reply: this is it,
+  // and the server is done with the file.
+  if (final && !cutShort_.empty() && line[0] != '1' && SyncConnectionAnswers())
+    SendCutShortDele();
+  bool answers = final && running_ && awaitingReply_ && AnswersFolderCommand(line.substr(0, 3));
   if (pUpload == 2 && answers) {
     answers = false; // one reply moves one step
     StepCarried();
@@ -387,8 +419,34 @@ void SyncRun::SyncTransferComplete()
 
 void SyncRun::SyncFailed()
 {
-  if (running_)
-    End(false);
+  if (!running_)
+    return;
+  if (phase_ == Phase::Upload && pUpload == 1 && SyncStoreOpened())
+    cutShort_ = stepPath_;
+  End(false);
+}
+
+void SyncRun::SyncDeleteCutShort()
+{
+  if (cutShort_.empty() || !SyncConnectionAnswers() || SyncStoreReplyAwaited())
+    return;
+  SendCutShortDele();
+}
+
+void SyncRun::SendCutShortDele()
+{
+  const std::string path = cutShort_;
+  cutShort_.clear();
+  SyncLog("Deleting " + path + " on the server: its upload was cut short, so the next run sends it again.");
+  SyncDeleteFile(path);
+}
+
+void SyncRun::SyncForgetCutShort()
+{
+  if (cutShort_.empty())
+    return;
+  SyncLog(CutShortNotice(cutShort_));
+  cutShort_.clear();
 }
 
 void SyncRun::SyncShowEndIfDue()
@@ -409,8 +467,11 @@ void SyncRun::SyncConnectionStarted()
 
 void SyncRun::Begin(Phase phase)
 {
-  if (phase == Phase::Upload)
+  if (phase == Phase::Upload) {
     ++runNumber_;
+    made_.clear();
+  }
+  stepPath_.clear();
   running_ = true;
   phase_ = phase;
   pSyncList.clear();
@@ -428,8 +489,16 @@ void SyncRun::SkipEntry(std::int32_t index)
   settled_ = static_cast<std::size_t>(pSyncListIdx);
 }
 
+bool SyncRun::MadeThisRun(const std::string& remotePath) const
+{
+  return made_.count(CaseFoldedName(remotePath)) > 0;
+}
+
 void SyncRun::StepCarried()
 {
+  if (phase_ == Phase::Upload && !stepPath_.empty())
+    made_.insert(CaseFoldedName(stepPath_));
+  stepPath_.clear();
   awaitingReply_ = false;
   settled_ = static_cast<std::size_t>(pSyncListIdx);
 }

@@ -12,6 +12,7 @@
 #include "trees/TreeLists.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,17 @@ public:
 
   bool SyncRunning() const { return running_; }
 
+  // A STOR the server had opened when the run failed leaves its file there
+  // cut short: it is deleted once the server has answered the STOR, so the
+  // next compare offers the upload again. Its remote path while the DELE is
+  // still to be sent, else empty.
+  const std::string& SyncCutShortPath() const { return cutShort_; }
+  // Sends that DELE when the connection answers and the STOR's final reply
+  // is in; the error handlers call it once they have reported the failure.
+  void SyncDeleteCutShort();
+  // The connection is going: the file is named in the log, as it stays.
+  void SyncForgetCutShort();
+
 protected:
   // --- hooks to the window -------------------------------------------------
   virtual void SyncMakeDirectory(const std::string& /*remotePath*/) {}
@@ -82,6 +94,12 @@ protected:
   // Progress set-up before a file is sent: its length in bytes.
   virtual void SyncProgressStart(std::int64_t /*length*/) {}
   virtual void SyncLog(const std::string& /*line*/) {}
+  // The server opened the STOR in flight (its 1xx came).
+  virtual bool SyncStoreOpened() const { return false; }
+  // The STOR's final reply is still to come.
+  virtual bool SyncStoreReplyAwaited() const { return false; }
+  // The control connection is open and can still be answered.
+  virtual bool SyncConnectionAnswers() const { return true; }
   virtual ::Window* SyncParentWindow() { return nullptr; }
 
 private:
@@ -95,6 +113,10 @@ private:
   std::size_t settled_ = 0;
   bool awaitingReply_ = false;  // a MKD, DELE or RMD awaits its final reply
   std::string openReplyCode_;   // code of a multi-line reply still open
+  std::string stepPath_;        // remote path of the upload step in flight
+  std::string cutShort_;
+  // Remote folder and lower-cased name of what this run stored or made.
+  std::set<std::string> made_;
 
   bool ReplyLineIsFinal(const std::string& line);
   void Begin(Phase phase);
@@ -103,6 +125,8 @@ private:
   void StepCarried();
   // The entry just taken is passed over.
   void SkipEntry(std::int32_t index);
+  void SendCutShortDele();
+  bool MadeThisRun(const std::string& remotePath) const;
   bool StillRunning(std::uint64_t run) const { return running_ && runNumber_ == run; }
   SyncRecords& Side(Phase phase) { return phase == Phase::Upload ? pSyncL : pSyncR; }
 };
@@ -111,6 +135,8 @@ private:
 std::int32_t ProgressMaximumFor(std::int64_t length);
 // Bytes per second shown by the rate display.
 std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds);
+// The log's and the error's words on a file an upload left cut short.
+std::string CutShortNotice(const std::string& remotePath);
 // True when text ends with the type table's extension, ASCII letters in
 // either case.
 bool EndsWithExtension(const std::string& text, const std::string& ext);

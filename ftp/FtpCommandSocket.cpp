@@ -118,7 +118,17 @@ bool FtpCommandSocket::Refused(const std::string& argument)
 
 void FtpCommandSocket::WriteCommand(const std::string& line)
 {
+  if (transfer_ != Transfer::None)
+    commandAfterTransfer_ = true;
   Write(line + kCRLF); // one write: one segment with TCP_NODELAY
+}
+
+// The transfer's final reply is awaited from here on.
+void FtpCommandSocket::WriteTransferCommand(const std::string& line, Transfer transfer)
+{
+  WriteCommand(line);
+  transfer_ = transfer;
+  commandAfterTransfer_ = false;
 }
 
 void FtpCommandSocket::Expect(const char* code)
@@ -136,13 +146,12 @@ void FtpCommandSocket::SendWith(const char* code, const std::string& verb, const
   WriteCommand(verb + " " + argument);
 }
 
-// Readies the data connection for a transfer whose final reply is awaited.
-void FtpCommandSocket::BeginDataTransfer(const char* dataStatus, bool binary, Transfer transfer)
+// Readies the data connection for the transfer command about to be written.
+void FtpCommandSocket::BeginDataTransfer(const char* dataStatus, bool binary)
 {
   dataPort->status = dataStatus;
   dataPort->Binary = binary;
   dataPort->BeginTransfer();
-  transfer_ = transfer;
 }
 
 void FtpCommandSocket::sendUSER()
@@ -205,16 +214,16 @@ void FtpCommandSocket::sendLIST()
   if (Refused(directory))
     return;
   Expect("226");
-  BeginDataTransfer("list", false, Transfer::List);
-  WriteCommand(directory.empty() ? std::string("LIST") : "LIST " + directory);
+  BeginDataTransfer("list", false);
+  WriteTransferCommand(directory.empty() ? std::string("LIST") : "LIST " + directory, Transfer::List);
   directory.clear();
 }
 
 void FtpCommandSocket::sendNLST()
 {
   Expect("226");
-  BeginDataTransfer("list", false, Transfer::List);
-  WriteCommand("NLST");
+  BeginDataTransfer("list", false);
+  WriteTransferCommand("NLST", Transfer::List);
 }
 
 void FtpCommandSocket::sendRETR()
@@ -222,12 +231,12 @@ void FtpCommandSocket::sendRETR()
   if (Refused(fileName))
     return;
   Expect("150");
-  BeginDataTransfer("retr", type == "I", Transfer::Retr);
+  BeginDataTransfer("retr", type == "I");
   dataPort->saveFile = std::move(saveFile);
   dataPort->SetDownloadFiles(downloadTemp_, downloadTarget_);
   downloadTemp_.clear();
   downloadTarget_.clear();
-  WriteCommand("RETR " + fileName);
+  WriteTransferCommand("RETR " + fileName, Transfer::Retr);
 }
 
 void FtpCommandSocket::sendSTOR()
@@ -235,8 +244,8 @@ void FtpCommandSocket::sendSTOR()
   if (Refused(fileName))
     return;
   Expect("150");
-  BeginDataTransfer("stor", type == "I", Transfer::Stor);
-  WriteCommand("STOR " + fileName);
+  BeginDataTransfer("stor", type == "I");
+  WriteTransferCommand("STOR " + fileName, Transfer::Stor);
 }
 
 void FtpCommandSocket::sendSYST()
@@ -457,6 +466,7 @@ bool FtpCommandSocket::StartStore(const std::string& localPath)
     return false;
   }
   dataPort->uploadFile = std::move(stream);
+  storeOpened_ = false;
   status = "stor-type";
   sendTYPE();
   return true;
@@ -479,6 +489,7 @@ void FtpCommandSocket::storString(const std::string& text, const std::string& re
 {
   if (Refused(remotePath) || Refused(transferType))
     return;
+  storeOpened_ = false;
   status = "stor-type";
   type = transferType;
   fileName = remotePath;
@@ -539,7 +550,10 @@ void FtpCommandSocket::Event_Connected()
   replyCode_.clear();
   replyText_.clear();
   replyIsError_ = false;
+  replyIsLate_ = false;
   transfer_ = Transfer::None;
+  commandAfterTransfer_ = false;
+  storeOpened_ = false;
   TCPSocket::Event_Connected();
 }
 
@@ -548,6 +562,7 @@ void FtpCommandSocket::Event_Error()
   if (dataPort && TransferPending())
     dataPort->CancelTransfer(); // no final reply will come now
   transfer_ = Transfer::None;
+  commandAfterTransfer_ = false;
   DropDownloadFile(); // a download not yet handed to the data side
   TCPSocket::Event_Error();
 }
@@ -616,18 +631,24 @@ void FtpCommandSocket::AcceptLine(const std::string& line)
   const std::weak_ptr<char> alive = life_;
   const std::string code = line.substr(0, 3);
   if (replyCode_.empty()) {
-    const bool isError = CodeValue(code) >= 400 && !Matches(code);
+    const bool late = LateTransferReply(line);
+    const bool isError = !late && CodeValue(code) >= 400 && !Matches(code);
     if (IsDigits3(line) && line.size() > 3 && line[3] == '-') {
       replyCode_ = code;
       replyText_ = line + kCRLF;
       replyIsError_ = isError;
+      replyIsLate_ = late;
       if (!isError && gotResponse)
         gotResponse(line);
       return;
     }
     if (!isError && gotResponse)
       gotResponse(line);
-    if (!alive.expired())
+    if (alive.expired())
+      return;
+    if (late)
+      EndLateTransfer(code, line + kCRLF);
+    else
       ReplyComplete(code, line + kCRLF, isError);
     return;
   }
@@ -644,11 +665,35 @@ void FtpCommandSocket::AcceptLine(const std::string& line)
     const std::string replyCode = replyCode_;
     const std::string text = replyText_;
     const bool isError = replyIsError_;
+    const bool late = replyIsLate_;
     replyCode_.clear();
     replyText_.clear();
     replyIsError_ = false;
-    ReplyComplete(replyCode, text, isError);
+    replyIsLate_ = false;
+    if (late)
+      EndLateTransfer(replyCode, text);
+    else
+      ReplyComplete(replyCode, text, isError);
   }
+}
+
+// Replies come in the order of their commands: while a given-up transfer's
+// final reply is still due, the next final reply is that one, whatever was
+// written since.
+bool FtpCommandSocket::LateTransferReply(const std::string& line) const
+{
+  return commandAfterTransfer_ && transfer_ != Transfer::None && IsDigits3(line) && line[0] >= '2' &&
+         line[0] <= '5';
+}
+
+// Only logged: the transfer's failure was reported when the data side gave
+// it up, and the reply must not be taken for the command now in flight.
+void FtpCommandSocket::EndLateTransfer(const std::string& code, const std::string& text)
+{
+  transfer_ = Transfer::None;
+  commandAfterTransfer_ = false;
+  if (dataPort && !dataPort->FinalReplyKnown())
+    dataPort->TransferReplied(code[0] == '2', text);
 }
 
 void FtpCommandSocket::ReplyComplete(const std::string& code, const std::string& text, bool isError)
@@ -660,9 +705,10 @@ void FtpCommandSocket::ReplyComplete(const std::string& code, const std::string&
   // The final reply of a transfer: the data side finishes only with it.
   if (transfer_ != Transfer::None && !code.empty() && code[0] == '2') {
     transfer_ = Transfer::None;
+    commandAfterTransfer_ = false;
     const std::weak_ptr<char> alive = life_;
     if (dataPort)
-      dataPort->TransferReplied(true); // may raise the owner's FileTransferComplete
+      dataPort->TransferReplied(true, text); // may raise the owner's FileTransferComplete
     if (alive.expired())
       return;
   }
@@ -684,8 +730,9 @@ void FtpCommandSocket::ReplyComplete(const std::string& code, const std::string&
 void FtpCommandSocket::ErrorEnd(const std::string& code, const std::string& text)
 {
   if (dataPort && TransferPending())
-    dataPort->TransferReplied(false); // drops the data connection and a download's file
+    dataPort->TransferReplied(false, text); // drops the data connection and a download's file
   transfer_ = Transfer::None;
+  commandAfterTransfer_ = false;
   DropDownloadFile();
   // Only the login is tried again: after it a "530" refuses the command in
   // flight, and the answer to a new PASS would be taken for that command's.
@@ -755,6 +802,7 @@ void FtpCommandSocket::TakeStep(const std::string& reply)
       sendSTOR();
   } else if (status == "stor") {
     status = "storing";
+    storeOpened_ = true;
     dataPort->sendFile();
   } else if (status == "syst") {
     const std::size_t first = reply.find(' ');

@@ -79,6 +79,12 @@ public:
                        const std::string& localPath, const std::string& remotePath, const std::string& transferType,
                        bool passive, const std::string& fileTypeCode, const std::string& creatorCode);
 
+  // The server opened the last STOR (its 1xx came): whatever ends it now,
+  // the server's file may have been replaced by a part of ours.
+  bool StoreOpened() const { return storeOpened_; }
+  // A transfer command's final reply is still to come.
+  bool TransferReplyAwaited() const { return transfer_ != Transfer::None; }
+
   // Active mode listens on a port of this range.
   int portLow = 1024;
   int portCount = 100;
@@ -91,9 +97,15 @@ protected:
 private:
   enum class Transfer { None, List, Retr, Stor };
   Transfer transfer_ = Transfer::None; // a transfer command awaits its final reply
+  // A command was written while a transfer's final reply was still due (the
+  // transfer had failed on the data side): that reply comes first, and
+  // answers the transfer, not the new command.
+  bool commandAfterTransfer_ = false;
+  bool storeOpened_ = false;
   std::string replyCode_;              // code of a multi-line reply still open
   std::string replyText_;              // its lines so far
   bool replyIsError_ = false;
+  bool replyIsLate_ = false;           // the open reply ends a given-up transfer
   bool loginDone_ = false;             // PWD after the login has been answered
   std::string downloadTemp_;           // where getFile's stream writes
   std::string downloadTarget_;         // what it becomes on success
@@ -114,7 +126,10 @@ private:
   void WriteCommand(const std::string& line);
   void Expect(const char* code);
   void SendWith(const char* code, const std::string& verb, const std::string& argument);
-  void BeginDataTransfer(const char* dataStatus, bool binary, Transfer transfer);
+  void BeginDataTransfer(const char* dataStatus, bool binary);
+  void WriteTransferCommand(const std::string& line, Transfer transfer);
+  bool LateTransferReply(const std::string& line) const;
+  void EndLateTransfer(const std::string& code, const std::string& text);
   void SetUpOneFile(const std::string& host, const std::string& user, const std::string& pass,
                     const std::string& localPath, const std::string& remotePath, const std::string& transferType,
                     bool passive);

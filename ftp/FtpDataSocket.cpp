@@ -48,6 +48,7 @@ void FtpDataSocket::BeginTransfer()
 {
   afterDownload_ = nullptr;
   finalReply_ = FinalReply::None;
+  finalReplyText_.clear();
   uploadSent_ = false;
   completeOnReply_ = false;
   dataClosed_ = false;
@@ -247,9 +248,10 @@ void FtpDataSocket::PostAfterDownload()
   });
 }
 
-void FtpDataSocket::TransferReplied(bool ok)
+void FtpDataSocket::TransferReplied(bool ok, const std::string& reply)
 {
   finalReply_ = ok ? FinalReply::Ok : FinalReply::Failed;
+  finalReplyText_ = reply;
   if (!ok) {
     CancelTransfer();
     return;

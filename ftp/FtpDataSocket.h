@@ -56,7 +56,10 @@ public:
   void BeginTransfer();
   // From the control connection: the transfer command's final reply has
   // come (ok: a 2xx), or the transfer failed there and is to be dropped.
-  void TransferReplied(bool ok);
+  void TransferReplied(bool ok, const std::string& reply = {});
+  // The final reply of the last transfer, all its lines; a listing's owner
+  // reads from it whether the server cut the listing short.
+  const std::string& FinalReplyText() const { return finalReplyText_; }
   void CancelTransfer();
   // A download whose data is still arriving (its final reply may already
   // have come): a new data connection now would cut it off. step runs from
@@ -82,6 +85,7 @@ protected:
 private:
   enum class FinalReply { None, Ok, Failed };
   FinalReply finalReply_ = FinalReply::None;
+  std::string finalReplyText_;
   bool uploadSent_ = false;     // the upload's last piece has been written
   bool completeOnReply_ = false; // a string sent on the caller's thread: the reply completes it
   bool dataClosed_ = false;     // the server closed a download or a listing in order

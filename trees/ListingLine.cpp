@@ -161,6 +161,31 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry)
   return false;
 }
 
+bool ListingLineSkippedOnPurpose(const std::string& line)
+{
+  if (line.compare(0, 5, "total") == 0)
+    return true;
+  const std::size_t end = line.find_first_of(" \t");
+  if (end == std::string::npos || end < 10 || end > 11)
+    return false;
+  if (std::string_view("lbcpsD").find(line[0]) == std::string_view::npos)
+    return false;
+  for (std::size_t i = 1; i < 10; ++i)
+    if (std::string_view("rwxsStTlL-").find(line[i]) == std::string_view::npos)
+      return false;
+  // An ACL or extended-attribute mark may follow the mode.
+  return end == 10 || std::string_view("+@.").find(line[10]) != std::string_view::npos;
+}
+
+bool ListingReplyNotWhole(const std::string& reply)
+{
+  std::string lower = reply;
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return lower.find("truncated") != std::string::npos || lower.find("fail") != std::string::npos;
+}
+
 CivilMinute LocalNow()
 {
   const std::time_t now = std::time(nullptr);
@@ -169,9 +194,40 @@ CivilMinute LocalNow()
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min};
 }
 
+namespace {
+
+// Digits, signs and the point as a Japanese input method types them
+// (full width), and the minus sign, read as their ASCII forms.
+std::string AsciiNumberText(const std::string& text)
+{
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    if (i + 2 < text.size() && b(0) == 0xEF && b(1) == 0xBC && b(2) >= 0x90 && b(2) <= 0x99) {
+      out += static_cast<char>('0' + (b(2) - 0x90));
+    } else if (i + 2 < text.size() && b(0) == 0xEF && b(1) == 0xBC && (b(2) == 0x8D || b(2) == 0x8B || b(2) == 0x8E)) {
+      out += b(2) == 0x8D ? '-' : b(2) == 0x8B ? '+' : '.';
+    } else if (i + 2 < text.size() && b(0) == 0xE2 && b(1) == 0x88 && b(2) == 0x92) {
+      out += '-';
+    } else if (i + 2 < text.size() && b(0) == 0xE3 && b(1) == 0x80 && b(2) == 0x80) {
+      out += ' ';
+    } else {
+      out += text[i];
+      ++i;
+      continue;
+    }
+    i += 3;
+  }
+  return out;
+}
+
+} // namespace
+
 int ZoneHours(const std::string& text)
 {
-  const char* s = text.c_str();
+  const std::string ascii = AsciiNumberText(text);
+  const char* s = ascii.c_str();
   while (*s == ' ' || *s == '\t')
     ++s;
   char* end = nullptr;
@@ -197,11 +253,13 @@ std::string FormatRemoteDate(const std::string& text, int zoneHours, const Civil
   if (month == 0 || !ParseDay(part(1), day))
     return {};
   if (ParseTime(part(2), hour, minute)) {
-    const CivilMinute serverNow =
-        FromSys(ToSys(localNow.year, localNow.month, localNow.day, localNow.hour, localNow.minute) -
-                std::chrono::hours{zoneHours});
-    year = serverNow.year;
-    if (serverNow.month < month)
+    const SysMinutes serverNow =
+        ToSys(localNow.year, localNow.month, localNow.day, localNow.hour, localNow.minute) -
+        std::chrono::hours{zoneHours};
+    year = FromSys(serverNow).year;
+    // Last year's only when this year's would lie well ahead: a server clock
+    // running a little fast must not date a fresh file a year back.
+    if (ToSys(year, month, day, hour, minute) > serverNow + std::chrono::days{1})
       --year;
   } else if (!ParseYear(part(2), year)) {
     return {};

@@ -17,6 +17,15 @@ struct ListingEntry {
 // line that does not parse; entry is then unspecified.
 bool ParseListingLine(const std::string& line, ListingEntry& entry);
 
+// A line a listing may hold besides entries, passed over on purpose: a
+// "total" line, or a Unix long-format line of a kind that is neither a file
+// nor a folder (a link, a device, a pipe, a socket: "lrwxrwxrwx", "crw-r--r--").
+bool ListingLineSkippedOnPurpose(const std::string& line);
+
+// The final reply of a listing says it was cut short or failed (pure-ftpd's
+// "Output truncated", vsftpd's "failed to open directory").
+bool ListingReplyNotWhole(const std::string& reply);
+
 // A civil date and time to the minute.
 struct CivilMinute {
   int year = 1970, month = 1, day = 1, hour = 0, minute = 0;
@@ -26,12 +35,14 @@ struct CivilMinute {
 CivilMinute LocalNow();
 
 // Whole hours of a time-zone text: a leading number (sign and fraction
-// allowed, the fraction dropped); anything else counts as 0.
+// allowed, the fraction dropped; full-width digits and signs read as ASCII);
+// anything else counts as 0.
 int ZoneHours(const std::string& text);
 
 // "Mon D HH:MM" or "Mon D YYYY" (blanks in any number) as
 // "YYYY/MM/DD HH:MM", shifted by zoneHours with full calendar arithmetic.
 // A time-of-day entry is dated in the year of the server's current date
-// (localNow minus zoneHours), or the year before when its month is later.
+// (localNow minus zoneHours), or the year before when that would put it more
+// than a day after the server's present moment.
 // A year entry is taken at 23:59. Empty when the text is not a date.
 std::string FormatRemoteDate(const std::string& text, int zoneHours, const CivilMinute& localNow);

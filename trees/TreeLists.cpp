@@ -186,8 +186,7 @@ void TreeLists::TakeListing(const std::string& listing)
       j = listing.size();
     std::string line = listing.substr(i, j - i);
     i = j + end.size();
-    if (end == "\n" && !line.empty() && line.back() == '\r')
-      line.pop_back();
+    // A CR before an LF here is the name's own: its line makes no record.
     if (line.empty() || line.compare(0, 5, "total") == 0)
       continue;
     listData.push_back(std::move(line));
@@ -199,11 +198,62 @@ bool TreeLists::RemoteWalkAwaitsListing() const
   return pSyncRFlg && walkStep_ == WalkStep::Listing;
 }
 
+// A listing is the whole folder only when the server says it is and every
+// line is either an entry or a line passed over on purpose. Anything else
+// may hide entries, whose local namesakes would then go up over them.
+bool TreeLists::ListingWhole(std::string& why, std::string& quote) const
+{
+  const std::string reply = TreesListingReply();
+  if (ListingReplyNotWhole(reply)) {
+    why = "was not whole, by the server's reply";
+    for (std::size_t i = 0; i < reply.size(); ++i) {
+      if (reply[i] == '\r' || reply[i] == '\n') {
+        if (!quote.empty() && quote.back() != ' ')
+          quote += ' ';
+      } else {
+        quote += reply[i];
+      }
+    }
+    while (!quote.empty() && quote.back() == ' ')
+      quote.pop_back();
+    return false;
+  }
+  ListingEntry e;
+  for (std::size_t i = 1; i < listData.size(); ++i) {
+    const std::string& line = listData[i];
+    if (line.find_first_not_of(" \t") == std::string::npos || ParseListingLine(line, e) ||
+        ListingLineSkippedOnPurpose(line))
+      continue;
+    why = "holds a line that cannot be read";
+    quote = line.substr(0, 200);
+    return false;
+  }
+  return true;
+}
+
+void TreeLists::LeaveFolderUnread(const std::string& why, const std::string& quote)
+{
+  if (walkFolder_ < 0) {
+    TreesLog("The listing of " + currentPath + " " + why + "; nothing is ticked: " + quote);
+    EndWalkWithoutRoot();
+    return;
+  }
+  TreesLog("The listing of " + currentPath + " " + why + "; nothing in it is ticked: " + quote);
+  pSyncR[walkFolder_].unread = true;
+  walkStep_ = WalkStep::Idle;
+  NextRemoteFolder();
+}
+
 void TreeLists::GetCompareList2r()
 {
   if (!RemoteWalkAwaitsListing())
     return;
   walkStep_ = WalkStep::Idle;
+  std::string why, quote;
+  if (!ListingWhole(why, quote)) {
+    LeaveFolderUnread(why, quote);
+    return;
+  }
   SyncRecords list;
   ++pGroupR;
   const CivilMinute now = TreesNow();
@@ -420,6 +470,13 @@ void TreeLists::GetCompareList34c(std::int32_t li, bool lf, std::int32_t lg, std
         } else if (l.kind == "f" && r.kind == "f") {
           if (l.date.compare(r.date) > 0)
             GetCompareList34cAdd(li, "Local", "Update");
+        } else {
+          // Neither can replace the other; the user must be told, or a whole
+          // folder would silently never go up.
+          TreesLog(l.kind == "d" ? "The local folder " + l.path + " is a file on the server (" + r.path +
+                                       "); nothing of it is ticked."
+                                 : "The local file " + l.path + " is a folder on the server (" + r.path +
+                                       "); nothing of it is ticked.");
         }
         advanceL();
         advanceR();

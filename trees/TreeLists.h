@@ -59,8 +59,8 @@ public:
   // A CWD was answered and PWD read. False when no listing is to be asked for.
   bool RemoteWalkDirChanged(const std::string& reply);
   // Splits a listing into listData (lines end at CR LF, or in a listing that
-  // does not use it at LF, else at CR; "total" lines dropped; a last line
-  // without line end kept).
+  // does not use it at LF, else at CR; empty and "total" lines dropped; a
+  // last line without line end kept).
   void TakeListing(const std::string& listing);
   bool RemoteWalkAwaitsListing() const;
   // A server error reply. When it refuses a sub-folder of the walk (its CWD,
@@ -118,6 +118,8 @@ protected:
   virtual void TreesLog(const std::string& /*line*/) {}
   virtual std::string TreesRemoteFolderText() const { return {}; }
   virtual std::string TreesZoneText() const { return {}; }
+  // The final reply of the listing in listData.
+  virtual std::string TreesListingReply() const { return {}; }
   virtual const FolderItem* TreesLocalFolder() const { return nullptr; }
   virtual TreeView* TreesView(bool /*local*/) { return nullptr; }
   virtual bool TreesUserCancelled() const { return UserCancelled(); }
@@ -127,6 +129,9 @@ private:
   enum class WalkStep { Idle, Login, RootCwd, FolderCwd, Listing, BackToRoot };
 
   void NextRemoteFolder();
+  // The folder being listed is left unread (its root: the compare ends).
+  void LeaveFolderUnread(const std::string& why, const std::string& quote);
+  bool ListingWhole(std::string& why, std::string& quote) const;
   void FinishRemoteWalk();
   void EndWalkWithoutRoot();
   void SortAppend(const SyncRecords& list, SyncRecords& target);

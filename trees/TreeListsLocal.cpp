@@ -78,9 +78,11 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
       continue;
     struct stat es {};
     if (stat(item.NativePath().c_str(), &es) != 0) {
-      // Gone since the folder was read, or a broken link: skipped. Any
-      // other failure leaves the content unknown, so the folder is unread.
-      if (errno == ENOENT)
+      // Gone since the folder was read, or a link whose target cannot be
+      // examined (broken, looping, through a file): skipped. Any other
+      // failure leaves the content unknown, so the folder is unread.
+      struct stat ls {};
+      if (errno == ENOENT || (lstat(item.NativePath().c_str(), &ls) == 0 && S_ISLNK(ls.st_mode)))
         continue;
       return false;
     }

@@ -9,11 +9,15 @@
 
 #include "FtpServers.h"
 #include "ModalRecorder.h"
+#include "ScriptedFtpServer.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sys/socket.h>
+#include <thread>
 
 namespace {
 
@@ -113,6 +117,236 @@ TEST(RunErrors, RefusedListingLeavesNoTransferRunning)
 }
 
 // Transfers past 2 GiB: the sum and the rate stay whole and positive.
+// A scripted server on port 21: the login, then the walk of "/site" whose
+// one listing is given; the walk changes back to it when it could read it.
+void LoginAndWalk(ScriptSession& s, const std::string& listing, bool readable = true)
+{
+  s.Send("220 fake\r\n");
+  s.Expect("USER quill");
+  s.Send("331 password please\r\n");
+  s.Expect("PASS secret");
+  s.Send("230 in\r\n");
+  s.Expect("PWD");
+  s.Send("257 \"/\"\r\n");
+  s.Expect("CWD /site");
+  s.Send("250 ok\r\n");
+  s.Expect("PWD");
+  s.Send("257 \"/site\"\r\n");
+  s.Expect("PASV");
+  s.Send(s.OpenPassive());
+  s.AcceptData();
+  s.Expect("LIST");
+  s.Send("150 here it comes\r\n");
+  s.SendData(listing);
+  s.CloseData();
+  s.Send("226 done\r\n");
+  if (!readable)
+    return;
+  s.Expect("CWD /site");
+  s.Send("250 ok\r\n");
+  s.Expect("PWD");
+  s.Send("257 \"/site\"\r\n");
+}
+
+bool SentAnyOf(const ScriptedFtpServer& server, std::initializer_list<const char*> verbs)
+{
+  for (const auto& c : server.Commands())
+    for (const char* v : verbs)
+      if (c.rfind(v, 0) == 0)
+        return true;
+  return false;
+}
+
+// A headless connection to the scripted server, in upload-and-delete mode.
+struct ScriptedSite {
+  TempDir local;
+  HeadlessConnection conn;
+
+  ScriptedSite()
+  {
+    ModalRecorder::Clear();
+    gPref[PrefConfirmSync] = 0;
+    gPref[PrefBeepOnCaution] = 0;
+    gFileType = {{"bin", "I"}, {"html", "A"}, {"txt", "A"}};
+    conn.remoteFolder = "/site";
+    conn.uploadAndDelete = true;
+  }
+  bool Connect()
+  {
+    conn.localFolder = GetFolderItem(local.Path());
+    conn.MakeConnection();
+    return PumpUntil([&] { return conn.CompareDone(); });
+  }
+};
+
+// A server that lists in the MS-DOS style gives no listing the program can
+// read: nothing is taken as missing there, so nothing is stored over the
+// server's files and nothing is deleted.
+TEST(RunErrors, ListingInAnotherStyleSendsNoStoreAndNoDelete)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  ScriptedFtpServer server(
+      [](ScriptSession& s) {
+        LoginAndWalk(s, "12-05-25  03:12PM                 5120 about.html\r\n"
+                        "12-01-25  10:00AM       <DIR>          img\r\n"
+                        "12-01-25  10:00AM                   12 old.txt\r\n",
+                     false);
+        s.QuietFor(1500);
+      },
+      21);
+  ScriptedSite t;
+  site::WriteAged(t.local / "about.html", "<p>older</p>", 400);
+  site::WriteAged(t.local / "img/logo.gif", "gif", 0);
+  ASSERT_TRUE(t.Connect());
+  EXPECT_TRUE(std::none_of(t.conn.pSyncL.begin(), t.conn.pSyncL.end(), [](const SyncRecord& r) { return r.check; }));
+  t.conn.SyncUpload();
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_FALSE(SentAnyOf(server, {"STOR", "DELE", "MKD", "RMD"}));
+  ASSERT_FALSE(t.conn.log.empty());
+  EXPECT_TRUE(std::any_of(t.conn.log.begin(), t.conn.log.end(), [](const std::string& line) {
+    return line.find("/site") != std::string::npos && line.find("about.html") != std::string::npos;
+  }));
+}
+
+// pure-ftpd lists at most 10,000 entries of a folder and says so only in
+// its final reply: the entries it leaves out are not missing there, so none
+// of their older local namesakes may go up over them, and nothing in that
+// folder is deleted.
+TEST(RunErrors, FolderBeyondTheServersListingLimitIsLeftAlone)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Connected t(FtpServerKind::PureFtpd, true, true);
+  constexpr int kFiles = 10'050;
+  auto name = [](int i) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "many/f%05d.txt", i);
+    return std::string(buf);
+  };
+  for (int i = 0; i < kFiles; ++i) {
+    t.server.WriteFile("site/" + name(i), "server");
+    site::WriteAged(t.local / name(i), "older local copy", 5);
+  }
+  t.server.WriteFile("site/many/remote-only.txt", "keep");
+  site::WriteAged(t.local / "top.txt", "new", 0);
+  ASSERT_TRUE(t.Connect());
+  t.conn.SyncUpload();
+  ASSERT_TRUE(PumpUntil([] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; }));
+  EXPECT_EQ(t.server.ReadFile("site/top.txt"), "new") << "the rest of the run goes on";
+  EXPECT_TRUE(t.server.Exists("site/many/remote-only.txt"));
+  int replaced = 0;
+  for (int i = 0; i < kFiles; ++i)
+    replaced += t.server.ReadFile("site/" + name(i)) != "server";
+  EXPECT_EQ(replaced, 0);
+  EXPECT_TRUE(std::any_of(t.conn.log.begin(), t.conn.log.end(), [](const std::string& line) {
+    return line.find("/site/many") != std::string::npos && line.find("truncated") != std::string::npos;
+  }));
+}
+
+enum class CutShort { ResetThen426, Answered451First, ClosedEarlyThen226, RefusedBeforeOpening, ControlLost };
+
+class UploadCutShortOnTheServer : public ::testing::TestWithParam<CutShort> {};
+
+// An upload that fails once the server has opened the file leaves a part of
+// it there, dated now: no later compare would send it again. While the
+// control connection answers, the run deletes it after the STOR's final
+// reply; when the connection is gone, the error names the file. A STOR
+// refused before it was opened leaves the server's file alone.
+TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const CutShort how = GetParam();
+  ScriptedFtpServer server(
+      [how](ScriptSession& s) {
+        LoginAndWalk(s, "");
+        s.Expect("TYPE I");
+        s.Send("200 binary\r\n");
+        s.Expect("PASV");
+        s.Send(s.OpenPassive());
+        s.AcceptData();
+        s.Expect("STOR /site/big.bin");
+        if (how == CutShort::RefusedBeforeOpening) {
+          s.Send("553 Could not create file.\r\n");
+          s.QuietFor(1000);
+          return;
+        }
+        s.Send("150 Ok to send\r\n");
+        s.ReadData(8192);
+        if (how == CutShort::ControlLost) {
+          s.ResetData();
+          ::shutdown(s.controlFd, SHUT_RDWR);
+          return;
+        }
+        if (how == CutShort::ResetThen426) {
+          s.ResetData();
+          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+          s.Send("426 Connection closed; transfer aborted.\r\n");
+        } else if (how == CutShort::Answered451First) {
+          s.Send("451 Local error in processing.\r\n");
+          s.ResetData();
+        } else {
+          s.EndDataSending();
+          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+          s.Send("226 Transfer complete.\r\n");
+        }
+        s.Expect("DELE /site/big.bin");
+        s.Send("250 Deleted.\r\n");
+        s.QuietFor(500);
+      },
+      21);
+  ScriptedSite t;
+  site::WriteAged(t.local / "big.bin", std::string(4 << 20, 'b'), 0);
+  ASSERT_TRUE(t.Connect());
+  t.conn.SyncUpload();
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  PumpFor(100);
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_FALSE(t.conn.SyncRunning());
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
+  const bool deleted = SentAnyOf(server, {"DELE"});
+  EXPECT_EQ(deleted, how != CutShort::RefusedBeforeOpening && how != CutShort::ControlLost);
+  const auto& boxes = ModalRecorder::Requests();
+  const bool named = std::any_of(boxes.begin(), boxes.end(), [](const ModalRequest& r) {
+    return r.message.find("/site/big.bin") != std::string::npos;
+  });
+  EXPECT_EQ(named, how == CutShort::ControlLost);
+}
+
+const char* const kCutShortNames[] = {"resetThen426", "answered451First", "closedEarlyThen226", "refusedBeforeOpening",
+                                      "controlLost"};
+
+INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShortOnTheServer,
+                         ::testing::Values(CutShort::ResetThen426, CutShort::Answered451First,
+                                           CutShort::ClosedEarlyThen226, CutShort::RefusedBeforeOpening,
+                                           CutShort::ControlLost),
+                         [](const auto& info) { return std::string(kCutShortNames[static_cast<int>(info.param)]); });
+
+// The box about a refused command comes first; the transfer is taken as
+// ended only after it.
+TEST(RunErrors, RefusalIsShownBeforeTheTransferIsTakenAsEnded)
+{
+  ModalRecorder::Clear();
+  HeadlessConnection conn;
+  conn.dataSocket_Connected();
+  bool connectedDuringBox = false;
+  int maximumDuringBox = -1;
+  ModalRecorder::Push([&](const ModalRequest&) {
+    connectedDuringBox = conn.dataConnected;
+    maximumDuringBox = conn.progressMaximum;
+    return ModalAnswer{};
+  });
+  conn.progressMaximum = 0;
+  conn.commandSocket_gotServerError("451 Local error.\r\n");
+  EXPECT_EQ(ModalRecorder::Count("An error occurred: 451 Local error."), 1);
+  EXPECT_TRUE(connectedDuringBox);
+  EXPECT_EQ(maximumDuringBox, 0);
+  EXPECT_FALSE(conn.dataConnected);
+  EXPECT_EQ(conn.progressMaximum, 1);
+}
+
 TEST(TransferDisplay, CountsAndRatesPastTwoGibibytes)
 {
   HeadlessConnection conn;

@@ -24,6 +24,7 @@ namespace {
 class RunUnderTest : public SyncRun {
 public:
   std::vector<std::string> sent;
+  std::vector<std::string> log;
   std::vector<std::string> headings;
   std::vector<std::vector<std::string>> listed;
   std::deque<bool> confirmAnswers;
@@ -69,6 +70,7 @@ protected:
   }
   void SyncDeleteFile(const std::string& p) override { sent.push_back("DELE " + p); }
   void SyncDeleteDirectory(const std::string& p) override { sent.push_back("RMD " + p); }
+  void SyncLog(const std::string& line) override { log.push_back(line); }
   bool SyncConnectionIdle() const override { return idle; }
   bool SyncUploadAndDelete() const override { return uploadAndDelete; }
   bool SyncListConfirm(const std::string& heading, const std::vector<std::string>& rows) override
@@ -229,6 +231,28 @@ TEST_F(SyncRunTest, UploadAndDeleteRemovesDeepestFirstAfterTheUploads)
             (std::vector<std::string>{"DELE /pub/olddir/y", "DELE /pub/olddir/x", "RMD /pub/olddir",
                                       "DELE /pub/old.txt"}));
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+}
+
+// A server that ignores case writes "a.txt" into its "A.TXT": deleting
+// "A.TXT" afterwards would delete what was just stored. Such entries stay,
+// and the log says why; a namesake in another folder goes as planned.
+TEST_F(SyncRunTest, RemovalKeepsWhatDiffersOnlyInCaseFromWhatThisRunStoredOrMade)
+{
+  run.uploadAndDelete = true;
+  gPref[PrefConfirmSync] = 0;
+  run.pSyncR = {Rec("f", "A.TXT", "/pub/A.TXT", 0, true), Rec("d", "Img", "/pub/Img", 0, true),
+                Rec("f", "old.txt", "/pub/old.txt", 0, true), Rec("d", "other", "/pub/other", 0, true, 4, 1),
+                Rec("f", "a.txt", "/pub/other/a.txt", 1, true)};
+  RunUploads();
+  for (int i = 0; i < 3; ++i)
+    run.SyncReplyLine("250 ok");
+  EXPECT_EQ(std::vector<std::string>(run.sent.begin() + 4, run.sent.end()),
+            (std::vector<std::string>{"DELE /pub/other/a.txt", "RMD /pub/other", "DELE /pub/old.txt"}));
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+  ASSERT_EQ(run.log.size(), 2u);
+  EXPECT_EQ(run.log[0].rfind("Kept /pub/Img on the server", 0), 0u) << run.log[0];
+  EXPECT_EQ(run.log[1].rfind("Kept /pub/A.TXT on the server", 0), 0u) << run.log[1];
+  EXPECT_FALSE(run.pSyncR[0].sync) << "offered again next time";
 }
 
 TEST_F(SyncRunTest, ErrorEndsRunAndNextRunQueuesWhatWasNotCarriedOut)

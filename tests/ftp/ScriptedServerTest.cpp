@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -774,6 +776,40 @@ TEST_F(ScriptedServer, ListingIsTakenOnlyOnItsFinalSuccessReply)
   EXPECT_TRUE(client->listings.empty());
   ASSERT_TRUE(client->List(listing)) << client->Dump();
   EXPECT_EQ(listing, "whole\r\n");
+}
+
+// A listing given up on the data side is followed by the walk's next CWD
+// before the server's late "426" arrives: that reply answers the LIST, so
+// the CWD goes on and no second failure is reported.
+TEST_F(ScriptedServer, LateReplyOfAFailedListingAnswersTheListingNotTheNextCommand)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    LoginScript(s);
+    s.Expect("PASV");
+    s.Send(s.OpenPassive());
+    s.AcceptData();
+    s.Expect("LIST");
+    s.Send("150 listing\r\n");
+    s.SendData("-rw-r--r-- 1 u g 1 Jan 05 2008 a\r\n");
+    s.ResetData();
+    s.Expect("CWD /next");
+    s.Send("426 Connection closed; transfer aborted.\r\n250 ok\r\n");
+    s.Expect("PWD");
+    s.Send("257 \"/next\"\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getList();
+  ASSERT_TRUE(PumpUntil([&] { return client->dataErrors > 0; })) << client->Dump();
+  client->commandSocket.sendCWD("/next");
+  ASSERT_TRUE(PumpUntil([&] { return client->dirChanged > 0 || !client->serverErrors.empty(); })) << client->Dump();
+  EXPECT_TRUE(client->serverErrors.empty()) << client->Dump();
+  EXPECT_EQ(client->dirChanged, 1);
+  EXPECT_NE(std::find(client->responses.begin(), client->responses.end(), "426 Connection closed; transfer aborted."),
+            client->responses.end())
+      << "the late reply is still logged";
+  EXPECT_TRUE(client->listings.empty());
 }
 
 // In active mode another host may reach the data port before the server:

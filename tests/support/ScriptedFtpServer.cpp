@@ -21,6 +21,7 @@ void WaitReadable(int fd, int timeoutMs)
     throw std::runtime_error("fake server: timed out waiting for the client");
 }
 
+// On port, or on a free port when it is 0; port is the one taken.
 int ListenLocal(int& port)
 {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -28,6 +29,7 @@ int ListenLocal(int& port)
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof addr;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0)
@@ -220,7 +222,7 @@ void ScriptSession::ResetData()
   dataFd = -1;
 }
 
-ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptSession&)> script)
+ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptSession&)> script, int port) : port_(port)
 {
   listenFd_ = ListenLocal(port_);
   thread_ = std::thread([this, script = std::move(script)]() {

@@ -61,7 +61,8 @@ private:
 
 class ScriptedFtpServer {
 public:
-  explicit ScriptedFtpServer(std::function<void(ScriptSession&)> script);
+  // On port (the program's 21, in a private network), or on a free one.
+  explicit ScriptedFtpServer(std::function<void(ScriptSession&)> script, int port = 0);
   ~ScriptedFtpServer();
   ScriptedFtpServer(const ScriptedFtpServer&) = delete;
   ScriptedFtpServer& operator=(const ScriptedFtpServer&) = delete;

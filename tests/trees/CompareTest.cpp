@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -81,6 +82,41 @@ TEST(Compare, TicksAddsUpdatesAndRemovalsButNothingUnderClashesOrUnreadFolders)
                                    "/remoteonly.txt", "/gone", "/gone/g.txt"}));
   for (const auto& r : t.pSyncL)
     EXPECT_NE(r.name, ".hidden");
+  // A file facing a folder ticks nothing, but is never silent.
+  const auto clash = std::count_if(t.log.begin(), t.log.end(), [&](const std::string& line) {
+    return line.find(local.Root() + "clash is a folder on the server (/srv/clash)") != std::string::npos;
+  });
+  EXPECT_EQ(clash, 1);
+}
+
+// Links whose target cannot be examined (a loop, a path through a file) are
+// passed over like broken ones; the rest of their folder is still compared.
+TEST(Compare, LinksThatCannotBeFollowedAreSkipped)
+{
+  TempTree local;
+  local.File("sub/new.txt", 2009, 1, 5, 10, 0);
+  local.Link("sub/self", "self");
+  local.Link("sub/through", "new.txt/x");
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  RunCompare(t, {{"/srv", Line("d", "Jan 05 2008", "sub")}, {"/srv/sub", ""}});
+  EXPECT_EQ(Ticked(t.pSyncL, local.Root()), (std::set<std::string>{"sub/new.txt"}));
+  EXPECT_TRUE(t.log.empty()) << t.log[0];
+}
+
+// A root listing the parser cannot read is no empty root: nothing is ticked
+// on either side.
+TEST(Compare, UnreadableRemoteRootListingTicksNothing)
+{
+  TempTree local;
+  local.File("about.html", 2009, 1, 5, 10, 0);
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  RunCompare(t, {{"/srv", "12-05-25  03:12PM                 5120 about.html\r\n"}});
+  EXPECT_TRUE(Ticked(t.pSyncL, local.Root()).empty());
+  EXPECT_TRUE(t.pSyncR.empty());
+  ASSERT_FALSE(t.log.empty());
+  EXPECT_NE(t.log[0].find("/srv"), std::string::npos) << t.log[0];
 }
 
 TEST(Compare, EmptyLocalRootTicksEveryRemoteRecord)

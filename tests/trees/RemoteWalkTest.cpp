@@ -66,11 +66,67 @@ TEST(RemoteWalk, NamesThatWouldNameAnotherFileAreLeftOut)
   s.listings["/srv"] = Line("-", 1, "Jan 05 2008", "keep") + "\r\n" + Line("-", 2, "Jan 05 2008", "keep\r") + "\r\n" +
                        Line("-", 3, "Jan 05 2008", "keep\nx") + "\r\n" + Line("-", 4, "Jan 05 2008", "keep") + "\r\n" +
                        Line("d", 5, "Jan 05 2008", "up/..") + "\r\n" + Line("-", 6, "Jan 05 2008", "a/keep") + "\r\n";
+  // A name of its own ending in CR, where lines end in LF alone.
+  s.listings["/srv"] += Line("d", 7, "Jan 05 2008", "lf") + "\r\n";
+  s.listings["/srv/lf"] = Line("-", 9, "Jan 05 2008", "keep\r") + "\n" + Line("-", 10, "Jan 05 2008", "other") + "\n" +
+                          Line("-", 11, "Jan 05 2008", "third") + "\n";
   s.Run(t, "");
-  EXPECT_EQ(Paths(t.pSyncR), (std::vector<std::string>{"/srv/keep"}));
+  EXPECT_EQ(Paths(t.pSyncR), (std::vector<std::string>{"/srv/keep", "/srv/lf", "/srv/lf/other", "/srv/lf/third"}));
   EXPECT_EQ(t.pSyncR[0].size, "1 bytes");
+  EXPECT_FALSE(t.pSyncR[1].unread);
   EXPECT_EQ(t.sent.back(), "CWD /srv") << "no folder of a cut name is entered";
 }
+
+// A folder counts as read only when its listing is whole: every line an
+// entry or a line passed over on purpose, and a final reply that does not
+// say the server cut it short. Otherwise it is left alone, like a refused
+// folder, and the log says why.
+struct NotWholeCase {
+  const char* name;
+  std::string listing;
+  std::string reply;
+  const char* quoted;
+};
+
+class ListingNotWhole : public ::testing::TestWithParam<NotWholeCase> {};
+
+TEST_P(ListingNotWhole, LeavesItsFolderUnreadAndSaysWhy)
+{
+  const NotWholeCase& c = GetParam();
+  TestTrees t;
+  FakeServer s;
+  s.listings["/srv"] = Line("d", 1, "Jan 05 2008", "a") + "\r\n" + Line("d", 1, "Jan 05 2008", "b") + "\r\n";
+  s.listings["/srv/a"] = c.listing;
+  s.finalReplies["/srv/a"] = c.reply;
+  s.listings["/srv/b"] = "total 2\r\n" + Line("-", 3, "Jan 05 2008", "f") + "\r\n" +
+                         "lrwxrwxrwx 1 u g 5 Jan 05 2008 l -> f\r\n" + "crw-rw-rw-+ 1 u g 1, 3 Jan 05 2008 null\r\n" +
+                         "prw-r--r-- 1 u g 0 Jan 05 2008 fifo\r\n" + "srwxr-xr-x 1 u g 0 Jan 05 2008 sock\r\n";
+  s.Run(t, "");
+  EXPECT_TRUE(t.pFin);
+  EXPECT_EQ(Paths(t.pSyncR), (std::vector<std::string>{"/srv/a", "/srv/b", "/srv/b/f"}));
+  EXPECT_TRUE(t.pSyncR[0].unread);
+  EXPECT_FALSE(t.pSyncR[1].unread) << "links, devices, pipes and sockets are passed over on purpose";
+  ASSERT_FALSE(t.log.empty());
+  EXPECT_NE(t.log[0].find("/srv/a"), std::string::npos) << t.log[0];
+  EXPECT_NE(t.log[0].find(c.quoted), std::string::npos) << t.log[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, ListingNotWhole,
+    ::testing::Values(
+        NotWholeCase{"msDosStyle",
+                     "12-05-25  03:12PM                 5120 about.html\r\n"
+                     "12-01-25  10:00AM       <DIR>          img\r\n",
+                     "226 Transfer complete.\r\n", "12-05-25  03:12PM                 5120 about.html"},
+        NotWholeCase{"oneLineAmongEntries",
+                     Line("-", 3, "Jan 05 2008", "x") + "\r\n" + "-rw-r--r-- 1 u g 12 Jan 32 10:00 y\r\n",
+                     "226 Transfer complete.\r\n", "Jan 32 10:00 y"},
+        NotWholeCase{"truncatedByPureFtpd", Line("-", 3, "Jan 05 2008", "x") + "\r\n",
+                     "226-Options: -l\r\n226 Output truncated to 10000 matches\r\n",
+                     "226-Options: -l 226 Output truncated to 10000 matches"},
+        NotWholeCase{"unreadableForVsftpd", "", "226 Transfer done (but failed to open directory).\r\n",
+                     "failed to open directory"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RemoteWalk, RefusedSubFoldersAreLoggedLeftUnreadAndPassed)
 {

@@ -33,6 +33,7 @@ public:
   std::optional<FolderItem> localFolder;
   CivilMinute now{2009, 3, 15, 12, 0};
   bool cancelled = false;
+  std::string listingReply = "226 Transfer complete.\r\n";
 
 protected:
   void TreesSendCWD(const std::string& dir) override { sent.push_back("CWD " + dir); }
@@ -40,6 +41,7 @@ protected:
   void TreesLog(const std::string& line) override { log.push_back(line); }
   std::string TreesRemoteFolderText() const override { return remoteFolder; }
   std::string TreesZoneText() const override { return zone; }
+  std::string TreesListingReply() const override { return listingReply; }
   const FolderItem* TreesLocalFolder() const override { return localFolder ? &*localFolder : nullptr; }
   bool TreesUserCancelled() const override { return cancelled; }
   CivilMinute TreesNow() const override { return now; }
@@ -49,6 +51,7 @@ protected:
 // (or a refusal), each LIST with the folder's listing, until the walk stops.
 struct FakeServer {
   std::map<std::string, std::string> listings; // by absolute folder
+  std::map<std::string, std::string> finalReplies; // a listing's, when not "226"
   std::set<std::string> refuseCwd;
   std::set<std::string> refuseList;
   std::string loginFolder = "/srv";
@@ -71,6 +74,7 @@ struct FakeServer {
           continue;
         }
         t.TakeListing(listings[cwd]);
+        t.listingReply = finalReplies.count(cwd) ? finalReplies[cwd] : "226 Transfer complete.\r\n";
         if (t.RemoteWalkAwaitsListing())
           t.GetCompareList2r();
         continue;
