@@ -7,6 +7,7 @@
 
 #include "MirrorBench.h"
 
+#include "framework/Events.h"
 #include "framework/Modal.h"
 
 #include <cstdio>
@@ -42,7 +43,9 @@ inline void ReexecInPrivateNetwork(int argc, char** argv)
 }
 
 // Connects and compares without the window, then times the run alone into
-// the server's folder remote; ok when it ended with its notice.
+// the server's folder remote, started from an event as a click starts it;
+// ok when it ended with its notice. The loop sleeps between events, as the
+// program's does.
 inline double HeadlessRun(const FtpServerProcess& server, const std::string& tree, const std::string& remote,
                           bool passive, bool& ok)
 {
@@ -53,7 +56,7 @@ inline double HeadlessRun(const FtpServerProcess& server, const std::string& tre
   conn.passive = passive;
   conn.localFolder = GetFolderItem(tree);
   conn.MakeConnection();
-  if (!PumpUntil([&] { return conn.CompareDone(); }, 120)) {
+  if (!RunEventLoopUntil([&] { return conn.CompareDone(); }, 120'000)) {
     ok = false;
     return 0;
   }
@@ -64,13 +67,17 @@ inline double HeadlessRun(const FtpServerProcess& server, const std::string& tre
       std::fprintf(stderr, "message: %s\n", r.message.c_str());
     return ModalAnswer{};
   });
+  bool started = false;
   const auto start = std::chrono::steady_clock::now();
-  conn.SyncUpload();
-  ok = PumpUntil([&] { return notices > 0 || !conn.SyncRunning(); }, 600) && notices == 1;
+  PostEvent([&] {
+    started = true;
+    conn.SyncUpload();
+  });
+  ok = RunEventLoopUntil([&] { return started && (notices > 0 || !conn.SyncRunning()); }, 600'000) && notices == 1;
   const double seconds = Seconds(start);
   SetModalResponder({});
   conn.CloseConnection();
-  PumpUntil([&] { return !conn.commandSocket.IsOpen(); }, 5);
+  RunEventLoopUntil([&] { return !conn.commandSocket.IsOpen(); }, 5'000);
   return seconds;
 }
 

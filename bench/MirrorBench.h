@@ -94,6 +94,23 @@ inline double RunLftpCommands(const FtpServerProcess& server, bool passive, cons
   return Seconds(start);
 }
 
+// Commands lftp sends for commands on the server, counted in its debug
+// output (a line "---> VERB ..." for each); -1 when it failed. Not timed:
+// the debug output costs time.
+inline int LftpCommandsSent(const FtpServerProcess& server, bool passive, const std::string& commands)
+{
+  const std::string dir = OffscreenRun::Temp("lftp-debug");
+  const std::string file = dir + "/debug.txt";
+  bool ok = false;
+  RunLftpCommands(server, passive, "debug -o " + file + " 5; " + commands, ok);
+  int sent = 0;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);)
+    sent += line.rfind("---> ", 0) == 0;
+  fs::remove_all(dir);
+  return ok ? sent : -1;
+}
+
 // lftp mirrors the tree into the server's folder "l".
 inline double RunLftp(const FtpServerProcess& server, const std::string& tree, bool passive, bool& ok)
 {

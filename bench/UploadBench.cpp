@@ -78,15 +78,15 @@ double UploadWithQuillmere(const FtpServerProcess& server, const std::string& tr
   data.FileTransferComplete = [&]() { advance(); };
 
   command.Connect();
-  while (!loggedIn && !failed)
-    ProcessPendingEvents(50);
-  waitingForFolder = true;
-  command.makeDirectory("q");
+  if (!RunEventLoopUntil([&] { return loggedIn || failed; }, 30'000) || failed) {
+    ok = false;
+    return 0;
+  }
   steps.insert(steps.begin(), Step{true, "", "q"});
-  next = 1;
+  // The first step starts from an event, as every later one does.
   const auto start = std::chrono::steady_clock::now();
-  while (!finished && !failed)
-    ProcessPendingEvents(50);
+  PostEvent(advance);
+  RunEventLoopUntil([&] { return finished || failed; }, 600'000);
   const double seconds = Seconds(start);
   command.sendQUIT();
   ok = finished && !failed;

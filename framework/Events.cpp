@@ -2,6 +2,7 @@
 
 #include "Modal.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -45,6 +46,25 @@ void QuitEventLoop(int code)
 void ProcessPendingEvents(int maxMilliseconds)
 {
   QCoreApplication::processEvents(QEventLoop::AllEvents, maxMilliseconds);
+}
+
+bool RunEventLoopUntil(const std::function<bool()>& done, int maxMilliseconds)
+{
+  if (done())
+    return true;
+  QEventLoop loop;
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  deadline.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+  // Emitted as each turn of the loop begins, before it may sleep.
+  QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+    if (done())
+      loop.quit();
+  });
+  deadline.start(maxMilliseconds);
+  loop.exec();
+  return done();
 }
 
 void InitFramework(int& argc, char** argv)

@@ -18,6 +18,12 @@ void QuitEventLoop(int code = 0);
 // Handles pending events once, then returns (tests and modal waits).
 void ProcessPendingEvents(int maxMilliseconds = 10);
 
+// Runs the event loop as RunEventLoop does, sleeping until each event comes,
+// until done() holds (true) or maxMilliseconds pass (false). done() is
+// looked at each time the loop turns. For benchmarks, which must pay the
+// wake-ups the program pays.
+bool RunEventLoopUntil(const std::function<bool()>& done, int maxMilliseconds);
+
 // Creates the framework's application object once (GUI or not); program and
 // tests call it first.
 void InitFramework(int& argc, char** argv);
