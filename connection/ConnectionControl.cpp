@@ -176,7 +176,7 @@ void ConnectionControl::commandSocket_Error()
   if (!closing) {
     std::string message = "Error: " + std::to_string(commandSocket.LastErrorCode());
     // No DELE can reach the server now: the user must know which file.
-    if (!SyncCutShortPath().empty())
+    if (!SyncCutShortPath().empty() && SyncStoreOpened())
       message += "\n\n" + CutShortNotice(SyncCutShortPath());
     MsgBox(message);
   }

@@ -94,7 +94,7 @@ protected:
   void SyncDeleteDirectory(const std::string& remotePath) override;
   void SyncProgressStart(std::int64_t length) override;
   void SyncLog(const std::string& line) override { ConnLog(line); }
-  bool SyncStoreOpened() const override { return commandSocket.StoreOpened(); }
+  bool SyncStoreOpened() const override { return commandSocket.StoreOpened() && !dataSocket.UploadWhole(); }
   bool SyncStoreReplyAwaited() const override { return commandSocket.TransferReplyAwaited(); }
   bool SyncConnectionAnswers() const override { return commandSocket.IsConnected() && !closing; }
 

@@ -421,7 +421,9 @@ void SyncRun::SyncFailed()
 {
   if (!running_)
     return;
-  if (phase_ == Phase::Upload && pUpload == 1 && SyncStoreOpened())
+  // Whether the server opened it is known for sure only with its final
+  // reply; its opening reply may still be on the way.
+  if (phase_ == Phase::Upload && pUpload == 1 && (SyncStoreOpened() || SyncStoreReplyAwaited()))
     cutShort_ = stepPath_;
   End(false);
 }
@@ -437,15 +439,16 @@ void SyncRun::SendCutShortDele()
 {
   const std::string path = cutShort_;
   cutShort_.clear();
+  if (!SyncStoreOpened())
+    return; // refused before it was opened: the server's file is as it was
   SyncLog("Deleting " + path + " on the server: its upload was cut short, so the next run sends it again.");
   SyncDeleteFile(path);
 }
 
 void SyncRun::SyncForgetCutShort()
 {
-  if (cutShort_.empty())
-    return;
-  SyncLog(CutShortNotice(cutShort_));
+  if (!cutShort_.empty() && SyncStoreOpened())
+    SyncLog(CutShortNotice(cutShort_));
   cutShort_.clear();
 }
 

@@ -66,8 +66,8 @@ public:
 
   // A STOR the server had opened when the run failed leaves its file there
   // cut short: it is deleted once the server has answered the STOR, so the
-  // next compare offers the upload again. Its remote path while the DELE is
-  // still to be sent, else empty.
+  // next compare offers the upload again. Its remote path while that is
+  // still to be settled (the opening reply may yet come), else empty.
   const std::string& SyncCutShortPath() const { return cutShort_; }
   // Sends that DELE when the connection answers and the STOR's final reply
   // is in; the error handlers call it once they have reported the failure.
@@ -94,7 +94,8 @@ protected:
   // Progress set-up before a file is sent: its length in bytes.
   virtual void SyncProgressStart(std::int64_t /*length*/) {}
   virtual void SyncLog(const std::string& /*line*/) {}
-  // The server opened the STOR in flight (its 1xx came).
+  // The server opened the STOR in flight (its 1xx came), and it is not
+  // known to have been stored whole.
   virtual bool SyncStoreOpened() const { return false; }
   // The STOR's final reply is still to come.
   virtual bool SyncStoreReplyAwaited() const { return false; }

@@ -477,6 +477,7 @@ void FtpCommandSocket::storFile(const std::string& localPath, const std::string&
 {
   if (Refused(remotePath) || Refused(transferType))
     return;
+  storeOpened_ = false; // also when the local file cannot be opened
   type = transferType;
   fileName = remotePath;
   dataPort->remoteFileName = remotePath;

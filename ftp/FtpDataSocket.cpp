@@ -50,6 +50,7 @@ void FtpDataSocket::BeginTransfer()
   finalReply_ = FinalReply::None;
   finalReplyText_.clear();
   uploadSent_ = false;
+  uploadWhole_ = false;
   completeOnReply_ = false;
   dataClosed_ = false;
   heldCR_ = false;
@@ -252,6 +253,8 @@ void FtpDataSocket::TransferReplied(bool ok, const std::string& reply)
 {
   finalReply_ = ok ? FinalReply::Ok : FinalReply::Failed;
   finalReplyText_ = reply;
+  if (ok && uploadSent_)
+    uploadWhole_ = true;
   if (!ok) {
     CancelTransfer();
     return;
@@ -334,6 +337,8 @@ void FtpDataSocket::Abort()
 void FtpDataSocket::UploadSent()
 {
   uploadSent_ = true;
+  if (finalReply_ == FinalReply::Ok)
+    uploadWhole_ = true;
   TCPSocket::Close();
 }
 

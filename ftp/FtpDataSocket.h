@@ -70,6 +70,9 @@ public:
   // The upload thread's view of the transfer.
   bool FinalReplyKnown() const { return finalReply_ != FinalReply::None; }
   bool FinalReplyOk() const { return finalReply_ == FinalReply::Ok; }
+  // The upload went out whole, closed in order, and the server took it;
+  // whatever the control connection does afterwards.
+  bool UploadWhole() const { return uploadWhole_; }
   // The upload's last piece is written: close in order.
   void UploadSent();
   // Drops the transfer (a reset, and a download's file) and raises Error
@@ -87,6 +90,7 @@ private:
   FinalReply finalReply_ = FinalReply::None;
   std::string finalReplyText_;
   bool uploadSent_ = false;     // the upload's last piece has been written
+  bool uploadWhole_ = false;
   bool completeOnReply_ = false; // a string sent on the caller's thread: the reply completes it
   bool dataClosed_ = false;     // the server closed a download or a listing in order
   bool heldCR_ = false;         // text download: a CR waiting for its LF

@@ -183,7 +183,10 @@ bool ListingReplyNotWhole(const std::string& reply)
   for (char& c : lower)
     if (c >= 'A' && c <= 'Z')
       c = static_cast<char>(c - 'A' + 'a');
-  return lower.find("truncated") != std::string::npos || lower.find("fail") != std::string::npos;
+  // pure-ftpd lists a folder it may not read as empty, saying only
+  // "unable to read" in its final reply.
+  return lower.find("truncated") != std::string::npos || lower.find("fail") != std::string::npos ||
+         lower.find("unable") != std::string::npos;
 }
 
 CivilMinute LocalNow()

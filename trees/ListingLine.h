@@ -23,7 +23,8 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry);
 bool ListingLineSkippedOnPurpose(const std::string& line);
 
 // The final reply of a listing says it was cut short or failed (pure-ftpd's
-// "Output truncated", vsftpd's "failed to open directory").
+// "Output truncated" and "unable to read", vsftpd's "failed to open
+// directory").
 bool ListingReplyNotWhole(const std::string& reply);
 
 // A civil date and time to the minute.

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 namespace {
@@ -210,11 +212,11 @@ TEST(RunErrors, ListingInAnotherStyleSendsNoStoreAndNoDelete)
   }));
 }
 
-// pure-ftpd lists at most 10,000 entries of a folder and says so only in
-// its final reply: the entries it leaves out are not missing there, so none
-// of their older local namesakes may go up over them, and nothing in that
-// folder is deleted.
-TEST(RunErrors, FolderBeyondTheServersListingLimitIsLeftAlone)
+// pure-ftpd lists at most 10,000 entries of a folder, and a folder it may
+// enter but not read as empty, and says so only in its final reply: the
+// entries it leaves out are not missing there, so none of their older local
+// namesakes may go up over them, and nothing in such a folder is deleted.
+TEST(RunErrors, FoldersTheServerListsInPartAreLeftAlone)
 {
   if (!RunInPrivateNetwork())
     return;
@@ -230,22 +232,37 @@ TEST(RunErrors, FolderBeyondTheServersListingLimitIsLeftAlone)
     site::WriteAged(t.local / name(i), "older local copy", 5);
   }
   t.server.WriteFile("site/many/remote-only.txt", "keep");
+  t.server.WriteFile("site/box/keep.txt", "server");
+  const std::string box = t.server.Root() + "/site/box";
+  ASSERT_EQ(::chown(box.c_str(), 0, 0), 0); // root's, so pure-ftpd's user may not read it
+  ASSERT_EQ(::chmod(box.c_str(), 0733), 0);
+  site::WriteAged(t.local / "box/keep.txt", "older local copy", 5);
   site::WriteAged(t.local / "top.txt", "new", 0);
   ASSERT_TRUE(t.Connect());
   t.conn.SyncUpload();
   ASSERT_TRUE(PumpUntil([] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; }));
   EXPECT_EQ(t.server.ReadFile("site/top.txt"), "new") << "the rest of the run goes on";
   EXPECT_TRUE(t.server.Exists("site/many/remote-only.txt"));
+  EXPECT_EQ(t.server.ReadFile("site/box/keep.txt"), "server");
   int replaced = 0;
   for (int i = 0; i < kFiles; ++i)
     replaced += t.server.ReadFile("site/" + name(i)) != "server";
   EXPECT_EQ(replaced, 0);
-  EXPECT_TRUE(std::any_of(t.conn.log.begin(), t.conn.log.end(), [](const std::string& line) {
-    return line.find("/site/many") != std::string::npos && line.find("truncated") != std::string::npos;
-  }));
+  for (const char* why : {"truncated", "unable to read"})
+    EXPECT_TRUE(std::any_of(t.conn.log.begin(), t.conn.log.end(),
+                            [why](const std::string& line) { return line.find(why) != std::string::npos; }))
+        << why;
 }
 
-enum class CutShort { ResetThen426, Answered451First, ClosedEarlyThen226, RefusedBeforeOpening, ControlLost };
+enum class CutShort {
+  ResetThen426,
+  Answered451First,
+  ClosedEarlyThen226,
+  OpenedAfterTheDataSideFailed,
+  RefusedBeforeOpening,
+  ControlLost,
+  StoredWholeThenControlLost
+};
 
 class UploadCutShortOnTheServer : public ::testing::TestWithParam<CutShort> {};
 
@@ -268,12 +285,29 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
         s.Send(s.OpenPassive());
         s.AcceptData();
         s.Expect("STOR /site/big.bin");
+        if (how == CutShort::OpenedAfterTheDataSideFailed) {
+          s.ResetData();
+          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+          s.Send("150 Ok to send\r\n");
+          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+          s.Send("426 Connection closed; transfer aborted.\r\n");
+          s.Expect("DELE /site/big.bin");
+          s.Send("250 Deleted.\r\n");
+          s.QuietFor(500);
+          return;
+        }
         if (how == CutShort::RefusedBeforeOpening) {
           s.Send("553 Could not create file.\r\n");
           s.QuietFor(1000);
           return;
         }
         s.Send("150 Ok to send\r\n");
+        if (how == CutShort::StoredWholeThenControlLost) {
+          s.ReadDataUntilClosed();
+          s.Send("226 Transfer complete.\r\n421 Service closing.\r\n");
+          ::shutdown(s.controlFd, SHUT_RDWR);
+          return;
+        }
         s.ReadData(8192);
         if (how == CutShort::ControlLost) {
           s.ResetData();
@@ -298,16 +332,20 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
       },
       21);
   ScriptedSite t;
-  site::WriteAged(t.local / "big.bin", std::string(4 << 20, 'b'), 0);
+  const bool small = how == CutShort::StoredWholeThenControlLost;
+  site::WriteAged(t.local / "big.bin", std::string(small ? 100'000 : 4 << 20, 'b'), 0);
   ASSERT_TRUE(t.Connect());
   t.conn.SyncUpload();
   ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
-  PumpFor(100);
+  PumpFor(small ? 500 : 100);
   EXPECT_EQ(server.Failure(), "");
   EXPECT_FALSE(t.conn.SyncRunning());
-  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
+  if (how != CutShort::StoredWholeThenControlLost) {
+    EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
+  }
   const bool deleted = SentAnyOf(server, {"DELE"});
-  EXPECT_EQ(deleted, how != CutShort::RefusedBeforeOpening && how != CutShort::ControlLost);
+  const bool lost = how == CutShort::ControlLost || how == CutShort::StoredWholeThenControlLost;
+  EXPECT_EQ(deleted, how != CutShort::RefusedBeforeOpening && !lost);
   const auto& boxes = ModalRecorder::Requests();
   const bool named = std::any_of(boxes.begin(), boxes.end(), [](const ModalRequest& r) {
     return r.message.find("/site/big.bin") != std::string::npos;
@@ -315,13 +353,15 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
   EXPECT_EQ(named, how == CutShort::ControlLost);
 }
 
-const char* const kCutShortNames[] = {"resetThen426", "answered451First", "closedEarlyThen226", "refusedBeforeOpening",
-                                      "controlLost"};
+const char* const kCutShortNames[] = {"resetThen426",         "answered451First", "closedEarlyThen226",
+                                      "openedAfterTheDataSideFailed", "refusedBeforeOpening", "controlLost",
+                                      "storedWholeThenControlLost"};
 
 INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShortOnTheServer,
                          ::testing::Values(CutShort::ResetThen426, CutShort::Answered451First,
-                                           CutShort::ClosedEarlyThen226, CutShort::RefusedBeforeOpening,
-                                           CutShort::ControlLost),
+                                           CutShort::ClosedEarlyThen226, CutShort::OpenedAfterTheDataSideFailed,
+                                           CutShort::RefusedBeforeOpening, CutShort::ControlLost,
+                                           CutShort::StoredWholeThenControlLost),
                          [](const auto& info) { return std::string(kCutShortNames[static_cast<int>(info.param)]); });
 
 // The box about a refused command comes first; the transfer is taken as

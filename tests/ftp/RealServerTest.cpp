@@ -217,6 +217,8 @@ TEST_P(RealServer, DownloadAsksWhereToSaveWhenNoPathIsGiven)
 TEST_P(RealServer, UnreadableLocalFileSendsNothingAndKeepsTheRemoteFile)
 {
   server->WriteFile("precious.txt", "remote content");
+  local.Write("first.bin", "whole");
+  ASSERT_TRUE(client->Upload(local / "first.bin", "first.bin", "I")) << client->Dump();
   const std::size_t linesBefore = client->responses.size();
   client->commandSocket.storFile(local / "no-such-file.txt", "precious.txt", "I");
   ASSERT_TRUE(PumpUntil([&] { return client->cancelled == 1; }));
@@ -226,7 +228,8 @@ TEST_P(RealServer, UnreadableLocalFileSendsNothingAndKeepsTheRemoteFile)
   ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
   EXPECT_EQ(ModalRecorder::Requests()[0].message,
             "File Error! Are you sure the path " + (local / "no-such-file.txt") + " is valid?");
-  EXPECT_EQ(client->completes, 0);
+  EXPECT_EQ(client->completes, 1);
+  EXPECT_FALSE(client->commandSocket.StoreOpened()) << "the server opened nothing for it";
 }
 
 TEST_P(RealServer, UploadsRunBackToBackFromTheCompletionEvent)

@@ -125,7 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "226-Options: -l\r\n226 Output truncated to 10000 matches\r\n",
                      "226-Options: -l 226 Output truncated to 10000 matches"},
         NotWholeCase{"unreadableForVsftpd", "", "226 Transfer done (but failed to open directory).\r\n",
-                     "failed to open directory"}),
+                     "failed to open directory"},
+        NotWholeCase{"unreadableForPureFtpd", "",
+                     "226-Sorry, we were unable to read [.]\r\n226-Options: -l\r\n226 0 matches total\r\n",
+                     "unable to read"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RemoteWalk, RefusedSubFoldersAreLoggedLeftUnreadAndPassed)
