@@ -123,22 +123,12 @@ TEST(RunErrors, RefusedListingLeavesNoTransferRunning)
 // one listing is given; the walk changes back to it when it could read it.
 void LoginAndWalk(ScriptSession& s, const std::string& listing, bool readable = true)
 {
-  s.Send("220 fake\r\n");
-  s.Expect("USER quill");
-  s.Send("331 password please\r\n");
-  s.Expect("PASS secret");
-  s.Send("230 in\r\n");
-  s.Expect("PWD");
-  s.Send("257 \"/\"\r\n");
+  s.Login();
   s.Expect("CWD /site");
   s.Send("250 ok\r\n");
   s.Expect("PWD");
   s.Send("257 \"/site\"\r\n");
-  s.Expect("PASV");
-  s.Send(s.OpenPassive());
-  s.AcceptData();
-  s.Expect("LIST");
-  s.Send("150 here it comes\r\n");
+  s.OpenListing();
   s.SendData(listing);
   s.CloseData();
   s.Send("226 done\r\n");

@@ -21,21 +21,10 @@
 
 namespace {
 
-void LoginScript(ScriptSession& s)
-{
-  s.Send("220 fake\r\n");
-  s.Expect("USER quill");
-  s.Send("331 password please\r\n");
-  s.Expect("PASS secret");
-  s.Send("230 in\r\n");
-  s.Expect("PWD");
-  s.Send("257 \"/\" is the current folder\r\n");
-}
-
 // Logs in and opens a passive data connection for one transfer command.
 void PassiveTransfer(ScriptSession& s, const std::string& type, const std::string& command)
 {
-  LoginScript(s);
+  s.Login();
   s.Expect("TYPE " + type);
   s.Send(type == "A" ? "200 ascii\r\n" : "200 binary\r\n");
   s.Expect("PASV");
@@ -117,7 +106,7 @@ TEST_F(ScriptedServer, RefusalAfterTheLoginIsAnErrorAndStartsNoNewLogin)
 {
   bool quiet = false;
   ScriptedFtpServer server([&quiet](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     s.Expect("MKD /a");
     s.Send("530 Not logged in.\r\n");
     quiet = s.QuietFor(300);
@@ -268,7 +257,7 @@ TEST_F(ScriptedServer, FileRemovedWhileItsUploadIsSetUpIsSentWhole)
   const std::string path = local / "gone.bin";
   std::string received;
   ScriptedFtpServer server([&](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     s.Expect("TYPE I");
     std::filesystem::remove(path);
     s.Send("200 binary\r\n");
@@ -440,7 +429,7 @@ TEST_F(ScriptedServer, TextDownloadHoldsACrAtTheEndOfARead)
 TEST_F(ScriptedServer, DownloadIntoAMissingFolderSendsNothingAndWritesNowhere)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     s.QuietFor(300);
   });
   auto client = Client(server);
@@ -619,7 +608,7 @@ TEST_F(ScriptedServer, NextTransferAskedOnTheFinalReplyWaitsForTheDownloadToEnd)
 {
   const std::string content(100000, 'x');
   ScriptedFtpServer server([&content](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     s.Expect("TYPE I");
     s.Send("200 binary\r\n");
     const std::string port = s.Expect("PORT ");
@@ -662,7 +651,7 @@ TEST_F(ScriptedServer, NextTransferAskedOnTheFinalReplyWaitsForTheDownloadToEnd)
 TEST_F(ScriptedServer, ControlConnectionLostBeforeADownloadLeavesNoPartialFile)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     s.Expect("TYPE I");
   });
   auto client = Client(server);
@@ -676,7 +665,7 @@ TEST_F(ScriptedServer, ControlConnectionLostBeforeADownloadLeavesNoPartialFile)
 TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     s.Expect("MKD ok");
     s.Send("257 made\r\n");
     s.ClientClosed(20000);
@@ -695,7 +684,7 @@ TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
 TEST_F(ScriptedServer, MalformedPassiveReplyConnectsNowhere)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     s.Expect("PASV");
     s.Send("227 Entering Passive Mode (127,0,0,1,4)\r\n");
     s.QuietFor(300);
@@ -720,7 +709,7 @@ TEST_P(PassiveReplyForm, OpensTheDataConnection)
 {
   const PasvForm form = GetParam();
   ScriptedFtpServer server([form](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     s.Expect("PASV");
     const std::string usual = s.OpenPassive();
     const std::size_t open = usual.find('(');
@@ -753,13 +742,9 @@ INSTANTIATE_TEST_SUITE_P(Forms, PassiveReplyForm, ::testing::Values(PasvForm::Bl
 TEST_F(ScriptedServer, ListingIsTakenOnlyOnItsFinalSuccessReply)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     for (const char* end : {"451 Transfer aborted.\r\n", "226 done\r\n"}) {
-      s.Expect("PASV");
-      s.Send(s.OpenPassive());
-      s.AcceptData();
-      s.Expect("LIST");
-      s.Send("150 listing\r\n");
+      s.OpenListing();
       s.SendData(end[0] == '4' ? "cut short\r\n" : "whole\r\n");
       s.CloseData();
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -784,12 +769,8 @@ TEST_F(ScriptedServer, ListingIsTakenOnlyOnItsFinalSuccessReply)
 TEST_F(ScriptedServer, LateReplyOfAFailedListingAnswersTheListingNotTheNextCommand)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("LIST");
-    s.Send("150 listing\r\n");
+    s.Login();
+    s.OpenListing();
     s.SendData("-rw-r--r-- 1 u g 1 Jan 05 2008 a\r\n");
     s.ResetData();
     s.Expect("CWD /next");
@@ -818,7 +799,7 @@ TEST_F(ScriptedServer, ActiveDataPortTakesOnlyTheServersConnection)
 {
   bool turnedAway = false;
   ScriptedFtpServer server([&turnedAway](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     const std::string port = s.Expect("PORT ");
     const int intruder = s.ConnectFrom(port, "127.0.0.2");
     ::send(intruder, "forged\r\n", 8, MSG_NOSIGNAL);
@@ -885,12 +866,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, ReplyFlood,
 TEST_F(ScriptedServer, ListingBeyondItsLimitEndsTheTransfer)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
-    LoginScript(s);
-    s.Expect("PASV");
-    s.Send(s.OpenPassive());
-    s.AcceptData();
-    s.Expect("LIST");
-    s.Send("150 listing\r\n");
+    s.Login();
+    s.OpenListing();
     const std::string block(64 * 1024, 'l');
     try {
       for (int i = 0; i <= 512 * 16; ++i) // 512 MiB and one block more
@@ -951,7 +928,7 @@ TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
 {
   std::string portCommand;
   ScriptedFtpServer server([&](ScriptSession& s) {
-    LoginScript(s);
+    s.Login();
     portCommand = s.Expect("PORT ");
     s.ConnectData(portCommand);
     s.Send("200 PORT ok\r\n");

@@ -120,6 +120,26 @@ bool ScriptSession::QuietFor(int ms)
   return ::poll(&p, 1, ms) == 0;
 }
 
+void ScriptSession::Login()
+{
+  Send("220 fake\r\n");
+  Expect("USER quill");
+  Send("331 password please\r\n");
+  Expect("PASS secret");
+  Send("230 in\r\n");
+  Expect("PWD");
+  Send("257 \"/\" is the current folder\r\n");
+}
+
+void ScriptSession::OpenListing()
+{
+  Expect("PASV");
+  Send(OpenPassive());
+  AcceptData();
+  Expect("LIST");
+  Send("150 listing\r\n");
+}
+
 std::string ScriptSession::OpenPassive()
 {
   int port = 0;

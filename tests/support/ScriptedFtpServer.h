@@ -20,6 +20,11 @@
 
 class ScriptSession {
 public:
+  // The greeting and a login of quill/secret, in "/".
+  void Login();
+  // Passive: the PASV, the data connection, the LIST and its opening reply.
+  void OpenListing();
+
   // Control connection.
   void Send(const std::string& bytes);
   // Each byte in a write of its own, with a short pause, so that the client
