@@ -449,6 +449,7 @@ bool FtpCommandSocket::StartStore(const std::string& localPath)
   // A file we cannot read sends nothing at all: no TYPE, no STOR, and so no
   // empty file replacing the one on the server. It stays open for the upload
   // thread, so a file removed meanwhile is still sent whole.
+  storeOpened_ = false;
   std::unique_ptr<BinaryStream> stream;
   try {
     const FolderItem item = GetFolderItem(localPath);
@@ -466,7 +467,6 @@ bool FtpCommandSocket::StartStore(const std::string& localPath)
     return false;
   }
   dataPort->uploadFile = std::move(stream);
-  storeOpened_ = false;
   status = "stor-type";
   sendTYPE();
   return true;
@@ -477,7 +477,6 @@ void FtpCommandSocket::storFile(const std::string& localPath, const std::string&
 {
   if (Refused(remotePath) || Refused(transferType))
     return;
-  storeOpened_ = false; // also when the local file cannot be opened
   type = transferType;
   fileName = remotePath;
   dataPort->remoteFileName = remotePath;

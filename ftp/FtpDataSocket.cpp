@@ -337,8 +337,6 @@ void FtpDataSocket::Abort()
 void FtpDataSocket::UploadSent()
 {
   uploadSent_ = true;
-  if (finalReply_ == FinalReply::Ok)
-    uploadWhole_ = true;
   TCPSocket::Close();
 }
 
