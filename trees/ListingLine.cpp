@@ -163,8 +163,6 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry)
 
 bool ListingLineSkippedOnPurpose(const std::string& line)
 {
-  if (line.compare(0, 5, "total") == 0)
-    return true;
   const std::size_t end = line.find_first_of(" \t");
   if (end == std::string::npos || end < 10 || end > 11)
     return false;

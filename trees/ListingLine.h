@@ -17,8 +17,8 @@ struct ListingEntry {
 // line that does not parse; entry is then unspecified.
 bool ParseListingLine(const std::string& line, ListingEntry& entry);
 
-// A line a listing may hold besides entries, passed over on purpose: a
-// "total" line, or a Unix long-format line of a kind that is neither a file
+// A line a listing may hold besides entries ("total" lines aside), passed
+// over on purpose: a Unix long-format line of a kind that is neither a file
 // nor a folder (a link, a device, a pipe, a socket: "lrwxrwxrwx", "crw-r--r--").
 bool ListingLineSkippedOnPurpose(const std::string& line);
 

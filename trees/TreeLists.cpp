@@ -15,6 +15,21 @@ std::string WithoutLineEnds(const std::string& text)
   return out;
 }
 
+// A reply's lines joined by blanks, for one log line.
+std::string OneLine(const std::string& text)
+{
+  std::string out;
+  for (char c : text) {
+    if (c != '\r' && c != '\n')
+      out += c;
+    else if (!out.empty() && out.back() != ' ')
+      out += ' ';
+  }
+  while (!out.empty() && out.back() == ' ')
+    out.pop_back();
+  return out;
+}
+
 // "/a/b/" -> "/a/b"; "/" stays.
 std::string WithoutTrailingSlash(std::string path)
 {
@@ -198,39 +213,6 @@ bool TreeLists::RemoteWalkAwaitsListing() const
   return pSyncRFlg && walkStep_ == WalkStep::Listing;
 }
 
-// A listing is the whole folder only when the server says it is and every
-// line is either an entry or a line passed over on purpose. Anything else
-// may hide entries, whose local namesakes would then go up over them.
-bool TreeLists::ListingWhole(std::string& why, std::string& quote) const
-{
-  const std::string reply = TreesListingReply();
-  if (ListingReplyNotWhole(reply)) {
-    why = "was not whole, by the server's reply";
-    for (std::size_t i = 0; i < reply.size(); ++i) {
-      if (reply[i] == '\r' || reply[i] == '\n') {
-        if (!quote.empty() && quote.back() != ' ')
-          quote += ' ';
-      } else {
-        quote += reply[i];
-      }
-    }
-    while (!quote.empty() && quote.back() == ' ')
-      quote.pop_back();
-    return false;
-  }
-  ListingEntry e;
-  for (std::size_t i = 1; i < listData.size(); ++i) {
-    const std::string& line = listData[i];
-    if (line.find_first_not_of(" \t") == std::string::npos || ParseListingLine(line, e) ||
-        ListingLineSkippedOnPurpose(line))
-      continue;
-    why = "holds a line that cannot be read";
-    quote = line.substr(0, 200);
-    return false;
-  }
-  return true;
-}
-
 void TreeLists::LeaveFolderUnread(const std::string& why, const std::string& quote)
 {
   if (walkFolder_ < 0) {
@@ -249,19 +231,27 @@ void TreeLists::GetCompareList2r()
   if (!RemoteWalkAwaitsListing())
     return;
   walkStep_ = WalkStep::Idle;
-  std::string why, quote;
-  if (!ListingWhole(why, quote)) {
-    LeaveFolderUnread(why, quote);
+  // A listing is the whole folder only when the server says it is and every
+  // line is an entry or a line passed over on purpose. Anything else may
+  // hide entries, whose local namesakes would then go up over them.
+  const std::string reply = TreesListingReply();
+  if (ListingReplyNotWhole(reply)) {
+    LeaveFolderUnread("was not whole, by the server's reply", OneLine(reply));
     return;
   }
   SyncRecords list;
-  ++pGroupR;
+  const std::int32_t group = pGroupR + 1;
   const CivilMinute now = TreesNow();
   ListingEntry e;
   std::set<std::string> names;
   for (std::size_t i = 1; i < listData.size(); ++i) {
-    if (!ParseListingLine(listData[i], e))
-      continue;
+    const std::string& line = listData[i];
+    if (!ParseListingLine(line, e)) {
+      if (line.find_first_not_of(" \t") == std::string::npos || ListingLineSkippedOnPurpose(line))
+        continue;
+      LeaveFolderUnread("holds a line that cannot be read", line.substr(0, 200));
+      return;
+    }
     // Hidden entries, "." and ".." included, go by their name alone. A
     // name no command could name exactly is left alone, and so is a second
     // entry of one name: its path would name the first.
@@ -279,10 +269,11 @@ void TreeLists::GetCompareList2r()
     r.name = e.name;
     r.date = FormatRemoteDate(e.dateText, walkZone_, now);
     r.path = currentPath + "/" + e.name;
-    r.group = pGroupR;
+    r.group = group;
     r.check = false;
     list.push_back(std::move(r));
   }
+  pGroupR = group;
   GetCompareList2rSort(list);
   NextRemoteFolder();
 }

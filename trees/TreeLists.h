@@ -131,7 +131,6 @@ private:
   void NextRemoteFolder();
   // The folder being listed is left unread (its root: the compare ends).
   void LeaveFolderUnread(const std::string& why, const std::string& quote);
-  bool ListingWhole(std::string& why, std::string& quote) const;
   void FinishRemoteWalk();
   void EndWalkWithoutRoot();
   void SortAppend(const SyncRecords& list, SyncRecords& target);
