@@ -181,9 +181,11 @@ bool TreeLists::RemoteWalkDirChanged(const std::string& reply)
 void TreeLists::TakeListing(const std::string& listing)
 {
   listData.assign(1, std::string());
-  // Servers end listing lines with CR LF; a name may hold a CR or an LF of
-  // its own, which must not cut its line into a shorter, other name. Only
-  // where CR LF is not the usual end do LF, and then CR, end lines.
+  listingDoubt_.clear();
+  // Servers end every listing line alike; a name may hold a CR or an LF of
+  // its own. A listing of one kind of line end is cut at it. Where both CR
+  // LF and a bare LF occur, the end of the last line tells which the
+  // server uses, since names can make either the more frequent.
   std::size_t crlf = 0, lf = 0;
   for (std::size_t k = 0; k < listing.size(); ++k) {
     if (listing[k] != '\n')
@@ -193,7 +195,18 @@ void TreeLists::TakeListing(const std::string& listing)
     else
       ++lf;
   }
-  const std::string end = crlf > 0 && crlf >= lf ? "\r\n" : lf > 0 ? "\n" : "\r";
+  std::string end = "\r";
+  if (crlf > 0 && lf == 0)
+    end = "\r\n";
+  else if (lf > 0 && crlf == 0)
+    end = "\n";
+  else if (lf > 0) {
+    if (listing.back() != '\n') {
+      listingDoubt_ = "the last line has no line end";
+      return;
+    }
+    end = listing.size() > 1 && listing[listing.size() - 2] == '\r' ? "\r\n" : "\n";
+  }
   std::size_t i = 0;
   while (i < listing.size()) {
     std::size_t j = listing.find(end, i);
@@ -201,6 +214,18 @@ void TreeLists::TakeListing(const std::string& listing)
       j = listing.size();
     std::string line = listing.substr(i, j - i);
     i = j + end.size();
+    // An LF within a CR LF line is the name's own, unless what follows it
+    // reads as a line: then the server ends lines in LF and the last name
+    // ends in CR, and cutting at CR LF would hide entries in names.
+    for (std::size_t k = line.find('\n'); end == "\r\n" && k != std::string::npos; k = line.find('\n', k + 1)) {
+      const std::string rest = line.substr(k + 1, line.find('\n', k + 1) - (k + 1));
+      ListingEntry e;
+      if (ParseListingLine(rest, e) || ListingLineSkippedOnPurpose(rest)) {
+        listingDoubt_ = rest.substr(0, 200);
+        listData.assign(1, std::string());
+        return;
+      }
+    }
     // A CR before an LF here is the name's own: its line makes no record.
     if (line.empty() || line.compare(0, 5, "total") == 0)
       continue;
@@ -237,6 +262,10 @@ void TreeLists::GetCompareList2r()
   const std::string reply = TreesListingReply();
   if (ListingReplyNotWhole(reply)) {
     LeaveFolderUnread("was not whole, by the server's reply", OneLine(reply));
+    return;
+  }
+  if (!listingDoubt_.empty()) {
+    LeaveFolderUnread("mixes line ends so that its lines cannot be told apart", listingDoubt_);
     return;
   }
   SyncRecords list;

@@ -58,9 +58,10 @@ public:
   void RemoteWalkLoggedIn(const std::string& startFolder, const std::string& reply);
   // A CWD was answered and PWD read. False when no listing is to be asked for.
   bool RemoteWalkDirChanged(const std::string& reply);
-  // Splits a listing into listData (lines end at CR LF, or in a listing that
-  // does not use it at LF, else at CR; empty and "total" lines dropped; a
-  // last line without line end kept).
+  // Splits a listing into listData (lines end at CR LF, LF or CR, as the
+  // server ends them; empty and "total" lines dropped; a last line without
+  // line end kept). A listing whose line ends cannot be told from names'
+  // own leaves its folder unread.
   void TakeListing(const std::string& listing);
   bool RemoteWalkAwaitsListing() const;
   // A server error reply. When it refuses a sub-folder of the walk (its CWD,
@@ -143,6 +144,8 @@ private:
   bool remoteRootUnread_ = false;
   bool localRootUnread_ = false;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> localOnPath_; // device, inode
+  // Why the listing in listData cannot be cut into its lines; empty when it can.
+  std::string listingDoubt_;
 };
 
 // The folder path in a PWD reply ("257 "/a ""b"" c" ..."), or empty.
