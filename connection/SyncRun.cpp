@@ -117,6 +117,11 @@ void SyncRun::SyncUpload()
     const SyncRecord& r = pSyncL[i];
     if (!r.check)
       continue;
+    // Ticked by hand, but the server's entry of that name is left alone.
+    if (r.reserved) {
+      TreeTick(true, static_cast<std::int32_t>(i), false);
+      continue;
+    }
     if (r.kind == "d") {
       for (std::int32_t j = 0; j < r.childCount; ++j) {
         const std::int32_t c = r.child + j;
@@ -125,7 +130,7 @@ void SyncRun::SyncUpload()
         // A file that goes up with its folder shows ticked, as every file
         // stored does. A sub-folder is only made; its content stays as ticked.
         const SyncRecord& child = pSyncL[static_cast<std::size_t>(c)];
-        if (!child.check && !child.sync && child.kind != "d")
+        if (!child.check && !child.sync && !child.reserved && child.kind != "d")
           TreeTick(true, c);
         SyncAppend("Local", c);
       }
@@ -160,7 +165,7 @@ void SyncRun::SyncAppend(const std::string& side, std::int32_t index)
   if (index < 0 || index >= static_cast<std::int32_t>(records.size()))
     return;
   SyncRecord& r = records[static_cast<std::size_t>(index)];
-  if (r.sync)
+  if (r.sync || r.reserved)
     return;
   pSyncList.push_back(index);
   r.sync = true;
@@ -179,9 +184,16 @@ void SyncRun::SyncRemove()
 {
   Begin(Phase::Remove);
   const std::uint64_t run = runNumber_;
+  const std::vector<std::string> stays = WhyRemoteStays();
   for (std::size_t i = 0; i < pSyncR.size(); ++i) {
     if (!pSyncR[i].check)
       continue;
+    // Neither it nor, for a folder, anything in it is asked about or sent.
+    if (!stays[i].empty()) {
+      SyncLog("Kept " + pSyncR[i].path + " on the server: " + stays[i] + ".");
+      TreeTick(false, static_cast<std::int32_t>(i), false);
+      continue;
+    }
     SyncAppend("Remote", static_cast<std::int32_t>(i));
     if (pSyncR[i].kind != "d")
       continue;
@@ -495,6 +507,36 @@ void SyncRun::SkipEntry(std::int32_t index)
 bool SyncRun::MadeThisRun(const std::string& remotePath) const
 {
   return made_.count(CaseFoldedName(remotePath)) > 0;
+}
+
+std::vector<std::string> SyncRun::WhyRemoteStays() const
+{
+  const auto n = static_cast<std::int32_t>(pSyncR.size());
+  std::vector<std::int32_t> parent(pSyncR.size(), -1);
+  for (std::int32_t i = 0; i < n; ++i) {
+    const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+    if (r.kind == "d")
+      for (std::int32_t c = std::max(r.child, 0); c < r.child + r.childCount && c < n; ++c)
+        parent[static_cast<std::size_t>(c)] = i;
+  }
+  std::vector<std::string> why(pSyncR.size());
+  for (std::int32_t i = 0; i < n; ++i) {
+    const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+    std::string reason;
+    if (r.unread)
+      reason = "it was not read whole";
+    else if (r.reserved)
+      reason = "it is left alone";
+    else if (r.kind == "d" && RemoteFolderHoldsSkipped(r.path))
+      reason = "it holds an entry that is left alone";
+    if (reason.empty() || !why[static_cast<std::size_t>(i)].empty())
+      continue;
+    why[static_cast<std::size_t>(i)] = reason;
+    for (std::int32_t p = parent[static_cast<std::size_t>(i)]; p >= 0 && why[static_cast<std::size_t>(p)].empty();
+         p = parent[static_cast<std::size_t>(p)])
+      why[static_cast<std::size_t>(p)] = "something in it stays there";
+  }
+  return why;
 }
 
 void SyncRun::StepCarried()

@@ -128,6 +128,9 @@ private:
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
   bool MadeThisRun(const std::string& remotePath) const;
+  // Per remote record, why the removal leaves it on the server (empty: it
+  // may go): not read whole, left alone, or holding something that stays.
+  std::vector<std::string> WhyRemoteStays() const;
   bool StillRunning(std::uint64_t run) const { return running_ && runNumber_ == run; }
   SyncRecords& Side(Phase phase) { return phase == Phase::Upload ? pSyncL : pSyncR; }
 };

@@ -1,8 +1,11 @@
 #include "trees/TreeLists.h"
 
+#include "framework/FolderItem.h"
+
 #include <algorithm>
 #include <numeric>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -115,6 +118,9 @@ void TreeLists::GetCompareList()
   walkFolder_ = -1;
   remoteRootUnread_ = false;
   localRootUnread_ = false;
+  skippedR_.clear();
+  skippedL_.clear();
+  foldersWithSkippedR_.clear();
   // The first CWD waits for the login: written before the greeting it
   // would be refused and use up a login try.
   walkStep_ = WalkStep::Login;
@@ -269,6 +275,7 @@ void TreeLists::GetCompareList2r()
     return;
   }
   SyncRecords list;
+  std::vector<SkippedEntry> skipped;
   const std::int32_t group = pGroupR + 1;
   const CivilMinute now = TreesNow();
   ListingEntry e;
@@ -276,10 +283,20 @@ void TreeLists::GetCompareList2r()
   for (std::size_t i = 1; i < listData.size(); ++i) {
     const std::string& line = listData[i];
     if (!ParseListingLine(line, e)) {
-      if (line.find_first_not_of(" \t") == std::string::npos || ListingLineSkippedOnPurpose(line))
+      if (line.find_first_not_of(" \t") == std::string::npos)
         continue;
-      LeaveFolderUnread("holds a line that cannot be read", line.substr(0, 200));
-      return;
+      // Passed over on purpose, but its name stays taken: the local
+      // namesake must not go up through a link or replace a device.
+      const std::vector<std::string> skippedNames =
+          ListingLineSkippedOnPurpose(line) ? SkippedLineNames(line) : std::vector<std::string>{};
+      if (skippedNames.empty()) {
+        LeaveFolderUnread("holds a line that cannot be read", line.substr(0, 200));
+        return;
+      }
+      for (const std::string& name : skippedNames)
+        if (!name.empty() && name[0] != '.')
+          skipped.push_back({currentPath + "/" + name, line[0] == 'l' ? "a link" : "neither a file nor a folder"});
+      continue;
     }
     // Hidden entries, "." and ".." included, go by their name alone. A
     // name no command could name exactly is left alone, and so is a second
@@ -304,6 +321,9 @@ void TreeLists::GetCompareList2r()
   }
   pGroupR = group;
   GetCompareList2rSort(list);
+  if (!skipped.empty())
+    foldersWithSkippedR_.insert(currentPath);
+  skippedR_.insert(skippedR_.end(), skipped.begin(), skipped.end());
   NextRemoteFolder();
 }
 
@@ -510,7 +530,7 @@ void TreeLists::GetCompareList34c(std::int32_t li, bool lf, std::int32_t lg, std
 void TreeLists::GetCompareList34cAdd(std::int32_t index, const std::string& side, const std::string& /*reason*/)
 {
   SyncRecord& r = side == "Local" ? pSyncL[index] : pSyncR[index];
-  if (!r.unread)
+  if (!r.unread && !r.reserved)
     r.check = true;
 }
 
@@ -522,12 +542,61 @@ void TickSubtrees(SyncRecords& a)
     if (r.kind != "d" || !r.check || r.childCount <= 0)
       continue;
     for (std::int32_t i = r.child; i < r.child + r.childCount; ++i)
-      if (!a[i].unread)
+      if (!a[i].unread && !a[i].reserved)
         a[i].check = true;
   }
 }
 
+// The path below the root, without a folder's trailing "/".
+std::string BelowRoot(const std::string& path, std::size_t rootLength)
+{
+  std::string rel = path.substr(std::min(rootLength, path.size()));
+  while (!rel.empty() && rel.back() == '/')
+    rel.pop_back();
+  return rel;
+}
+
 } // namespace
+
+void TreeLists::ReserveTwins()
+{
+  if (skippedL_.empty() && skippedR_.empty())
+    return;
+  // Remote paths are the root, "/" and the path below it; local ones the
+  // root's path (ending in "/") and the path below it.
+  const std::size_t rootR = pRootR.size() + 1;
+  const std::size_t rootL = TreesLocalFolder()->AbsolutePath().size();
+  auto reserve = [this](SyncRecords& twins, std::size_t twinRoot, const std::vector<SkippedEntry>& skipped,
+                        std::size_t skippedRoot, bool twinsLocal) {
+    if (skipped.empty())
+      return;
+    std::unordered_map<std::string, std::size_t> byPath;
+    for (std::size_t i = 0; i < twins.size(); ++i)
+      byPath.emplace(BelowRoot(twins[i].path, twinRoot), i);
+    for (const SkippedEntry& s : skipped) {
+      const auto twin = byPath.find(BelowRoot(s.path, skippedRoot));
+      if (twin == byPath.end() || twins[twin->second].reserved)
+        continue;
+      SyncRecord& r = twins[twin->second];
+      r.reserved = true;
+      TreesLog(twinsLocal ? "Left " + r.path + " alone: " + s.path + " on the server is " + s.why + "."
+                          : "Left " + r.path + " on the server alone: the local " + s.path + " is " + s.why + ".");
+    }
+    // Nothing below a name left alone is touched either; content lies after
+    // its folder.
+    for (const SyncRecord& r : twins)
+      if (r.reserved && r.kind == "d")
+        for (std::int32_t c = r.child; c >= 0 && c < r.child + r.childCount; ++c)
+          twins[static_cast<std::size_t>(c)].reserved = true;
+  };
+  reserve(pSyncR, rootR, skippedL_, rootL, false);
+  reserve(pSyncL, rootL, skippedR_, rootR, true);
+}
+
+bool TreeLists::RemoteFolderHoldsSkipped(const std::string& folderPath) const
+{
+  return foldersWithSkippedR_.count(folderPath) > 0;
+}
 
 void TreeLists::GetCompareList34l()
 {
@@ -645,19 +714,19 @@ void TreeLists::TreeTickChanged(bool local, int row)
   a[i].check = view->CellCheck(row, 0);
 }
 
-void TreeLists::TreeTick(bool local, std::int32_t index)
+void TreeLists::TreeTick(bool local, std::int32_t index, bool ticked)
 {
   SyncRecords& a = local ? pSyncL : pSyncR;
   if (index < 0 || index >= static_cast<std::int32_t>(a.size()))
     return;
-  a[static_cast<std::size_t>(index)].check = true;
+  a[static_cast<std::size_t>(index)].check = ticked;
   TreeView* view = TreesView(local);
   if (!view)
     return;
   const std::string cell = std::to_string(index);
   for (int row = 0; row < view->ListCount(); ++row) {
     if (view->Cell(row, RecordIndexColumn) == cell) {
-      view->SetCellCheck(row, 0, true);
+      view->SetCellCheck(row, 0, ticked);
       view->Refresh();
       return;
     }

@@ -255,6 +255,25 @@ TEST_F(SyncRunTest, RemovalKeepsWhatDiffersOnlyInCaseFromWhatThisRunStoredOrMade
   EXPECT_FALSE(run.pSyncR[0].sync) << "offered again next time";
 }
 
+// A folder whose listing was not read whole cannot be emptied: it and the
+// folders above it stay, unasked, while what was read beside it goes.
+TEST_F(SyncRunTest, RemovalLeavesFoldersNotReadWholeAndTheFoldersAboveThem)
+{
+  run.uploadAndDelete = true;
+  run.pSyncL.clear();
+  run.pSyncR = {Rec("d", "old", "/pub/old", 0, true, 1, 2), Rec("f", "a.txt", "/pub/old/a.txt", 1, true),
+                Rec("d", "sub", "/pub/old/sub", 1, false, 3, 0)};
+  run.pSyncR[2].unread = true;
+  run.SyncUpload();
+  run.SyncReplyLine("250 ok");
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::KeepChildQuestion), 0);
+  EXPECT_EQ(run.sent, (std::vector<std::string>{"DELE /pub/old/a.txt"}));
+  EXPECT_EQ(run.listed.back(), (std::vector<std::string>{"/pub/old/a.txt"}));
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+  ASSERT_EQ(run.log.size(), 1u);
+  EXPECT_EQ(run.log[0].rfind("Kept /pub/old on the server", 0), 0u) << run.log[0];
+}
+
 TEST_F(SyncRunTest, ErrorEndsRunAndNextRunQueuesWhatWasNotCarriedOut)
 {
   run.SyncUpload();
