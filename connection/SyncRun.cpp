@@ -3,6 +3,7 @@
 
 #include "connection/ConnectionTexts.h"
 
+#include "framework/CaseFold.h"
 #include "framework/FolderItem.h"
 #include "framework/Modal.h"
 #include "settings/Globals.h"
@@ -37,17 +38,6 @@ bool IsCode(const std::string& line)
 bool AnswersFolderCommand(const std::string& code)
 {
   return code.size() == 3 && code[0] == '2' && code != "221" && code != "225" && code != "226";
-}
-
-// The folder part of a remote path as it stands, the name in lower case.
-std::string CaseFoldedName(const std::string& remotePath)
-{
-  const std::size_t slash = remotePath.rfind('/');
-  std::string out = remotePath;
-  for (std::size_t i = slash == std::string::npos ? 0 : slash + 1; i < out.size(); ++i)
-    if (out[i] >= 'A' && out[i] <= 'Z')
-      out[i] = static_cast<char>(out[i] - 'A' + 'a');
-  return out;
 }
 
 // Orders entries by key, ascending or descending, byte for byte; a text
@@ -342,14 +332,6 @@ void SyncRun::SyncRemove2()
       SkipEntry(i);
       continue;
     }
-    // A server that ignores case took what this run stored or made for
-    // this entry: deleting it would delete that.
-    if (MadeThisRun(r.path)) {
-      SyncLog("Kept " + r.path + " on the server: this run stored or made a name there that differs only in "
-              "letter case, which a server that ignores case takes for the same one.");
-      SkipEntry(i);
-      continue;
-    }
     pRemove = true;
     awaitingReply_ = true;
     if (r.kind == "d")
@@ -482,10 +464,8 @@ void SyncRun::SyncConnectionStarted()
 
 void SyncRun::Begin(Phase phase)
 {
-  if (phase == Phase::Upload) {
+  if (phase == Phase::Upload)
     ++runNumber_;
-    made_.clear();
-  }
   stepPath_.clear();
   running_ = true;
   phase_ = phase;
@@ -504,9 +484,28 @@ void SyncRun::SkipEntry(std::int32_t index)
   settled_ = static_cast<std::size_t>(pSyncListIdx);
 }
 
-bool SyncRun::MadeThisRun(const std::string& remotePath) const
+void SyncRun::KeepCaseTwins(const std::string& remotePath)
 {
-  return made_.count(CaseFoldedName(remotePath)) > 0;
+  if (caseIndexRun_ != runNumber_) {
+    caseIndex_.clear();
+    for (std::size_t i = 0; i < pSyncR.size(); ++i)
+      caseIndex_[CaseFolded(pSyncR[i].path)].push_back(static_cast<std::int32_t>(i));
+    caseIndexRun_ = runNumber_;
+  }
+  const auto twins = caseIndex_.find(CaseFolded(remotePath));
+  if (twins == caseIndex_.end())
+    return;
+  for (const std::int32_t i : twins->second) {
+    SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+    if (r.reserved)
+      continue;
+    r.reserved = true;
+    if (!r.check)
+      continue;
+    TreeTick(false, i, false);
+    SyncLog("Kept " + r.path + " on the server: " + remotePath +
+            " was stored or made there, which a server that ignores letter case takes for the same name.");
+  }
 }
 
 std::vector<std::string> SyncRun::WhyRemoteStays() const
@@ -541,8 +540,10 @@ std::vector<std::string> SyncRun::WhyRemoteStays() const
 
 void SyncRun::StepCarried()
 {
+  // A server that ignores case took what was stored or made for its
+  // namesakes in other case: deleting one would delete that.
   if (phase_ == Phase::Upload && !stepPath_.empty())
-    made_.insert(CaseFoldedName(stepPath_));
+    KeepCaseTwins(stepPath_);
   stepPath_.clear();
   awaitingReply_ = false;
   settled_ = static_cast<std::size_t>(pSyncListIdx);
