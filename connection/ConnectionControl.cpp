@@ -173,14 +173,10 @@ void ConnectionControl::ConnectionClose()
 void ConnectionControl::commandSocket_Error()
 {
   SyncFailed();
-  if (!closing) {
-    std::string message = "Error: " + std::to_string(commandSocket.LastErrorCode());
-    // No DELE can reach the server now: the user must know which file.
-    if (!SyncCutShortPath().empty() && SyncStoreOpened())
-      message += "\n\n" + CutShortNotice(SyncCutShortPath());
-    MsgBox(message);
-  }
-  SyncForgetCutShort();
+  // No DELE can reach the server now: the user must know which file.
+  const std::string left = SyncCutShortLeft();
+  if (!closing)
+    MsgBox("Error: " + std::to_string(commandSocket.LastErrorCode()) + (left.empty() ? "" : "\n\n" + left));
   // The connection is gone: no transfer can go on, and the window shows
   // what it shows after a disconnect.
   dataConnected = false;
@@ -262,7 +258,9 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
     return;
   }
   SyncFailed();
-  MsgBox("An error occurred: " + text);
+  // The refusal of a cut-short file's DELE: the part stays on the server.
+  const std::string left = SyncCutShortDeleAwaited() ? SyncCutShortLeft() : std::string();
+  MsgBox("An error occurred: " + text + (left.empty() ? "" : "\n\n" + left));
   transferEnded();
   getList = false; // a refused download asks for no listing
   ConnLog(text);

@@ -385,10 +385,24 @@ bool SyncRun::ReplyLineIsFinal(const std::string& line)
 void SyncRun::SyncReplyLine(const std::string& line)
 {
   const bool final = ReplyLineIsFinal(line);
-  // Nothing is sent after a failed STOR until its final reply: this is it,
-  // and the server is done with the file.
-  if (final && !cutShort_.empty() && line[0] != '1' && SyncConnectionAnswers())
-    SendCutShortDele();
+  if (final && !cutShort_.empty() && line[0] != '1') {
+    if (cutShortDeleSent_) {
+      // The DELE's answer: only a 2xx took the part away.
+      if (line[0] == '2') {
+        SyncLog("Deleted " + cutShort_ + " on the server: its upload was cut short, so the next run sends it again.");
+        cutShort_.clear();
+        cutShortDeleSent_ = false;
+      } else {
+        const std::string left = SyncCutShortLeft();
+        if (!left.empty())
+          MsgBox(left);
+      }
+    } else if (SyncConnectionAnswers()) {
+      // Nothing is sent after a failed STOR until its final reply: this is
+      // it, and the server is done with the file.
+      SendCutShortDele();
+    }
+  }
   bool answers = final && running_ && awaitingReply_ && AnswersFolderCommand(line.substr(0, 3));
   if (pUpload == 2 && answers) {
     answers = false; // one reply moves one step
@@ -417,33 +431,49 @@ void SyncRun::SyncFailed()
     return;
   // Whether the server opened it is known for sure only with its final
   // reply; its opening reply may still be on the way.
-  if (phase_ == Phase::Upload && pUpload == 1 && (SyncStoreOpened() || SyncStoreReplyAwaited()))
+  if (phase_ == Phase::Upload && pUpload == 1 && (SyncStoreOpened() || SyncStoreReplyAwaited())) {
     cutShort_ = stepPath_;
+    cutShortDeleSent_ = false;
+  }
   End(false);
 }
 
 void SyncRun::SyncDeleteCutShort()
 {
-  if (cutShort_.empty() || !SyncConnectionAnswers() || SyncStoreReplyAwaited())
+  if (cutShort_.empty() || cutShortDeleSent_ || !SyncConnectionAnswers() || SyncStoreReplyAwaited())
     return;
   SendCutShortDele();
 }
 
 void SyncRun::SendCutShortDele()
 {
+  if (!SyncStoreOpened()) {
+    cutShort_.clear(); // refused before it was opened: the server's file is as it was
+    return;
+  }
+  // Logged once its answer says it is gone, not before.
+  cutShortDeleSent_ = true;
+  SyncDeleteFile(cutShort_);
+}
+
+std::string SyncRun::SyncCutShortLeft()
+{
   const std::string path = cutShort_;
+  const bool touched = cutShortDeleSent_ || SyncStoreOpened();
   cutShort_.clear();
-  if (!SyncStoreOpened())
-    return; // refused before it was opened: the server's file is as it was
-  SyncLog("Deleting " + path + " on the server: its upload was cut short, so the next run sends it again.");
-  SyncDeleteFile(path);
+  cutShortDeleSent_ = false;
+  if (path.empty() || !touched)
+    return {};
+  SyncLog(CutShortNotice(path));
+  return CutShortNotice(path);
 }
 
 void SyncRun::SyncForgetCutShort()
 {
-  if (!cutShort_.empty() && SyncStoreOpened())
-    SyncLog(CutShortNotice(cutShort_));
-  cutShort_.clear();
+  const std::string left = SyncCutShortLeft();
+  // The log goes with the window: the user must be told now.
+  if (!left.empty())
+    MsgBox(left);
 }
 
 void SyncRun::SyncShowEndIfDue()

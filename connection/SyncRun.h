@@ -66,13 +66,19 @@ public:
 
   // A STOR the server had opened when the run failed leaves its file there
   // cut short: it is deleted once the server has answered the STOR, so the
-  // next compare offers the upload again. Its remote path while that is
-  // still to be settled (the opening reply may yet come), else empty.
+  // next compare offers the upload again. Its remote path until that DELE
+  // has its 2xx or is known never to get one, else empty.
   const std::string& SyncCutShortPath() const { return cutShort_; }
   // Sends that DELE when the connection answers and the STOR's final reply
   // is in; the error handlers call it once they have reported the failure.
   void SyncDeleteCutShort();
-  // The connection is going: the file is named in the log, as it stays.
+  // The DELE is out and its answer still to come: an error reply now is it.
+  bool SyncCutShortDeleAwaited() const { return !cutShort_.empty() && cutShortDeleSent_; }
+  // The file will not be deleted: the DELE was refused, or the connection
+  // is gone before it was answered. The words naming it for the user's box
+  // (also logged), or empty when the server's file was never touched.
+  std::string SyncCutShortLeft();
+  // The user ends the connection with the file unsettled: a box names it.
   void SyncForgetCutShort();
 
 protected:
@@ -116,6 +122,7 @@ private:
   std::string openReplyCode_;   // code of a multi-line reply still open
   std::string stepPath_;        // remote path of the upload step in flight
   std::string cutShort_;
+  bool cutShortDeleSent_ = false;
   // Remote records by case-folded path, for the run numbered caseIndexRun_.
   std::unordered_map<std::string, std::vector<std::int32_t>> caseIndex_;
   std::uint64_t caseIndexRun_ = 0;

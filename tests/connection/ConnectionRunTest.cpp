@@ -251,7 +251,9 @@ enum class CutShort {
   OpenedAfterTheDataSideFailed,
   RefusedBeforeOpening,
   ControlLost,
-  StoredWholeThenControlLost
+  StoredWholeThenControlLost,
+  ClosingWithTheRefusal,
+  DeleUnansweredAtDisconnect
 };
 
 class UploadCutShortOnTheServer : public ::testing::TestWithParam<CutShort> {};
@@ -259,8 +261,9 @@ class UploadCutShortOnTheServer : public ::testing::TestWithParam<CutShort> {};
 // An upload that fails once the server has opened the file leaves a part of
 // it there, dated now: no later compare would send it again. While the
 // control connection answers, the run deletes it after the STOR's final
-// reply; when the connection is gone, the error names the file. A STOR
-// refused before it was opened leaves the server's file alone.
+// reply; whenever that DELE gets no 2xx (the connection closes, the user
+// disconnects), a box names the file. A STOR refused before it was opened
+// leaves the server's file alone.
 TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
 {
   if (!RunInPrivateNetwork())
@@ -304,10 +307,22 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
           ::shutdown(s.controlFd, SHUT_RDWR);
           return;
         }
-        if (how == CutShort::ResetThen426) {
+        if (how == CutShort::ClosingWithTheRefusal) {
+          s.ResetData();
+          s.Send("426 Connection closed; transfer aborted.\r\n421 Service closing.\r\n");
+          s.QuietFor(300);
+          ::shutdown(s.controlFd, SHUT_RDWR);
+          return;
+        }
+        if (how == CutShort::ResetThen426 || how == CutShort::DeleUnansweredAtDisconnect) {
           s.ResetData();
           std::this_thread::sleep_for(std::chrono::milliseconds(200));
           s.Send("426 Connection closed; transfer aborted.\r\n");
+          if (how == CutShort::DeleUnansweredAtDisconnect) {
+            s.Expect("DELE /site/big.bin");
+            s.Expect("QUIT");
+            return;
+          }
         } else if (how == CutShort::Answered451First) {
           s.Send("451 Local error in processing.\r\n");
           s.ResetData();
@@ -326,6 +341,11 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
   site::WriteAged(t.local / "big.bin", std::string(small ? 100'000 : 4 << 20, 'b'), 0);
   ASSERT_TRUE(t.Connect());
   t.conn.SyncUpload();
+  if (how == CutShort::DeleUnansweredAtDisconnect) {
+    ASSERT_TRUE(PumpUntil([&] { return SentAnyOf(server, {"DELE"}); }));
+    PumpFor(100);
+    t.conn.CloseConnection();
+  }
   ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
   PumpFor(small ? 500 : 100);
   EXPECT_EQ(server.Failure(), "");
@@ -333,25 +353,34 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
   if (how != CutShort::StoredWholeThenControlLost) {
     EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
   }
-  const bool deleted = SentAnyOf(server, {"DELE"});
   const bool lost = how == CutShort::ControlLost || how == CutShort::StoredWholeThenControlLost;
-  EXPECT_EQ(deleted, how != CutShort::RefusedBeforeOpening && !lost);
+  const bool unanswered = how == CutShort::ClosingWithTheRefusal || how == CutShort::DeleUnansweredAtDisconnect;
+  if (how != CutShort::ClosingWithTheRefusal) { // its DELE may meet the closed connection
+    EXPECT_EQ(SentAnyOf(server, {"DELE"}), how != CutShort::RefusedBeforeOpening && !lost);
+  }
   const auto& boxes = ModalRecorder::Requests();
-  const bool named = std::any_of(boxes.begin(), boxes.end(), [](const ModalRequest& r) {
+  const auto named = std::count_if(boxes.begin(), boxes.end(), [](const ModalRequest& r) {
     return r.message.find("/site/big.bin") != std::string::npos;
   });
-  EXPECT_EQ(named, how == CutShort::ControlLost);
+  EXPECT_EQ(named, how == CutShort::ControlLost || unanswered ? 1 : 0);
+  // The log says the part is gone only once the server said so.
+  const bool saysDeleted = std::any_of(t.conn.log.begin(), t.conn.log.end(), [](const std::string& line) {
+    return line.rfind("Deleted /site/big.bin", 0) == 0;
+  });
+  EXPECT_EQ(saysDeleted, SentAnyOf(server, {"DELE"}) && !unanswered);
 }
 
 const char* const kCutShortNames[] = {"resetThen426",         "answered451First", "closedEarlyThen226",
                                       "openedAfterTheDataSideFailed", "refusedBeforeOpening", "controlLost",
-                                      "storedWholeThenControlLost"};
+                                      "storedWholeThenControlLost", "closingWithTheRefusal",
+                                      "deleUnansweredAtDisconnect"};
 
 INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShortOnTheServer,
                          ::testing::Values(CutShort::ResetThen426, CutShort::Answered451First,
                                            CutShort::ClosedEarlyThen226, CutShort::OpenedAfterTheDataSideFailed,
                                            CutShort::RefusedBeforeOpening, CutShort::ControlLost,
-                                           CutShort::StoredWholeThenControlLost),
+                                           CutShort::StoredWholeThenControlLost, CutShort::ClosingWithTheRefusal,
+                                           CutShort::DeleUnansweredAtDisconnect),
                          [](const auto& info) { return std::string(kCutShortNames[static_cast<int>(info.param)]); });
 
 // The box about a refused command comes first; the transfer is taken as
