@@ -3,6 +3,7 @@
 
 #include "connection/ConnectionTexts.h"
 
+#include "framework/CaseFold.h"
 #include "framework/FolderItem.h"
 #include "framework/Modal.h"
 #include "settings/Globals.h"
@@ -37,17 +38,6 @@ bool IsCode(const std::string& line)
 bool AnswersFolderCommand(const std::string& code)
 {
   return code.size() == 3 && code[0] == '2' && code != "221" && code != "225" && code != "226";
-}
-
-// The folder part of a remote path as it stands, the name in lower case.
-std::string CaseFoldedName(const std::string& remotePath)
-{
-  const std::size_t slash = remotePath.rfind('/');
-  std::string out = remotePath;
-  for (std::size_t i = slash == std::string::npos ? 0 : slash + 1; i < out.size(); ++i)
-    if (out[i] >= 'A' && out[i] <= 'Z')
-      out[i] = static_cast<char>(out[i] - 'A' + 'a');
-  return out;
 }
 
 // Orders entries by key, ascending or descending, byte for byte; a text
@@ -117,6 +107,11 @@ void SyncRun::SyncUpload()
     const SyncRecord& r = pSyncL[i];
     if (!r.check)
       continue;
+    // Ticked by hand, but the server's entry of that name is left alone.
+    if (r.reserved) {
+      TreeTick(true, static_cast<std::int32_t>(i), false);
+      continue;
+    }
     if (r.kind == "d") {
       for (std::int32_t j = 0; j < r.childCount; ++j) {
         const std::int32_t c = r.child + j;
@@ -125,7 +120,7 @@ void SyncRun::SyncUpload()
         // A file that goes up with its folder shows ticked, as every file
         // stored does. A sub-folder is only made; its content stays as ticked.
         const SyncRecord& child = pSyncL[static_cast<std::size_t>(c)];
-        if (!child.check && !child.sync && child.kind != "d")
+        if (!child.check && !child.sync && !child.reserved && child.kind != "d")
           TreeTick(true, c);
         SyncAppend("Local", c);
       }
@@ -160,7 +155,7 @@ void SyncRun::SyncAppend(const std::string& side, std::int32_t index)
   if (index < 0 || index >= static_cast<std::int32_t>(records.size()))
     return;
   SyncRecord& r = records[static_cast<std::size_t>(index)];
-  if (r.sync)
+  if (r.sync || r.reserved)
     return;
   pSyncList.push_back(index);
   r.sync = true;
@@ -179,9 +174,16 @@ void SyncRun::SyncRemove()
 {
   Begin(Phase::Remove);
   const std::uint64_t run = runNumber_;
+  const std::vector<std::string> stays = WhyRemoteStays();
   for (std::size_t i = 0; i < pSyncR.size(); ++i) {
     if (!pSyncR[i].check)
       continue;
+    // Neither it nor, for a folder, anything in it is asked about or sent.
+    if (!stays[i].empty()) {
+      SyncLog("Kept " + pSyncR[i].path + " on the server: " + stays[i] + ".");
+      TreeTick(false, static_cast<std::int32_t>(i), false);
+      continue;
+    }
     SyncAppend("Remote", static_cast<std::int32_t>(i));
     if (pSyncR[i].kind != "d")
       continue;
@@ -327,14 +329,6 @@ void SyncRun::SyncRemove2()
     const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
     // Unticked by the user since it was planned: not deleted.
     if (!r.check) {
-      SkipEntry(i);
-      continue;
-    }
-    // A server that ignores case took what this run stored or made for
-    // this entry: deleting it would delete that.
-    if (MadeThisRun(r.path)) {
-      SyncLog("Kept " + r.path + " on the server: this run stored or made a name there that differs only in "
-              "letter case, which a server that ignores case takes for the same one.");
       SkipEntry(i);
       continue;
     }
@@ -500,10 +494,8 @@ void SyncRun::SyncConnectionStarted()
 
 void SyncRun::Begin(Phase phase)
 {
-  if (phase == Phase::Upload) {
+  if (phase == Phase::Upload)
     ++runNumber_;
-    made_.clear();
-  }
   stepPath_.clear();
   running_ = true;
   phase_ = phase;
@@ -522,15 +514,66 @@ void SyncRun::SkipEntry(std::int32_t index)
   settled_ = static_cast<std::size_t>(pSyncListIdx);
 }
 
-bool SyncRun::MadeThisRun(const std::string& remotePath) const
+void SyncRun::KeepCaseTwins(const std::string& remotePath)
 {
-  return made_.count(CaseFoldedName(remotePath)) > 0;
+  if (caseIndexRun_ != runNumber_) {
+    caseIndex_.clear();
+    for (std::size_t i = 0; i < pSyncR.size(); ++i)
+      caseIndex_[CaseFolded(pSyncR[i].path)].push_back(static_cast<std::int32_t>(i));
+    caseIndexRun_ = runNumber_;
+  }
+  const auto twins = caseIndex_.find(CaseFolded(remotePath));
+  if (twins == caseIndex_.end())
+    return;
+  for (const std::int32_t i : twins->second) {
+    SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+    if (r.reserved)
+      continue;
+    r.reserved = true;
+    if (!r.check)
+      continue;
+    TreeTick(false, i, false);
+    SyncLog("Kept " + r.path + " on the server: " + remotePath +
+            " was stored or made there, which a server that ignores letter case takes for the same name.");
+  }
+}
+
+std::vector<std::string> SyncRun::WhyRemoteStays() const
+{
+  const auto n = static_cast<std::int32_t>(pSyncR.size());
+  std::vector<std::int32_t> parent(pSyncR.size(), -1);
+  for (std::int32_t i = 0; i < n; ++i) {
+    const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+    if (r.kind == "d")
+      for (std::int32_t c = std::max(r.child, 0); c < r.child + r.childCount && c < n; ++c)
+        parent[static_cast<std::size_t>(c)] = i;
+  }
+  std::vector<std::string> why(pSyncR.size());
+  for (std::int32_t i = 0; i < n; ++i) {
+    const SyncRecord& r = pSyncR[static_cast<std::size_t>(i)];
+    std::string reason;
+    if (r.unread)
+      reason = "it was not read whole";
+    else if (r.reserved)
+      reason = "it is left alone";
+    else if (r.kind == "d" && RemoteFolderHoldsSkipped(r.path))
+      reason = "it holds an entry that is left alone";
+    if (reason.empty() || !why[static_cast<std::size_t>(i)].empty())
+      continue;
+    why[static_cast<std::size_t>(i)] = reason;
+    for (std::int32_t p = parent[static_cast<std::size_t>(i)]; p >= 0 && why[static_cast<std::size_t>(p)].empty();
+         p = parent[static_cast<std::size_t>(p)])
+      why[static_cast<std::size_t>(p)] = "something in it stays there";
+  }
+  return why;
 }
 
 void SyncRun::StepCarried()
 {
+  // A server that ignores case took what was stored or made for its
+  // namesakes in other case: deleting one would delete that.
   if (phase_ == Phase::Upload && !stepPath_.empty())
-    made_.insert(CaseFoldedName(stepPath_));
+    KeepCaseTwins(stepPath_);
   stepPath_.clear();
   awaitingReply_ = false;
   settled_ = static_cast<std::size_t>(pSyncListIdx);

@@ -12,8 +12,8 @@
 #include "trees/TreeLists.h"
 
 #include <cstdint>
-#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class Window;
@@ -123,8 +123,9 @@ private:
   std::string stepPath_;        // remote path of the upload step in flight
   std::string cutShort_;
   bool cutShortDeleSent_ = false;
-  // Remote folder and lower-cased name of what this run stored or made.
-  std::set<std::string> made_;
+  // Remote records by case-folded path, for the run numbered caseIndexRun_.
+  std::unordered_map<std::string, std::vector<std::int32_t>> caseIndex_;
+  std::uint64_t caseIndexRun_ = 0;
 
   bool ReplyLineIsFinal(const std::string& line);
   void Begin(Phase phase);
@@ -134,7 +135,12 @@ private:
   // The entry just taken is passed over.
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
-  bool MadeThisRun(const std::string& remotePath) const;
+  // What was just stored or made at remotePath: its namesakes on the server
+  // in other letter case are kept for the rest of this compare.
+  void KeepCaseTwins(const std::string& remotePath);
+  // Per remote record, why the removal leaves it on the server (empty: it
+  // may go): not read whole, left alone, or holding something that stays.
+  std::vector<std::string> WhyRemoteStays() const;
   bool StillRunning(std::uint64_t run) const { return running_ && runNumber_ == run; }
   SyncRecords& Side(Phase phase) { return phase == Phase::Upload ? pSyncL : pSyncR; }
 };

@@ -127,10 +127,13 @@ CivilMinute FromSys(SysMinutes t)
 
 } // namespace
 
-bool ParseListingLine(const std::string& line, ListingEntry& entry)
+namespace {
+
+// The date group (size, month, day, time or year) and the name after it,
+// whatever the kind letter. A device lists "major, minor" where a size
+// stands.
+bool ReadLongLine(const std::string& line, bool device, ListingEntry& entry)
 {
-  if (line.empty() || (line[0] != 'd' && line[0] != '-'))
-    return false;
   // Enough fields to reach a date group that stands after perms, links,
   // owner and group; the name is the rest of the line whatever it holds.
   const std::vector<Field> fields = SplitFields(line, 12);
@@ -143,7 +146,9 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry)
       continue;
     std::int64_t size = 0;
     int day = 0, hour = 0, minute = 0, year = 0;
-    if (!ParseSize(text(m - 1), size) || !ParseDay(text(m + 1), day))
+    const bool sized = ParseSize(text(m - 1), size) ||
+                       (device && text(m - 1).find_first_not_of("0123456789,") == std::string_view::npos);
+    if (!sized || !ParseDay(text(m + 1), day))
       continue;
     if (!ParseTime(text(m + 2), hour, minute) && !ParseYear(text(m + 2), year))
       continue;
@@ -159,6 +164,32 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry)
     return true;
   }
   return false;
+}
+
+} // namespace
+
+bool ParseListingLine(const std::string& line, ListingEntry& entry)
+{
+  if (line.empty() || (line[0] != 'd' && line[0] != '-'))
+    return false;
+  return ReadLongLine(line, false, entry);
+}
+
+std::vector<std::string> SkippedLineNames(const std::string& line)
+{
+  ListingEntry e;
+  if (!ListingLineSkippedOnPurpose(line) || !ReadLongLine(line, line[0] == 'b' || line[0] == 'c', e))
+    return {};
+  if (line[0] != 'l')
+    return {e.name};
+  // "name -> target": a name or a target may hold " -> " too, so each
+  // place it stands gives one reading of the name.
+  std::vector<std::string> names;
+  for (std::size_t arrow = e.name.find(" -> "); arrow != std::string::npos; arrow = e.name.find(" -> ", arrow + 1))
+    names.push_back(e.name.substr(0, arrow));
+  if (names.empty())
+    names.push_back(e.name);
+  return names;
 }
 
 bool ListingLineSkippedOnPurpose(const std::string& line)

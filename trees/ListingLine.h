@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ListingEntry {
   char kind = 0;          // 'd' folder or '-' file
@@ -21,6 +22,11 @@ bool ParseListingLine(const std::string& line, ListingEntry& entry);
 // over on purpose: a Unix long-format line of a kind that is neither a file
 // nor a folder (a link, a device, a pipe, a socket: "lrwxrwxrwx", "crw-r--r--").
 bool ListingLineSkippedOnPurpose(const std::string& line);
+
+// The name such a line lists, as every reading of it: a link's name stands
+// before " -> ", which the name or the target may hold too. Empty when the
+// line has no date group to find the name by.
+std::vector<std::string> SkippedLineNames(const std::string& line);
 
 // The final reply of a listing says it was cut short or failed (pure-ftpd's
 // "Output truncated" and "unable to read", vsftpd's "failed to open

@@ -1,8 +1,11 @@
 #include "trees/TreeLists.h"
 
+#include "framework/FolderItem.h"
+
 #include <algorithm>
 #include <numeric>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -115,6 +118,9 @@ void TreeLists::GetCompareList()
   walkFolder_ = -1;
   remoteRootUnread_ = false;
   localRootUnread_ = false;
+  skippedR_.clear();
+  skippedL_.clear();
+  foldersWithSkippedR_.clear();
   // The first CWD waits for the login: written before the greeting it
   // would be refused and use up a login try.
   walkStep_ = WalkStep::Login;
@@ -181,9 +187,11 @@ bool TreeLists::RemoteWalkDirChanged(const std::string& reply)
 void TreeLists::TakeListing(const std::string& listing)
 {
   listData.assign(1, std::string());
-  // Servers end listing lines with CR LF; a name may hold a CR or an LF of
-  // its own, which must not cut its line into a shorter, other name. Only
-  // where CR LF is not the usual end do LF, and then CR, end lines.
+  listingDoubt_.clear();
+  // Servers end every listing line alike; a name may hold a CR or an LF of
+  // its own. A listing of one kind of line end is cut at it. Where both CR
+  // LF and a bare LF occur, the end of the last line tells which the
+  // server uses, since names can make either the more frequent.
   std::size_t crlf = 0, lf = 0;
   for (std::size_t k = 0; k < listing.size(); ++k) {
     if (listing[k] != '\n')
@@ -193,7 +201,18 @@ void TreeLists::TakeListing(const std::string& listing)
     else
       ++lf;
   }
-  const std::string end = crlf > 0 && crlf >= lf ? "\r\n" : lf > 0 ? "\n" : "\r";
+  std::string end = "\r";
+  if (crlf > 0 && lf == 0)
+    end = "\r\n";
+  else if (lf > 0 && crlf == 0)
+    end = "\n";
+  else if (lf > 0) {
+    if (listing.back() != '\n') {
+      listingDoubt_ = "the last line has no line end";
+      return;
+    }
+    end = listing.size() > 1 && listing[listing.size() - 2] == '\r' ? "\r\n" : "\n";
+  }
   std::size_t i = 0;
   while (i < listing.size()) {
     std::size_t j = listing.find(end, i);
@@ -201,6 +220,18 @@ void TreeLists::TakeListing(const std::string& listing)
       j = listing.size();
     std::string line = listing.substr(i, j - i);
     i = j + end.size();
+    // An LF within a CR LF line is the name's own, unless what follows it
+    // reads as a line: then the server ends lines in LF and the last name
+    // ends in CR, and cutting at CR LF would hide entries in names.
+    for (std::size_t k = line.find('\n'); end == "\r\n" && k != std::string::npos; k = line.find('\n', k + 1)) {
+      const std::string rest = line.substr(k + 1, line.find('\n', k + 1) - (k + 1));
+      ListingEntry e;
+      if (ParseListingLine(rest, e) || ListingLineSkippedOnPurpose(rest)) {
+        listingDoubt_ = rest.substr(0, 200);
+        listData.assign(1, std::string());
+        return;
+      }
+    }
     // A CR before an LF here is the name's own: its line makes no record.
     if (line.empty() || line.compare(0, 5, "total") == 0)
       continue;
@@ -239,7 +270,12 @@ void TreeLists::GetCompareList2r()
     LeaveFolderUnread("was not whole, by the server's reply", OneLine(reply));
     return;
   }
+  if (!listingDoubt_.empty()) {
+    LeaveFolderUnread("mixes line ends so that its lines cannot be told apart", listingDoubt_);
+    return;
+  }
   SyncRecords list;
+  std::vector<SkippedEntry> skipped;
   const std::int32_t group = pGroupR + 1;
   const CivilMinute now = TreesNow();
   ListingEntry e;
@@ -247,10 +283,20 @@ void TreeLists::GetCompareList2r()
   for (std::size_t i = 1; i < listData.size(); ++i) {
     const std::string& line = listData[i];
     if (!ParseListingLine(line, e)) {
-      if (line.find_first_not_of(" \t") == std::string::npos || ListingLineSkippedOnPurpose(line))
+      if (line.find_first_not_of(" \t") == std::string::npos)
         continue;
-      LeaveFolderUnread("holds a line that cannot be read", line.substr(0, 200));
-      return;
+      // Passed over on purpose, but its name stays taken: the local
+      // namesake must not go up through a link or replace a device.
+      const std::vector<std::string> skippedNames =
+          ListingLineSkippedOnPurpose(line) ? SkippedLineNames(line) : std::vector<std::string>{};
+      if (skippedNames.empty()) {
+        LeaveFolderUnread("holds a line that cannot be read", line.substr(0, 200));
+        return;
+      }
+      for (const std::string& name : skippedNames)
+        if (!name.empty() && name[0] != '.')
+          skipped.push_back({currentPath + "/" + name, line[0] == 'l' ? "a link" : "neither a file nor a folder"});
+      continue;
     }
     // Hidden entries, "." and ".." included, go by their name alone. A
     // name no command could name exactly is left alone, and so is a second
@@ -275,6 +321,9 @@ void TreeLists::GetCompareList2r()
   }
   pGroupR = group;
   GetCompareList2rSort(list);
+  if (!skipped.empty())
+    foldersWithSkippedR_.insert(currentPath);
+  skippedR_.insert(skippedR_.end(), skipped.begin(), skipped.end());
   NextRemoteFolder();
 }
 
@@ -481,7 +530,7 @@ void TreeLists::GetCompareList34c(std::int32_t li, bool lf, std::int32_t lg, std
 void TreeLists::GetCompareList34cAdd(std::int32_t index, const std::string& side, const std::string& /*reason*/)
 {
   SyncRecord& r = side == "Local" ? pSyncL[index] : pSyncR[index];
-  if (!r.unread)
+  if (!r.unread && !r.reserved)
     r.check = true;
 }
 
@@ -493,12 +542,61 @@ void TickSubtrees(SyncRecords& a)
     if (r.kind != "d" || !r.check || r.childCount <= 0)
       continue;
     for (std::int32_t i = r.child; i < r.child + r.childCount; ++i)
-      if (!a[i].unread)
+      if (!a[i].unread && !a[i].reserved)
         a[i].check = true;
   }
 }
 
+// The path below the root, without a folder's trailing "/".
+std::string BelowRoot(const std::string& path, std::size_t rootLength)
+{
+  std::string rel = path.substr(std::min(rootLength, path.size()));
+  while (!rel.empty() && rel.back() == '/')
+    rel.pop_back();
+  return rel;
+}
+
 } // namespace
+
+void TreeLists::ReserveTwins()
+{
+  if (skippedL_.empty() && skippedR_.empty())
+    return;
+  // Remote paths are the root, "/" and the path below it; local ones the
+  // root's path (ending in "/") and the path below it.
+  const std::size_t rootR = pRootR.size() + 1;
+  const std::size_t rootL = TreesLocalFolder()->AbsolutePath().size();
+  auto reserve = [this](SyncRecords& twins, std::size_t twinRoot, const std::vector<SkippedEntry>& skipped,
+                        std::size_t skippedRoot, bool twinsLocal) {
+    if (skipped.empty())
+      return;
+    std::unordered_map<std::string, std::size_t> byPath;
+    for (std::size_t i = 0; i < twins.size(); ++i)
+      byPath.emplace(BelowRoot(twins[i].path, twinRoot), i);
+    for (const SkippedEntry& s : skipped) {
+      const auto twin = byPath.find(BelowRoot(s.path, skippedRoot));
+      if (twin == byPath.end() || twins[twin->second].reserved)
+        continue;
+      SyncRecord& r = twins[twin->second];
+      r.reserved = true;
+      TreesLog(twinsLocal ? "Left " + r.path + " alone: " + s.path + " on the server is " + s.why + "."
+                          : "Left " + r.path + " on the server alone: the local " + s.path + " is " + s.why + ".");
+    }
+    // Nothing below a name left alone is touched either; content lies after
+    // its folder.
+    for (const SyncRecord& r : twins)
+      if (r.reserved && r.kind == "d")
+        for (std::int32_t c = r.child; c >= 0 && c < r.child + r.childCount; ++c)
+          twins[static_cast<std::size_t>(c)].reserved = true;
+  };
+  reserve(pSyncR, rootR, skippedL_, rootL, false);
+  reserve(pSyncL, rootL, skippedR_, rootR, true);
+}
+
+bool TreeLists::RemoteFolderHoldsSkipped(const std::string& folderPath) const
+{
+  return foldersWithSkippedR_.count(folderPath) > 0;
+}
 
 void TreeLists::GetCompareList34l()
 {
@@ -616,19 +714,19 @@ void TreeLists::TreeTickChanged(bool local, int row)
   a[i].check = view->CellCheck(row, 0);
 }
 
-void TreeLists::TreeTick(bool local, std::int32_t index)
+void TreeLists::TreeTick(bool local, std::int32_t index, bool ticked)
 {
   SyncRecords& a = local ? pSyncL : pSyncR;
   if (index < 0 || index >= static_cast<std::int32_t>(a.size()))
     return;
-  a[static_cast<std::size_t>(index)].check = true;
+  a[static_cast<std::size_t>(index)].check = ticked;
   TreeView* view = TreesView(local);
   if (!view)
     return;
   const std::string cell = std::to_string(index);
   for (int row = 0; row < view->ListCount(); ++row) {
     if (view->Cell(row, RecordIndexColumn) == cell) {
-      view->SetCellCheck(row, 0, true);
+      view->SetCellCheck(row, 0, ticked);
       view->Refresh();
       return;
     }

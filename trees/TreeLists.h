@@ -12,6 +12,7 @@
 #include "trees/TreeView.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,9 +59,10 @@ public:
   void RemoteWalkLoggedIn(const std::string& startFolder, const std::string& reply);
   // A CWD was answered and PWD read. False when no listing is to be asked for.
   bool RemoteWalkDirChanged(const std::string& reply);
-  // Splits a listing into listData (lines end at CR LF, or in a listing that
-  // does not use it at LF, else at CR; empty and "total" lines dropped; a
-  // last line without line end kept).
+  // Splits a listing into listData (lines end at CR LF, LF or CR, as the
+  // server ends them; empty and "total" lines dropped; a last line without
+  // line end kept). A listing whose line ends cannot be told from names'
+  // own leaves its folder unread.
   void TakeListing(const std::string& listing);
   bool RemoteWalkAwaitsListing() const;
   // A server error reply. When it refuses a sub-folder of the walk (its CWD,
@@ -107,9 +109,9 @@ public:
   void TreeTickChanged(bool local, int row);
   // Copies the box of the row last clicked (the delayed copy).
   void TreeCopyPendingTick();
-  // Ticks a record and the box of its row, where one is shown, so that the
-  // view never shows less than a run will do.
-  void TreeTick(bool local, std::int32_t index);
+  // Ticks (or unticks) a record and the box of its row, where one is shown,
+  // so that the view shows what a run will do.
+  void TreeTick(bool local, std::int32_t index, bool ticked = true);
 
 protected:
   // --- hooks to the window -------------------------------------------------
@@ -125,7 +127,17 @@ protected:
   virtual bool TreesUserCancelled() const { return UserCancelled(); }
   virtual CivilMinute TreesNow() const { return LocalNow(); }
 
+  // The remote folder's listing held an entry passed over on purpose: the
+  // folder cannot be emptied.
+  bool RemoteFolderHoldsSkipped(const std::string& folderPath) const;
+
 private:
+  // An entry a walk passes over on purpose: its path on its own side, and
+  // what it is.
+  struct SkippedEntry {
+    std::string path;
+    std::string why;
+  };
   enum class WalkStep { Idle, Login, RootCwd, FolderCwd, Listing, BackToRoot };
 
   void NextRemoteFolder();
@@ -134,6 +146,9 @@ private:
   void FinishRemoteWalk();
   void EndWalkWithoutRoot();
   void SortAppend(const SyncRecords& list, SyncRecords& target);
+  // Marks the records of names the other side passes over on purpose, and
+  // everything below them, as left alone, and logs each.
+  void ReserveTwins();
   void FillGroup(bool local, std::int32_t group);
   void ExpandAll(bool local);
 
@@ -143,6 +158,11 @@ private:
   bool remoteRootUnread_ = false;
   bool localRootUnread_ = false;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> localOnPath_; // device, inode
+  std::vector<SkippedEntry> skippedL_;
+  std::vector<SkippedEntry> skippedR_;
+  std::set<std::string> foldersWithSkippedR_;
+  // Why the listing in listData cannot be cut into its lines; empty when it can.
+  std::string listingDoubt_;
 };
 
 // The folder path in a PWD reply ("257 "/a ""b"" c" ..."), or empty.

@@ -71,6 +71,7 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
   // Nothing is appended until every entry has been examined.
   const std::int32_t group = pGroupL + 1;
   SyncRecords list;
+  std::vector<SkippedEntry> skipped; // passed over on purpose; their names stay taken
   list.reserve(names.size());
   for (const std::string& name : names) {
     const FolderItem item = folder.Child(name);
@@ -78,17 +79,25 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
       continue;
     struct stat es {};
     if (stat(item.NativePath().c_str(), &es) != 0) {
-      // Gone since the folder was read, or a link whose target cannot be
-      // examined (broken, looping, through a file): skipped. Any other
-      // failure leaves the content unknown, so the folder is unread.
+      // A link whose target cannot be examined (on a drive not plugged in,
+      // looping, through a file) is skipped; an entry gone since the folder
+      // was read is gone. Any other failure leaves the content unknown, so
+      // the folder is unread.
+      const int error = errno;
       struct stat ls {};
-      if (errno == ENOENT || (lstat(item.NativePath().c_str(), &ls) == 0 && S_ISLNK(ls.st_mode)))
+      if (lstat(item.NativePath().c_str(), &ls) == 0 && S_ISLNK(ls.st_mode)) {
+        skipped.push_back({item.NativePath(), "a link whose target cannot be examined"});
+        continue;
+      }
+      if (error == ENOENT)
         continue;
       return false;
     }
     // Neither a file nor a folder (pipes, sockets, devices): skipped.
-    if (!(S_ISDIR(es.st_mode) || S_ISREG(es.st_mode)))
+    if (!(S_ISDIR(es.st_mode) || S_ISREG(es.st_mode))) {
+      skipped.push_back({item.NativePath(), "neither a file nor a folder"});
       continue;
+    }
     SyncRecord r;
     if (S_ISDIR(es.st_mode)) {
       r.size = "-";
@@ -106,6 +115,7 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
   }
 
   pGroupL = group;
+  skippedL_.insert(skippedL_.end(), skipped.begin(), skipped.end());
   const auto start = static_cast<std::int32_t>(pSyncL.size());
   GetCompareList32lSort(list);
   const auto last = static_cast<std::int32_t>(pSyncL.size()) - 1;
@@ -129,6 +139,7 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
 void TreeLists::GetCompareList3()
 {
   localOnPath_.clear();
+  skippedL_.clear();
   const FolderItem* root = TreesLocalFolder();
   localRootUnread_ = !root || !GetCompareList32l(*root);
   if (localRootUnread_)
@@ -138,6 +149,7 @@ void TreeLists::GetCompareList3()
   // Without both roots there is nothing to compare: an unread side would
   // look empty and tick the whole other side.
   if (!remoteRootUnread_ && !localRootUnread_) {
+    ReserveTwins();
     GetCompareList34c(0, pSyncL.empty(), 0, 0, pSyncR.empty(), 0);
     GetCompareList34l();
     GetCompareList34r();

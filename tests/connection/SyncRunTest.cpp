@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -235,24 +236,92 @@ TEST_F(SyncRunTest, UploadAndDeleteRemovesDeepestFirstAfterTheUploads)
 
 // A server that ignores case writes "a.txt" into its "A.TXT": deleting
 // "A.TXT" afterwards would delete what was just stored. Such entries stay,
-// and the log says why; a namesake in another folder goes as planned.
+// unticked, and the log says why; names and folders fold as such a server
+// folds them, beyond ASCII too; a namesake in another folder goes as planned.
 TEST_F(SyncRunTest, RemovalKeepsWhatDiffersOnlyInCaseFromWhatThisRunStoredOrMade)
 {
   run.uploadAndDelete = true;
   gPref[PrefConfirmSync] = 0;
-  run.pSyncR = {Rec("f", "A.TXT", "/pub/A.TXT", 0, true), Rec("d", "Img", "/pub/Img", 0, true),
-                Rec("f", "old.txt", "/pub/old.txt", 0, true), Rec("d", "other", "/pub/other", 0, true, 4, 1),
-                Rec("f", "a.txt", "/pub/other/a.txt", 1, true)};
+  dir.Write("Ärger.txt", "x");
+  run.pSyncL.push_back(Rec("f", "Ärger.txt", base + "Ärger.txt", 0, true));
+  run.pSyncR = {Rec("f", "A.TXT", "/pub/A.TXT", 0, true),         Rec("d", "IMG", "/pub/IMG", 0, true, 6, 1),
+                Rec("f", "old.txt", "/pub/old.txt", 0, true),     Rec("d", "other", "/pub/other", 0, true, 5, 1),
+                Rec("f", "ärger.txt", "/pub/ärger.txt", 0, true), Rec("f", "a.txt", "/pub/other/a.txt", 1, true),
+                Rec("f", "B.GIF", "/pub/IMG/B.GIF", 2, true)};
   RunUploads();
+  run.SyncTransferComplete(); // Ärger.txt
+  ASSERT_EQ(run.sent[4], Stor("A", "Ärger.txt"));
   for (int i = 0; i < 3; ++i)
     run.SyncReplyLine("250 ok");
-  EXPECT_EQ(std::vector<std::string>(run.sent.begin() + 4, run.sent.end()),
+  EXPECT_EQ(std::vector<std::string>(run.sent.begin() + 5, run.sent.end()),
             (std::vector<std::string>{"DELE /pub/other/a.txt", "RMD /pub/other", "DELE /pub/old.txt"}));
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
-  ASSERT_EQ(run.log.size(), 2u);
-  EXPECT_EQ(run.log[0].rfind("Kept /pub/Img on the server", 0), 0u) << run.log[0];
-  EXPECT_EQ(run.log[1].rfind("Kept /pub/A.TXT on the server", 0), 0u) << run.log[1];
-  EXPECT_FALSE(run.pSyncR[0].sync) << "offered again next time";
+  ASSERT_EQ(run.log.size(), 4u);
+  for (const char* kept : {"/pub/A.TXT", "/pub/IMG", "/pub/IMG/B.GIF", "/pub/ärger.txt"})
+    EXPECT_TRUE(std::any_of(run.log.begin(), run.log.end(),
+                            [&](const std::string& line) { return line.rfind("Kept " + std::string(kept) + " on", 0) == 0; }))
+        << kept;
+  for (int i : {0, 1, 4, 6})
+    EXPECT_FALSE(run.pSyncR[i].check) << run.pSyncR[i].path;
+}
+
+enum class LaterRun { SameConnection, AfterAFailedRun, AfterSwitchingToDelete };
+
+class CaseTwinOfWhatWasStored : public SyncRunTest, public ::testing::WithParamInterface<LaterRun> {};
+
+// What the case rule kept stays kept as long as the compare's records: a
+// later "同期" deletes it neither after a finished run, nor after one that
+// failed past the STOR, nor once the mode allows deleting.
+TEST_P(CaseTwinOfWhatWasStored, StaysKeptInLaterRuns)
+{
+  gPref[PrefConfirmSync] = 0;
+  run.pSyncR = {Rec("f", "A.TXT", "/pub/A.TXT", 0, true), Rec("f", "old.txt", "/pub/old.txt", 0, true)};
+  run.uploadAndDelete = GetParam() != LaterRun::AfterSwitchingToDelete;
+  if (GetParam() == LaterRun::AfterAFailedRun) {
+    run.SyncUpload();
+    run.SyncTransferComplete(); // a.txt
+    run.SyncFailed();           // at the MKD of img
+    run.SyncUpload();
+    run.SyncReplyLine("257 \"/pub/img\" created");
+    run.SyncTransferComplete();
+    run.SyncTransferComplete();
+  } else {
+    RunUploads();
+  }
+  run.SyncReplyLine("250 ok"); // old.txt, when deleted
+  run.uploadAndDelete = true;
+  run.SyncUpload();
+  run.SyncReplyLine("250 ok");
+  EXPECT_EQ(std::count(run.sent.begin(), run.sent.end(), "DELE /pub/old.txt"), 1);
+  EXPECT_EQ(std::count(run.sent.begin(), run.sent.end(), "DELE /pub/A.TXT"), 0);
+  EXPECT_FALSE(run.pSyncR[0].check);
+  EXPECT_FALSE(run.SyncRunning());
+}
+
+const char* const kLaterRunNames[] = {"sameConnection", "afterAFailedRun", "afterSwitchingToDelete"};
+
+INSTANTIATE_TEST_SUITE_P(Runs, CaseTwinOfWhatWasStored,
+                         ::testing::Values(LaterRun::SameConnection, LaterRun::AfterAFailedRun,
+                                           LaterRun::AfterSwitchingToDelete),
+                         [](const auto& info) { return std::string(kLaterRunNames[static_cast<int>(info.param)]); });
+
+// A folder whose listing was not read whole cannot be emptied: it and the
+// folders above it stay, unasked, while what was read beside it goes.
+TEST_F(SyncRunTest, RemovalLeavesFoldersNotReadWholeAndTheFoldersAboveThem)
+{
+  run.uploadAndDelete = true;
+  run.pSyncL.clear();
+  run.pSyncR = {Rec("d", "old", "/pub/old", 0, true, 1, 2), Rec("f", "a.txt", "/pub/old/a.txt", 1, true),
+                Rec("d", "sub", "/pub/old/sub", 1, false, 3, 0)};
+  run.pSyncR[2].unread = true;
+  run.SyncUpload();
+  run.SyncReplyLine("250 ok");
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::KeepChildQuestion), 0);
+  EXPECT_EQ(run.sent, (std::vector<std::string>{"DELE /pub/old/a.txt"}));
+  EXPECT_EQ(run.listed.back(), (std::vector<std::string>{"/pub/old/a.txt"}));
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+  ASSERT_EQ(run.log.size(), 1u);
+  EXPECT_EQ(run.log[0].rfind("Kept /pub/old on the server", 0), 0u) << run.log[0];
 }
 
 TEST_F(SyncRunTest, ErrorEndsRunAndNextRunQueuesWhatWasNotCarriedOut)

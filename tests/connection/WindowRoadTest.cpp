@@ -26,6 +26,9 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <sys/stat.h>
 
@@ -166,6 +169,68 @@ INSTANTIATE_TEST_SUITE_P(Servers, WindowRoad,
                                            RoadCase{FtpServerKind::PureFtpd, false, false},
                                            RoadCase{FtpServerKind::PureFtpd, false, true}),
                          RoadName);
+
+// Names one side passes over on purpose, through the window in upload and
+// delete mode, ticked by hand as well: a server link is never written
+// through, a local link to a drive not plugged in and a local named pipe
+// leave the server's entries of their names in place, and a server folder
+// that holds a link is emptied of the rest but kept.
+class WindowRoadLeftAlone : public ::testing::TestWithParam<FtpServerKind> {};
+
+TEST_P(WindowRoadLeftAlone, LinksAndPipesKeepTheirNamesOnTheOtherSide)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(GetParam(), true, true);
+  Window1& w = *road.w;
+  const std::string r = road.server.Root();
+  road.server.WriteFile("shared/config.txt", "shared config");
+  road.server.WriteFile("site/photos/a.jpg", "photo");
+  road.server.WriteFile("site/feed.xml", "server feed");
+  road.server.WriteFile("site/old/x.txt", "x");
+  std::filesystem::create_symlink("../shared/config.txt", r + "/site/config.txt");
+  std::filesystem::create_symlink("../shared", r + "/site/linkdir");
+  std::filesystem::create_symlink("../../shared/config.txt", r + "/site/old/l");
+  struct timespec aged[2] = {{std::time(nullptr) - 3 * 86400L, 0}, {std::time(nullptr) - 3 * 86400L, 0}};
+  ::utimensat(AT_FDCWD, (r + "/site/config.txt").c_str(), aged, AT_SYMLINK_NOFOLLOW);
+  site::WriteAged(road.local / "config.txt", "local config", 0);
+  site::WriteAged(road.local / "linkdir/y.txt", "y", 0);
+  site::WriteAged(road.local / "fresh.txt", "fresh", 0);
+  std::filesystem::create_symlink("/nonexistent-quill-drive/photos", road.local / "photos");
+  ASSERT_EQ(::mkfifo((road.local / "feed.xml").c_str(), 0644), 0);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  auto tickByHand = [](ListBox& list, const std::string& name) {
+    for (int row = 0; row < list.ListCount(); ++row)
+      if (list.Cell(row, 0) == name)
+        list.UserSetCheck(row, 0, true);
+  };
+  tickByHand(w.localListBox, "config.txt");
+  tickByHand(w.localListBox, "linkdir");
+  tickByHand(w.remoteListBox, "photos");
+  tickByHand(w.remoteListBox, "feed.xml");
+  site::AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
+  EXPECT_EQ(road.server.ReadFile("shared/config.txt"), "shared config");
+  EXPECT_FALSE(road.server.Exists("shared/y.txt"));
+  EXPECT_EQ(road.server.ReadFile("site/photos/a.jpg"), "photo");
+  EXPECT_EQ(road.server.ReadFile("site/feed.xml"), "server feed");
+  EXPECT_EQ(road.server.ReadFile("site/fresh.txt"), "fresh");
+  EXPECT_FALSE(road.server.Exists("site/old/x.txt"));
+  EXPECT_TRUE(std::filesystem::is_symlink(r + "/site/old/l"));
+  const std::string log = w.EditField5.Text();
+  for (const std::string& left : {std::string("Left /site/photos on"), std::string("Left /site/feed.xml on"),
+                                  "Left " + road.local / "config.txt alone", "Left " + road.local / "linkdir/ alone",
+                                  std::string("Kept /site/old on")})
+    EXPECT_NE(log.find(left), std::string::npos) << left << "\n" << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, WindowRoadLeftAlone,
+                         ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd),
+                         [](const auto& info) {
+                           return std::string(info.param == FtpServerKind::Pyftpdlib ? "Pyftpdlib" : "PureFtpd");
+                         });
 
 // A run that starts with a removal right after the walk: the answers to
 // DELE and RMD are the run's, and nothing else is sent for them.

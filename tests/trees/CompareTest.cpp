@@ -104,6 +104,40 @@ TEST(Compare, LinksThatCannotBeFollowedAreSkipped)
   EXPECT_TRUE(t.log.empty()) << t.log[0];
 }
 
+// A name one side passes over on purpose is not missing there: its twin on
+// the other side, and everything below it, is ticked neither to go up nor to
+// be deleted, and the log says once per name what was left alone and why.
+TEST(Compare, NamesEitherWalkPassesOverLeaveTheirTwinsAlone)
+{
+  TempTree local;
+  local.Link("photos", "/nonexistent-quill-drive/photos"); // a drive not plugged in
+  local.Link("self", "self");
+  ASSERT_EQ(::mkfifo((local / "feed.xml").c_str(), 0644), 0);
+  local.File("config.txt", 2009, 1, 6, 10, 0); // newer than the server's link
+  local.File("null", 2009, 1, 6, 10, 0);
+  local.File("linkdir/y.txt", 2009, 1, 5, 10, 0);
+  local.File("new.txt", 2009, 1, 5, 10, 0);
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  const char* d = "Jan 05 2009";
+  RunCompare(t, {{"/srv", Line("d", d, "photos") + Line("-", d, "self") + Line("-", d, "feed.xml") +
+                              "lrwxrwxrwx 1 u g 20 Jan 05 2009 config.txt -> ../shared/config.txt\r\n" +
+                              "crw-rw-rw- 1 u g 1, 3 Jan 05 2009 null\r\n" +
+                              "lrwxrwxrwx 1 u g 9 Jan 05 2009 linkdir -> ../shared\r\n" + Line("-", d, "gone.txt")},
+                 {"/srv/photos", Line("-", d, "a.jpg") + Line("d", d, "2009")},
+                 {"/srv/photos/2009", Line("-", d, "b.jpg")}});
+  EXPECT_EQ(Ticked(t.pSyncL, local.Root()), (std::set<std::string>{"new.txt"}));
+  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), (std::set<std::string>{"/gone.txt"}));
+  ASSERT_EQ(t.log.size(), 6u);
+  for (const std::string& left : std::vector<std::string>{"/srv/photos on the server", "/srv/self on the server",
+                                                          "/srv/feed.xml on the server", local.Root() + "config.txt alone",
+                                                          local.Root() + "null alone", local.Root() + "linkdir/ alone"})
+    EXPECT_EQ(std::count_if(t.log.begin(), t.log.end(),
+                            [&](const std::string& line) { return line.rfind("Left " + left, 0) == 0; }),
+              1)
+        << left;
+}
+
 // A root listing the parser cannot read is no empty root: nothing is ticked
 // on either side.
 TEST(Compare, UnreadableRemoteRootListingTicksNothing)

@@ -131,6 +131,48 @@ INSTANTIATE_TEST_SUITE_P(
                      "unable to read"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Names that hold line feeds, made by anyone who may write on the server,
+// must not decide where the lines of a CR LF listing end: its ordinary
+// entries are read, or, where a name hides what reads as a line, the
+// folder is left unread.
+struct LineEndCase {
+  const char* name;
+  std::string listing;
+  std::vector<std::string> paths;
+  bool unread;
+};
+
+class LineEnds : public ::testing::TestWithParam<LineEndCase> {};
+
+TEST_P(LineEnds, AreNotChosenByNames)
+{
+  const LineEndCase& c = GetParam();
+  TestTrees t;
+  FakeServer s;
+  s.listings["/srv"] = Line("d", 1, "Jan 05 2008", "a") + "\r\n";
+  s.listings["/srv/a"] = Line("-", 3, "Jan 05 2008", "index.html") + "\r\n" + Line("-", 3, "Jan 05 2008", "old.txt") +
+                         "\r\n" + c.listing + "\r\n";
+  s.Run(t, "");
+  std::vector<std::string> expected{"/srv/a"};
+  expected.insert(expected.end(), c.paths.begin(), c.paths.end());
+  EXPECT_EQ(Paths(t.pSyncR), expected);
+  EXPECT_EQ(t.pSyncR[0].unread, c.unread);
+  if (c.unread) {
+    ASSERT_FALSE(t.log.empty());
+    EXPECT_NE(t.log[0].find("/srv/a"), std::string::npos) << t.log[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Listings, LineEnds,
+    ::testing::Values(LineEndCase{"lineFeedsOutnumberLines", Line("-", 3, "Jan 05 2008", "n\ntotal\ntotal\ntotal\ntotal"),
+                                  {"/srv/a/index.html", "/srv/a/old.txt"}, false},
+                      LineEndCase{"nameHidesALine",
+                                  Line("-", 3, "Jan 05 2008", "n\n" + Line("-", 1, "Jan 05 2008", "index.html") +
+                                                                  "\ntotal\ntotal\ntotal"),
+                                  {}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(RemoteWalk, RefusedSubFoldersAreLoggedLeftUnreadAndPassed)
 {
   TestTrees t;

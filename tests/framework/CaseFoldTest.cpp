@@ -1,0 +1,33 @@
+#include "framework/CaseFold.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FoldCase {
+  const char* name;
+  std::string text;
+  std::string folded;
+};
+
+class CaseFold : public ::testing::TestWithParam<FoldCase> {};
+
+// As servers on case-ignoring file systems fold names: one letter for one,
+// beyond ASCII; bytes that are not UTF-8 only ever match themselves.
+TEST_P(CaseFold, FoldsLettersOfUtf8Only)
+{
+  EXPECT_EQ(CaseFolded(GetParam().text), GetParam().folded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CaseFold,
+    ::testing::Values(FoldCase{"ascii", "/Pub/Photo.JPG", "/pub/photo.jpg"},
+                      FoldCase{"latin", "ÄRGER Éte ÿ", "ärger éte ÿ"},
+                      FoldCase{"greekAndCyrillic", "ΣΟΦΊΑ ς ПРИВЕТ Ё", "σοφία σ привет ё"},
+                      FoldCase{"simpleNotFull", "STRAẞE ß ǅ", "straße ß ǆ"},
+                      FoldCase{"unchanged", "日本語 1-2_3", "日本語 1-2_3"},
+                      // Latin-1 "Ä", a cut sequence, an overlong "A", a surrogate
+                      FoldCase{"notUtf8", "\xC4R\xC3 \xC1\x81 \xED\xA0\x80", "\xC4r\xC3 \xC1\x81 \xED\xA0\x80"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
