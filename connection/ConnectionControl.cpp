@@ -221,7 +221,7 @@ void ConnectionControl::commandSocket_gotResponse(const std::string& line)
 bool ConnectionControl::FirstCwdPending() const
 {
   // The walk has not yet got into its root, and a CWD is what was refused.
-  return pSyncRFlg && pGroupR == -1 && pSyncR.empty() && commandSocket.status == "cwd";
+  return pSyncRFlg && pGroupR == -1 && pSyncR.empty() && commandSocket.Answering().rfind("CWD ", 0) == 0;
 }
 
 void ConnectionControl::OfferDownload()
