@@ -174,7 +174,7 @@ void ConnectionControl::commandSocket_Error()
 {
   SyncFailed();
   if (!closing) {
-    std::string message = "Error: " + std::to_string(commandSocket.LastErrorCode());
+    std::string message = LogConnectionEnd();
     // No DELE can reach the server now: the user must know which file.
     if (!SyncCutShortPath().empty() && SyncStoreOpened())
       message += "\n\n" + CutShortNotice(SyncCutShortPath());
@@ -190,6 +190,25 @@ void ConnectionControl::commandSocket_Error()
     ConnShowDisconnected();
     pMode = 2;
   }
+}
+
+// Says in the log how the control connection ended, and during which step;
+// returns the box's words.
+std::string ConnectionControl::LogConnectionEnd()
+{
+  const int code = commandSocket.LastErrorCode();
+  const std::string awaited = commandSocket.Awaited();
+  const std::string during = awaited.empty() ? "" : " while waiting for " + awaited;
+  if (code == kSocketServerSilent) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(commandSocket.silenceLimit).count();
+    const std::string text = "The server did not answer for " + std::to_string(seconds) + " seconds" + during + ".";
+    ConnLog(text);
+    return text;
+  }
+  // A connection that never opened was not lost.
+  if (code != kSocketConnectFailed && code != kSocketHostNotFound && code != kSocketInvalidAddress)
+    ConnLog("The connection to the server was lost" + during + ".");
+  return "Error: " + std::to_string(code);
 }
 
 void ConnectionControl::commandSocket_gotResponse(const std::string& line)
