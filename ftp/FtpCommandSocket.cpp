@@ -495,7 +495,7 @@ void FtpCommandSocket::TakeStep(const std::string& code, const std::string& repl
 {
   if (status == "user") {
     // A server that needs no password logs in on USER alone, with 230.
-    if (code[0] == '2') {
+    if (code.compare(0, 2, "23") == 0) {
       status = "login-pwd";
       sendPWD();
     } else {

@@ -126,13 +126,14 @@ void FtpReplyReader::Group(const std::string& text, Line& line)
 }
 
 // Replies come in the order of their commands: a reply answers the oldest
-// command not yet answered. A line without a code answers nothing.
+// command not yet answered. A line without a code answers nothing, and
+// neither does a 220 after the greeting (a server that greets twice).
 void FtpReplyReader::Answer(Line& line)
 {
   if (line.first) {
     answering_ = {0, {}};
     answeringGreeting_ = false;
-    if (IsReplyCode(line.code) && !awaiting_.empty()) {
+    if (IsReplyCode(line.code) && !awaiting_.empty() && (line.code != "220" || awaiting_.front().command.empty())) {
       answering_ = awaiting_.front();
       answeringGreeting_ = answering_.command.empty();
     }

@@ -75,6 +75,25 @@ TEST_F(ScriptedServer, RepliesSplitAtEveryByteTakeEachStepOnce)
   EXPECT_EQ(client->commandSocket.userTries, 1);
 }
 
+// A greeting sent as two whole replies is still one greeting: one USER,
+// and the second "220" is not taken for USER's answer.
+TEST_F(ScriptedServer, GreetingInTwoRepliesLogsInOnce)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    s.Send("220 Welcome\r\n220 Ready\r\n");
+    s.Expect("USER quill");
+    s.Send("331 password please\r\n");
+    s.Expect("PASS secret");
+    s.Send("230 in\r\n");
+    s.Expect("PWD");
+    s.Send("257 \"/\"\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login()) << client->Dump();
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "PASS secret", "PWD"}));
+}
+
 TEST_F(ScriptedServer, ThreeLoginRefusalsEndInOneServerError)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
@@ -682,22 +701,34 @@ TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "PASS secret", "PWD", "MKD ok"}));
 }
 
+// An upload whose 227 cannot be read connects nowhere, and leaves no step
+// that the next command's answer could take up.
 TEST_F(ScriptedServer, MalformedPassiveReplyConnectsNowhere)
 {
-  ScriptedFtpServer server([](ScriptSession& s) {
+  bool quiet = false;
+  ScriptedFtpServer server([&quiet](ScriptSession& s) {
     s.Login();
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
     s.Expect("PASV");
     s.Send("227 Entering Passive Mode (127,0,0,1,4)\r\n");
-    s.QuietFor(300);
+    s.Expect("MKD made");
+    s.Send("257 \"made\"\r\n");
+    quiet = s.QuietFor(300);
   });
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
-  client->commandSocket.getList();
+  local.Write("f.bin", "f");
+  client->commandSocket.storFile(local / "f.bin", "f.bin", "I");
   ASSERT_TRUE(PumpUntil([&] { return client->serverErrors.size() == 1; }));
   EXPECT_EQ(client->serverErrors[0], "227 Entering Passive Mode (127,0,0,1,4)\r\n");
-  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
-  EXPECT_EQ(server.Commands().back(), "PASV");
   EXPECT_FALSE(client->dataSocket.IsOpen());
+  client->commandSocket.makeDirectory("made");
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_TRUE(quiet);
+  EXPECT_FALSE(client->commandSocket.StoreOpened());
+  EXPECT_EQ(client->completes + client->dataErrors, 0);
 }
 
 enum class PasvForm { Blanks, NoParentheses };
@@ -1039,6 +1070,7 @@ int FreeRangeOfThree(std::vector<int>& held)
 TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
 {
   std::string portCommand;
+  bool quiet = false;
   ScriptedFtpServer server([&](ScriptSession& s) {
     s.Login();
     portCommand = s.Expect("PORT ");
@@ -1049,7 +1081,9 @@ TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
     s.SendData("-rw-r--r-- 1 a a 1 Dec 08 10:00 x\r\n");
     s.CloseData();
     s.Send("226 done\r\n");
-    s.ClientClosed(20000);
+    s.Expect("MKD made");
+    s.Send("257 \"made\"\r\n");
+    quiet = s.QuietFor(300);
   });
   auto client = Client(server, false);
   ASSERT_TRUE(client->Login());
@@ -1072,6 +1106,10 @@ TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
   EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketAddressInUse);
   ProcessPendingEvents(100);
   EXPECT_EQ(server.Commands().size(), commands);
+  // The next command's answer takes up nothing of the failed listing.
+  client->commandSocket.makeDirectory("made");
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  EXPECT_TRUE(quiet) << "no LIST may follow";
   ::close(again);
   ::close(held[0]);
   ::close(held[1]);
