@@ -173,10 +173,11 @@ void ConnectionControl::ConnectionClose()
 void ConnectionControl::commandSocket_Error()
 {
   SyncFailed();
+  const std::string ended = closing ? std::string() : LogConnectionEnd();
   // No DELE can reach the server now: the user must know which file.
   const std::string left = SyncCutShortLeft();
   if (!closing)
-    MsgBox("Error: " + std::to_string(commandSocket.LastErrorCode()) + (left.empty() ? "" : "\n\n" + left));
+    MsgBox(ended + (left.empty() ? "" : "\n\n" + left));
   // The connection is gone: no transfer can go on, and the window shows
   // what it shows after a disconnect.
   dataConnected = false;
@@ -186,6 +187,25 @@ void ConnectionControl::commandSocket_Error()
     ConnShowDisconnected();
     pMode = 2;
   }
+}
+
+// Says in the log how the control connection ended, and during which step;
+// returns the box's words.
+std::string ConnectionControl::LogConnectionEnd()
+{
+  const int code = commandSocket.LastErrorCode();
+  const std::string awaited = commandSocket.Awaited();
+  const std::string during = awaited.empty() ? "" : " while waiting for " + awaited;
+  if (code == kSocketServerSilent) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(commandSocket.silenceLimit).count();
+    const std::string text = "The server did not answer for " + std::to_string(seconds) + " seconds" + during + ".";
+    ConnLog(text);
+    return text;
+  }
+  // A connection that never opened was not lost.
+  if (code != kSocketConnectFailed && code != kSocketHostNotFound && code != kSocketInvalidAddress)
+    ConnLog("The connection to the server was lost" + during + ".");
+  return "Error: " + std::to_string(code);
 }
 
 void ConnectionControl::commandSocket_gotResponse(const std::string& line)
@@ -217,7 +237,7 @@ void ConnectionControl::commandSocket_gotResponse(const std::string& line)
 bool ConnectionControl::FirstCwdPending() const
 {
   // The walk has not yet got into its root, and a CWD is what was refused.
-  return pSyncRFlg && pGroupR == -1 && pSyncR.empty() && commandSocket.status == "cwd";
+  return pSyncRFlg && pGroupR == -1 && pSyncR.empty() && commandSocket.Answering().rfind("CWD ", 0) == 0;
 }
 
 void ConnectionControl::OfferDownload()

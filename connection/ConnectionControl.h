@@ -111,6 +111,7 @@ private:
   bool quiet_ = false;
 
   bool FirstCwdPending() const;
+  std::string LogConnectionEnd();
   void OfferDownload();
 };
 

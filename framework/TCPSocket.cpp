@@ -43,6 +43,7 @@ public:
   bool closeWhenSent_ = false;
   bool dataEventPending_ = false;
   bool wroteSinceDrained_ = false;
+  std::chrono::steady_clock::time_point lastMovement_ = std::chrono::steady_clock::now();
   QSocketNotifier* readNotifier_ = nullptr;
   QSocketNotifier* writeNotifier_ = nullptr;
 
@@ -195,6 +196,7 @@ public:
   void BecomeConnected()
   {
     state_ = State::Connected;
+    lastMovement_ = std::chrono::steady_clock::now();
     Watch();
     Post(&TCPSocket::Event_Connected);
     Flush();
@@ -237,6 +239,7 @@ public:
       if (n > 0) {
         inbox_.append(buf, static_cast<std::size_t>(n));
         got += static_cast<std::size_t>(n);
+        lastMovement_ = std::chrono::steady_clock::now();
         continue;
       }
       if (n == 0) {
@@ -263,6 +266,7 @@ public:
       const ssize_t n = ::send(fd_, outbox_.data(), outbox_.size(), MSG_NOSIGNAL);
       if (n > 0) {
         outbox_.erase(0, static_cast<std::size_t>(n));
+        lastMovement_ = std::chrono::steady_clock::now();
         continue;
       }
       if (n < 0 && errno == EINTR)
@@ -462,6 +466,11 @@ bool TCPSocket::IsConnected() const
 std::size_t TCPSocket::BytesToWrite() const
 {
   return engine_->outbox_.size();
+}
+
+std::chrono::steady_clock::time_point TCPSocket::LastMovement() const
+{
+  return engine_->lastMovement_;
 }
 
 namespace {

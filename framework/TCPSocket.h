@@ -4,6 +4,7 @@
 // Writes are queued and never block; what is written before the connection
 // is up is held and sent once it is.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@ enum : int {
   kSocketInvalidAddress = 106,  // no usable address or port
   kSocketReplyTooLong = 107,    // a reply line or reply too long to keep
   kSocketListingTooLarge = 108, // a listing grew beyond what is kept in memory
+  kSocketServerSilent = 109,    // the server stopped answering while an answer was due
   kSocketUploadStopped = 110,   // a transfer was cancelled, or stopped by a local failure
   kSocketLocalFileError = 111,  // a local file could not be read or written
 };
@@ -66,6 +68,9 @@ public:
   bool IsConnected() const;
   // Bytes written and not yet handed to the system.
   std::size_t BytesToWrite() const;
+  // When bytes last went out to the system or came in, or the connection
+  // opened.
+  std::chrono::steady_clock::time_point LastMovement() const;
 
   // Events for an owner; an unset one does nothing. A subclass that
   // overrides an Event_ virtual decides itself whether to raise these.

@@ -1,78 +1,22 @@
+// The control connection's commands and the steps its replies lead to; the
+// replies themselves are read by FtpReplyReader, and the transfers are set
+// up in FtpCommandSocketTransfers.cpp.
 #include "FtpCommandSocket.h"
 
 #include "ftp/FtpDataSocket.h"
 
-#include "framework/BinaryStream.h"
-#include "framework/FolderItem.h"
-#include "framework/Modal.h"
 #include "framework/TextStream.h"
 
-#include <cctype>
-#include <cerrno>
+#include <algorithm>
 #include <cstdlib>
-#include <random>
-#include <stdexcept>
 
 namespace {
 const char* const kCRLF = "\r\n";
-constexpr std::size_t kMaxReplyLine = 64 * 1024;
-constexpr std::size_t kMaxReply = 1024 * 1024; // all lines of a multi-line reply
-
-bool IsDigits3(const std::string& line)
-{
-  return line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-         std::isdigit(static_cast<unsigned char>(line[1])) && std::isdigit(static_cast<unsigned char>(line[2]));
-}
 
 // Numeric value of a reply code: its leading number, 0 when there is none.
 int CodeValue(const std::string& code)
 {
   return std::atoi(code.c_str());
-}
-
-std::string FileError(const std::string& path)
-{
-  return "File Error! Are you sure the path " + path + " is valid?";
-}
-
-// Reads a number of one to three digits at pos, 0 to 255.
-bool ReadByte(const std::string& text, std::size_t& pos, int& value)
-{
-  std::size_t digits = 0;
-  value = 0;
-  while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])) && digits < 4) {
-    value = value * 10 + (text[pos++] - '0');
-    ++digits;
-  }
-  return digits > 0 && digits < 4 && value <= 255;
-}
-
-void SkipBlanks(const std::string& text, std::size_t& pos)
-{
-  while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
-    ++pos;
-}
-
-// The first six comma-separated numbers of a 227 reply, blanks allowed
-// around them; servers differ on blanks and on the parentheses.
-bool PasvNumbers(const std::string& reply, int (&fields)[6])
-{
-  for (std::size_t start = 0; start < reply.size(); ++start) {
-    if (!std::isdigit(static_cast<unsigned char>(reply[start])) ||
-        (start > 0 && std::isdigit(static_cast<unsigned char>(reply[start - 1]))))
-      continue;
-    std::size_t pos = start;
-    int i = 0;
-    while (ReadByte(reply, pos, fields[i]) && ++i < 6) {
-      SkipBlanks(reply, pos);
-      if (pos >= reply.size() || reply[pos] != ',')
-        break;
-      SkipBlanks(reply, ++pos);
-    }
-    if (i == 6)
-      return true;
-  }
-  return false;
 }
 
 std::string Visible(const std::string& text)
@@ -92,7 +36,15 @@ std::string Visible(const std::string& text)
 }
 } // namespace
 
-FtpCommandSocket::FtpCommandSocket() = default;
+FtpCommandSocket::FtpCommandSocket()
+{
+  reader_.due = [this] { return Due(); };
+  reader_.lastMovement = [this] {
+    const auto control = LastMovement();
+    return dataPort ? std::max(control, dataPort->LastMovement()) : control;
+  };
+  reader_.silent = [this] { Silence(); };
+}
 
 FtpCommandSocket::~FtpCommandSocket()
 {
@@ -118,9 +70,35 @@ bool FtpCommandSocket::Refused(const std::string& argument)
 
 void FtpCommandSocket::WriteCommand(const std::string& line)
 {
-  if (transfer_ != Transfer::None)
-    commandAfterTransfer_ = true;
+  const std::uint64_t serial = ++serial_;
+  if (stepPending_) {
+    stepSerial_ = serial;
+    stepPending_ = false;
+  }
+  // A transfer's final reply comes before any other: nothing more goes out
+  // until it has, so no reply is taken for a command it does not answer
+  // (pyftpdlib answers a later command before a failed transfer's, or never).
+  if (transfer_ != Transfer::None && IsConnected()) {
+    held_.push_back({serial, line});
+    return;
+  }
+  Send(serial, line);
+}
+
+void FtpCommandSocket::Send(std::uint64_t serial, const std::string& line)
+{
+  if (IsOpen())
+    reader_.Sent(serial, line.rfind("PASS ", 0) == 0 ? std::string("PASS") : line, !IsConnected());
   Write(line + kCRLF); // one write: one segment with TCP_NODELAY
+  reader_.Watch(silenceLimit);
+}
+
+void FtpCommandSocket::FlushHeld()
+{
+  std::vector<Held> held;
+  held.swap(held_);
+  for (const Held& h : held)
+    Send(h.serial, h.line);
 }
 
 // The transfer's final reply is awaited from here on.
@@ -128,13 +106,17 @@ void FtpCommandSocket::WriteTransferCommand(const std::string& line, Transfer tr
 {
   WriteCommand(line);
   transfer_ = transfer;
-  commandAfterTransfer_ = false;
+  transferCommand_ = line;
 }
 
-void FtpCommandSocket::Expect(const char* code)
+// The command written next takes the step; exact: only its own code
+// answers it, where the reply's content is read.
+void FtpCommandSocket::Expect(const char* code, bool exact)
 {
   codeFound = false;
   expectedCode = code;
+  exactCode_ = exact;
+  stepPending_ = true;
 }
 
 // Writes "verb argument" awaiting code, unless the argument is refused.
@@ -170,7 +152,7 @@ void FtpCommandSocket::sendPASS()
 
 void FtpCommandSocket::sendPWD()
 {
-  Expect("257");
+  Expect("257", true);
   WriteCommand("PWD");
 }
 
@@ -190,7 +172,6 @@ void FtpCommandSocket::sendTYPE()
 
 void FtpCommandSocket::sendPORT()
 {
-  Expect("200");
   const std::string argument = getPort();
   if (argument.empty()) {
     // No port could be opened: a PORT naming it would leave the server
@@ -198,14 +179,16 @@ void FtpCommandSocket::sendPORT()
     if (dataPort)
       dataPort->FailTransfer(kSocketAddressInUse);
     DropDownloadFile();
+    EndSequence();
     return;
   }
+  Expect("200");
   WriteCommand("PORT " + argument);
 }
 
 void FtpCommandSocket::sendPASV()
 {
-  Expect("227");
+  Expect("227", true);
   WriteCommand("PASV");
 }
 
@@ -250,7 +233,7 @@ void FtpCommandSocket::sendSTOR()
 
 void FtpCommandSocket::sendSYST()
 {
-  Expect("215");
+  Expect("215", true);
   status = "syst";
   WriteCommand("SYST");
 }
@@ -276,293 +259,44 @@ void FtpCommandSocket::deleteDirectory(const std::string& remotePath)
 }
 
 // ---------------------------------------------------------------------------
-// PORT and PASV
-
-std::string FtpCommandSocket::getPort()
-{
-  const std::string local = LocalAddress();
-  static std::mt19937 random{std::random_device{}()};
-  const int first = static_cast<int>(random() % static_cast<unsigned>(portCount));
-  dataPort->Address = local;
-  // Only the server may connect: anyone else who comes first could take the
-  // upload or hand us a forged listing.
-  dataPort->AcceptFrom = RemoteAddress();
-  for (int i = 0; i < portCount; ++i) {
-    // A port already taken is skipped: PORT must name one we listen on.
-    const int port = portLow + (first + i) % portCount;
-    dataPort->Port = port;
-    if (!dataPort->Listen())
-      continue;
-    std::string argument = local;
-    for (char& c : argument)
-      if (c == '.')
-        c = ',';
-    return argument + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
-  }
-  return {};
-}
-
-int FtpCommandSocket::setupPasvPort(const std::string& reply)
-{
-  int fields[6];
-  if (!PasvNumbers(reply, fields))
-    return -1;
-  const int port = fields[4] * 256 + fields[5];
-  if (port == 0)
-    return -1;
-  // The data connection goes to the host we are talking to; the address
-  // in the reply is ignored.
-  dataPort->Port = port;
-  dataPort->Address = Address;
-  dataPort->Connect();
-  return port;
-}
-
-bool FtpCommandSocket::OpenPassiveConnection(const std::string& reply)
-{
-  if (!usePASV)
-    return true;
-  if (setupPasvPort(reply) > 0)
-    return true;
-  // A reply we cannot read must not send us to a wrong port.
-  if (dataPort)
-    dataPort->CancelTransfer();
-  DropDownloadFile();
-  if (gotServerError)
-    gotServerError(reply);
-  return false;
-}
-
-void FtpCommandSocket::PasvOrPort()
-{
-  if (dataPort && dataPort->DownloadUnfinished()) {
-    // The last download's data is still arriving (its final reply came
-    // first): set the next data connection up once it has ended. Until
-    // then no reply may take this step.
-    codeFound = false;
-    const std::weak_ptr<char> alive = life_;
-    dataPort->AfterDownload([this, alive]() {
-      if (!alive.expired())
-        PasvOrPort();
-    });
-    return;
-  }
-  if (usePASV)
-    sendPASV();
-  else
-    sendPORT();
-}
-
-// ---------------------------------------------------------------------------
-// Operations
-
-void FtpCommandSocket::getList()
-{
-  status = "list-port";
-  PasvOrPort();
-}
-
-void FtpCommandSocket::getDirList(const std::string& folder)
-{
-  if (Refused(folder))
-    return;
-  directory = folder;
-  status = "list-port";
-  PasvOrPort();
-}
-
-void FtpCommandSocket::getNlst()
-{
-  status = "nlist-port";
-  PasvOrPort();
-}
-
-void FtpCommandSocket::DropDownloadFile()
-{
-  if (saveFile)
-    saveFile->Close();
-  saveFile.reset();
-  if (!downloadTemp_.empty())
-    GetFolderItem(downloadTemp_).Delete();
-  downloadTemp_.clear();
-  downloadTarget_.clear();
-}
-
-void FtpCommandSocket::getFile(const std::string& remoteName, const std::string& localPath,
-                               const std::string& transferType, const std::string& fileTypeCode, const std::string& creatorCode)
-{
-  if (Refused(remoteName) || Refused(transferType))
-    return;
-  std::string target = localPath;
-  if (target.empty()) {
-    ModalRequest request;
-    request.kind = ModalKind::SaveFile;
-    const std::size_t slash = remoteName.rfind('/');
-    request.suggestedName = slash == std::string::npos ? remoteName : remoteName.substr(slash + 1);
-    target = RunModal(request).path;
-    if (target.empty()) {
-      PostSocketEvent([this]() {
-        if (userCancelledUpload)
-          userCancelledUpload();
-      });
-      return;
-    }
-  }
-  DropDownloadFile();
-  // The download goes to a hidden file beside the target and replaces the
-  // target only once it is complete, so a failure keeps the old file.
-  try {
-    const FolderItem item = GetFolderItem(target);
-    if (item.Directory())
-      throw std::runtime_error("folder");
-    // Beside the target: in a missing folder it cannot be made, which is
-    // the file error it should be.
-    // A file of the user's that happens to bear the name is never replaced.
-    std::string temp;
-    std::unique_ptr<TextOutputStream> stream;
-    for (int n = 0; !stream && n < 100; ++n) {
-      temp = item.Parent().Child("." + item.Name() + (n ? "-" + std::to_string(n) : "") + ".part").NativePath();
-      stream = GetFolderItem(temp).CreateNewTextFile();
-      if (!stream && errno != EEXIST)
-        break;
-    }
-    if (!stream)
-      throw std::runtime_error("create");
-    saveFile = std::move(stream);
-    downloadTemp_ = temp;
-    downloadTarget_ = item.AbsolutePath();
-    item.SetMacType(fileTypeCode.empty() ? "----" : fileTypeCode);
-    item.SetMacCreator(creatorCode.empty() ? "????" : creatorCode);
-  } catch (...) {
-    DropDownloadFile();
-    MsgBox(FileError(target));
-    return;
-  }
-  status = "retr-type";
-  type = transferType;
-  fileName = remoteName;
-  sendTYPE();
-}
-
-bool FtpCommandSocket::StartStore(const std::string& localPath)
-{
-  // A file we cannot read sends nothing at all: no TYPE, no STOR, and so no
-  // empty file replacing the one on the server. It stays open for the upload
-  // thread, so a file removed meanwhile is still sent whole.
-  storeOpened_ = false;
-  std::unique_ptr<BinaryStream> stream;
-  try {
-    const FolderItem item = GetFolderItem(localPath);
-    if (!localPath.empty() && item.Exists() && !item.Directory())
-      stream = item.OpenAsBinaryFile(false);
-  } catch (...) {
-    stream.reset();
-  }
-  if (!stream) {
-    MsgBox(FileError(localPath));
-    PostSocketEvent([this]() {
-      if (userCancelledUpload)
-        userCancelledUpload();
-    });
-    return false;
-  }
-  dataPort->uploadFile = std::move(stream);
-  status = "stor-type";
-  sendTYPE();
-  return true;
-}
-
-void FtpCommandSocket::storFile(const std::string& localPath, const std::string& remotePath,
-                                const std::string& transferType)
-{
-  if (Refused(remotePath) || Refused(transferType))
-    return;
-  type = transferType;
-  fileName = remotePath;
-  dataPort->remoteFileName = remotePath;
-  dataPort->path = localPath;
-  StartStore(localPath);
-}
-
-void FtpCommandSocket::storString(const std::string& text, const std::string& remotePath,
-                                  const std::string& transferType)
-{
-  if (Refused(remotePath) || Refused(transferType))
-    return;
-  storeOpened_ = false;
-  status = "stor-type";
-  type = transferType;
-  fileName = remotePath;
-  dataPort->remoteFileName = remotePath;
-  dataPort->bigString = text;
-  dataPort->path = "bigString";
-  sendTYPE();
-}
-
-// What a one-shot transfer needs before it connects.
-void FtpCommandSocket::SetUpOneFile(const std::string& host, const std::string& user, const std::string& pass,
-                                    const std::string& localPath, const std::string& remotePath,
-                                    const std::string& transferType, bool passive)
-{
-  Address = host;
-  userID = user;
-  password = pass;
-  type = transferType;
-  fileName = remotePath;
-  dataPort->path = localPath;
-  dataPort->remoteFileName = remotePath;
-  usePASV = passive;
-}
-
-void FtpCommandSocket::UploadOneFile(const std::string& host, const std::string& user, const std::string& pass,
-                                     const std::string& localPath, const std::string& remotePath,
-                                     const std::string& transferType, bool passive)
-{
-  SetUpOneFile(host, user, pass, localPath, remotePath, transferType, passive);
-  oneFile = true;
-  Connect();
-}
-
-void FtpCommandSocket::downloadOneFile(const std::string& host, const std::string& user, const std::string& pass,
-                                       const std::string& localPath, const std::string& remotePath,
-                                       const std::string& transferType, bool passive,
-                                       const std::string& fileTypeCode, const std::string& creatorCode)
-{
-  SetUpOneFile(host, user, pass, localPath, remotePath, transferType, passive);
-  macType = fileTypeCode;
-  macCreator = creatorCode;
-  dOneFile = true;
-  Connect();
-}
-
-// ---------------------------------------------------------------------------
-// Reading replies
+// Acting on replies
 
 void FtpCommandSocket::Event_Connected()
 {
   codeFound = false;
   expectedCode = "220";
+  exactCode_ = false;
   userTries = 0;
   loginDone_ = false;
   // Nothing of an earlier connection may be taken for this one's replies.
   result.clear();
   status.clear();
-  replyCode_.clear();
-  replyText_.clear();
   replyIsError_ = false;
   replyIsLate_ = false;
   transfer_ = Transfer::None;
-  commandAfterTransfer_ = false;
+  held_.clear();
   storeOpened_ = false;
+  stepSerial_ = ++serial_; // the greeting
+  stepPending_ = false;
+  reader_.Opened(stepSerial_);
+  reader_.Watch(silenceLimit);
   TCPSocket::Event_Connected();
 }
 
 void FtpCommandSocket::Event_Error()
 {
+  Ended(Describe());
+}
+
+void FtpCommandSocket::Ended(const std::string& awaited)
+{
+  awaitedAtEnd_ = awaited;
   if (dataPort && TransferPending())
     dataPort->CancelTransfer(); // no final reply will come now
   transfer_ = Transfer::None;
-  commandAfterTransfer_ = false;
+  held_.clear();
+  stepSerial_ = 0;
+  reader_.Closed();
   DropDownloadFile(); // a download not yet handed to the data side
   TCPSocket::Event_Error();
 }
@@ -572,13 +306,39 @@ void FtpCommandSocket::Event_Error()
 void FtpCommandSocket::TooMuchReply()
 {
   Abort();
-  result.clear();
-  result.shrink_to_fit();
-  replyText_.clear();
-  replyText_.shrink_to_fit();
-  replyCode_.clear();
   SetLastErrorCode(kSocketReplyTooLong);
   Event_Error();
+}
+
+// Nothing moved for the silence limit while an answer was due: the server
+// is given up, and the owner hears of it as of any lost connection.
+void FtpCommandSocket::Silence()
+{
+  const std::string awaited = Describe();
+  Abort();
+  if (dataPort && dataPort->IsOpen())
+    dataPort->CancelTransfer();
+  SetLastErrorCode(kSocketServerSilent);
+  Ended(awaited);
+}
+
+bool FtpCommandSocket::Due() const
+{
+  return IsConnected() && (reader_.Waiting() || transfer_ != Transfer::None || !held_.empty() ||
+                           (dataPort && dataPort->IsOpen()));
+}
+
+std::string FtpCommandSocket::Describe() const
+{
+  std::string awaited = reader_.Awaited();
+  if (awaited.empty() && dataPort && dataPort->IsOpen() && !transferCommand_.empty())
+    awaited = "the data of " + transferCommand_;
+  return awaited;
+}
+
+std::string FtpCommandSocket::Awaited() const
+{
+  return IsConnected() ? Describe() : awaitedAtEnd_;
 }
 
 bool FtpCommandSocket::TransferPending() const
@@ -594,127 +354,99 @@ bool FtpCommandSocket::Matches(const std::string& code) const
 {
   if (code == expectedCode)
     return true;
+  if (!IsReplyCode(code))
+    return false;
   // pyftpdlib opens transfers with 125, others with 150: any 1xx goes on.
-  return expectedCode == "150" && IsDigits3(code) && code[0] == '1';
+  if (code[0] == '1')
+    return expectedCode == "150";
+  // Where the reply's content is read only its own code will do; elsewhere
+  // any success answers the command (some servers answer CWD with 200, or a
+  // transfer with its final reply alone).
+  return code[0] == '2' && !exactCode_;
+}
+
+// A final answer to the step in flight that the step cannot take: PASV
+// without its 227, PWD without its 257, a 3xx where nothing more can be given.
+bool FtpCommandSocket::Unanswerable(const FtpReplyReader::Line& line) const
+{
+  return line.answers != 0 && line.answers == stepSerial_ && IsReplyCode(line.code) &&
+         (line.code[0] == '2' || line.code[0] == '3') && !Matches(line.code);
 }
 
 void FtpCommandSocket::Event_DataAvailable()
 {
   result += ReadAll();
   const std::weak_ptr<char> alive = life_;
-  // One line at a time, taken out of the buffer before it is handled: a
-  // handler may run a modal loop in which the next read is processed.
-  for (;;) {
-    const std::size_t end = result.find(kCRLF);
-    // Without its line end yet, a CR at the very end may be the start of it.
-    const std::size_t length =
-        end != std::string::npos ? end : result.size() - (result.ends_with('\r') ? 1 : 0);
-    if (length > kMaxReplyLine) {
-      TooMuchReply();
-      return;
-    }
-    if (end == std::string::npos)
-      return; // the rest waits for its line end
-    const std::string line = result.substr(0, end);
-    result.erase(0, end + 2);
+  const bool kept = reader_.Take(result, [&](const FtpReplyReader::Line& line) {
     AcceptLine(line);
-    if (alive.expired())
-      return; // a handler deleted this socket
-  }
+    return !alive.expired(); // a handler may delete this socket
+  });
+  if (!kept && !alive.expired())
+    TooMuchReply();
 }
 
-// A reply is complete at its last line: "ddd text", or after "ddd-" lines
-// the first line that begins "ddd ". Lines are reported as they come; the
-// machine acts once per complete reply, however the reads split it.
-void FtpCommandSocket::AcceptLine(const std::string& line)
+// Lines are reported as they come; the machine acts once per complete
+// reply, however the reads split it.
+void FtpCommandSocket::AcceptLine(const FtpReplyReader::Line& line)
 {
   const std::weak_ptr<char> alive = life_;
-  const std::string code = line.substr(0, 3);
-  if (replyCode_.empty()) {
-    const bool late = LateTransferReply(line);
-    const bool isError = !late && CodeValue(code) >= 400 && !Matches(code);
-    if (IsDigits3(line) && line.size() > 3 && line[3] == '-') {
-      replyCode_ = code;
-      replyText_ = line + kCRLF;
-      replyIsError_ = isError;
-      replyIsLate_ = late;
-      if (!isError && gotResponse)
-        gotResponse(line);
-      return;
-    }
-    if (!isError && gotResponse)
-      gotResponse(line);
-    if (alive.expired())
-      return;
-    if (late)
-      EndLateTransfer(code, line + kCRLF);
-    else
-      ReplyComplete(code, line + kCRLF, isError);
-    return;
-  }
-  replyText_ += line + kCRLF;
-  if (replyText_.size() > kMaxReply) {
-    TooMuchReply();
-    return;
+  answering_ = line.command;
+  if (line.first) {
+    replyIsLate_ = LateTransferReply(line.code);
+    replyIsError_ = !replyIsLate_ && ((CodeValue(line.code) >= 400 && !Matches(line.code)) || Unanswerable(line));
   }
   if (!replyIsError_ && gotResponse)
-    gotResponse(line);
-  if (alive.expired())
+    gotResponse(line.text);
+  if (alive.expired() || !line.last)
     return;
-  if (line.compare(0, 3, replyCode_) == 0 && (line.size() == 3 || line[3] == ' ')) {
-    const std::string replyCode = replyCode_;
-    const std::string text = replyText_;
-    const bool isError = replyIsError_;
-    const bool late = replyIsLate_;
-    replyCode_.clear();
-    replyText_.clear();
-    replyIsError_ = false;
-    replyIsLate_ = false;
-    if (late)
-      EndLateTransfer(replyCode, text);
-    else
-      ReplyComplete(replyCode, text, isError);
-  }
+  if (replyIsLate_)
+    EndLateTransfer(line.code, line.reply);
+  else
+    ReplyComplete(line);
 }
 
-// Replies come in the order of their commands: while a given-up transfer's
-// final reply is still due, the next final reply is that one, whatever was
-// written since.
-bool FtpCommandSocket::LateTransferReply(const std::string& line) const
+// Commands held for a transfer's final reply: the next final reply is that
+// one, as nothing else has been asked since.
+bool FtpCommandSocket::LateTransferReply(const std::string& code) const
 {
-  return commandAfterTransfer_ && transfer_ != Transfer::None && IsDigits3(line) && line[0] >= '2' &&
-         line[0] <= '5';
+  return !held_.empty() && transfer_ != Transfer::None && IsReplyCode(code) && code[0] >= '2' && code[0] <= '5';
 }
 
-// Only logged: the transfer's failure was reported when the data side gave
-// it up, and the reply must not be taken for the command now in flight.
+// Only logged: a transfer given up on the data side was reported there, and
+// the reply must not be taken for the commands held for it, which go now.
 void FtpCommandSocket::EndLateTransfer(const std::string& code, const std::string& text)
 {
   transfer_ = Transfer::None;
-  commandAfterTransfer_ = false;
+  if (status == "storing")
+    status.clear();
+  FlushHeld();
   if (dataPort && !dataPort->FinalReplyKnown())
     dataPort->TransferReplied(code[0] == '2', text);
 }
 
-void FtpCommandSocket::ReplyComplete(const std::string& code, const std::string& text, bool isError)
+void FtpCommandSocket::ReplyComplete(const FtpReplyReader::Line& line)
 {
-  if (isError) {
-    ErrorEnd(code, text);
+  const std::string& code = line.code;
+  if (replyIsError_) {
+    ErrorEnd(code, line.reply);
     return;
   }
+  const std::weak_ptr<char> alive = life_;
   // The final reply of a transfer: the data side finishes only with it.
-  if (transfer_ != Transfer::None && !code.empty() && code[0] == '2') {
+  const bool transferEnded = transfer_ != Transfer::None && !code.empty() && code[0] == '2';
+  if (transferEnded) {
     transfer_ = Transfer::None;
-    commandAfterTransfer_ = false;
-    const std::weak_ptr<char> alive = life_;
+    FlushHeld();
     if (dataPort)
-      dataPort->TransferReplied(true, text); // may raise the owner's FileTransferComplete
+      dataPort->TransferReplied(true, line.reply); // may raise the owner's FileTransferComplete
     if (alive.expired())
       return;
   }
-  if (Matches(code))
+  // Only the answer to the command that set the step takes it.
+  const bool step = line.answers != 0 && line.answers == stepSerial_;
+  if (step && Matches(code))
     codeFound = true;
-  if (code == "220") {
+  if (line.greeting && code == "220") {
     status = "user";
     sendUSER();
   } else if ((oneFile || dOneFile) && code == "226") {
@@ -722,9 +454,13 @@ void FtpCommandSocket::ReplyComplete(const std::string& code, const std::string&
     oneFile = false;
     dOneFile = false;
     sendQUIT();
-  } else if (codeFound) {
-    TakeStep(text);
+  } else if (step && codeFound) {
+    TakeStep(code, line.reply);
+    if (alive.expired())
+      return;
   }
+  if (transferEnded && status == "storing")
+    status.clear();
 }
 
 void FtpCommandSocket::ErrorEnd(const std::string& code, const std::string& text)
@@ -732,8 +468,8 @@ void FtpCommandSocket::ErrorEnd(const std::string& code, const std::string& text
   if (dataPort && TransferPending())
     dataPort->TransferReplied(false, text); // drops the data connection and a download's file
   transfer_ = Transfer::None;
-  commandAfterTransfer_ = false;
   DropDownloadFile();
+  EndSequence();
   // Only the login is tried again: after it a "530" refuses the command in
   // flight, and the answer to a new PASS would be taken for that command's.
   if (CodeValue(code) == 530 && !loginDone_ && userTries < 3) {
@@ -741,16 +477,31 @@ void FtpCommandSocket::ErrorEnd(const std::string& code, const std::string& text
     sendUSER();
     return;
   }
+  FlushHeld();
   if (gotServerError)
     gotServerError(text);
 }
 
-// The machine: what the expected reply to each step's command leads to.
-void FtpCommandSocket::TakeStep(const std::string& reply)
+// A sequence ended by an error leaves no step that a later reply, which
+// answers another command, could take up.
+void FtpCommandSocket::EndSequence()
+{
+  status.clear();
+  stepSerial_ = 0;
+}
+
+// The machine: what the answer to each step's command leads to.
+void FtpCommandSocket::TakeStep(const std::string& code, const std::string& reply)
 {
   if (status == "user") {
-    status = "pass";
-    sendPASS();
+    // A server that needs no password logs in on USER alone, with 230.
+    if (code.compare(0, 2, "23") == 0) {
+      status = "login-pwd";
+      sendPWD();
+    } else {
+      status = "pass";
+      sendPASS();
+    }
   } else if (status == "pass") {
     status = "login-pwd";
     sendPWD();
@@ -802,8 +553,11 @@ void FtpCommandSocket::TakeStep(const std::string& reply)
       sendSTOR();
   } else if (status == "stor") {
     status = "storing";
-    storeOpened_ = true;
-    dataPort->sendFile();
+    storeOpened_ = true; // the server may hold a part of ours from now on
+    if (code[0] != '2')
+      dataPort->sendFile();
+    else if (!dataPort->UploadWhole())
+      dataPort->FailTransfer(kSocketUploadStopped); // over before the file was sent: not whole
   } else if (status == "syst") {
     const std::size_t first = reply.find(' ');
     const std::size_t second = first == std::string::npos ? first : reply.find_first_of(" \r", first + 1);

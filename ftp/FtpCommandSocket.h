@@ -1,12 +1,17 @@
 #pragma once
-// The FTP control connection: reads replies, writes the next command of the
-// running sequence by itself, and reports every outcome as an event.
+// The FTP control connection: as the replies come (read by FtpReplyReader),
+// writes the next command of the running sequence by itself, and reports
+// every outcome as an event.
 
 #include "framework/TCPSocket.h"
+#include "ftp/FtpReplyReader.h"
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class FtpDataSocket;
 class TextOutputStream;
@@ -85,6 +90,19 @@ public:
   // A transfer command's final reply is still to come.
   bool TransferReplyAwaited() const { return transfer_ != Transfer::None; }
 
+  // What the connection waits for from the server, in words ("the reply to
+  // CWD /a"); empty when nothing. Once the connection has ended: what it
+  // waited for then.
+  std::string Awaited() const;
+  // The command that the reply being handled answers, as written ("CWD /a";
+  // "PASS" alone); empty for the greeting or a reply nobody asked for.
+  const std::string& Answering() const { return answering_; }
+
+  // While an answer is due, the server may stay silent this long, on the
+  // control connection and on the data connection, before the connection is
+  // given up (LastErrorCode kSocketServerSilent).
+  std::chrono::milliseconds silenceLimit = kSilenceLimit;
+
   // Active mode listens on a port of this range.
   int portLow = 1024;
   int portCount = 100;
@@ -96,39 +114,56 @@ protected:
 
 private:
   enum class Transfer { None, List, Retr, Stor };
+  struct Held {
+    std::uint64_t serial;
+    std::string line;
+  };
+  FtpReplyReader reader_;
   Transfer transfer_ = Transfer::None; // a transfer command awaits its final reply
-  // A command was written while a transfer's final reply was still due (the
-  // transfer had failed on the data side): that reply comes first, and
-  // answers the transfer, not the new command.
-  bool commandAfterTransfer_ = false;
+  std::string transferCommand_;        // the last transfer command, as written
+  // Commands written while a transfer's final reply is due: they go out once
+  // it has come.
+  std::vector<Held> held_;
+  std::uint64_t serial_ = 0;           // commands numbered as they are written
+  std::uint64_t stepSerial_ = 0;       // the command whose answer takes the step; 0 none
+  bool stepPending_ = false;           // the next command written takes the step
+  bool exactCode_ = false;             // only expectedCode itself answers it
   bool storeOpened_ = false;
-  std::string replyCode_;              // code of a multi-line reply still open
-  std::string replyText_;              // its lines so far
-  bool replyIsError_ = false;
-  bool replyIsLate_ = false;           // the open reply ends a given-up transfer
+  bool replyIsError_ = false;          // the reply being read ends the step in an error
+  bool replyIsLate_ = false;           // it is the final reply of a transfer others wait for
   bool loginDone_ = false;             // PWD after the login has been answered
+  std::string answering_;
+  std::string awaitedAtEnd_;
   std::string downloadTemp_;           // where getFile's stream writes
   std::string downloadTarget_;         // what it becomes on success
   // Expires with this object: an owner may delete it from its own handler.
   std::shared_ptr<char> life_ = std::make_shared<char>();
 
-  void AcceptLine(const std::string& line);
-  void ReplyComplete(const std::string& code, const std::string& text, bool isError);
+  void AcceptLine(const FtpReplyReader::Line& line);
+  void ReplyComplete(const FtpReplyReader::Line& line);
   void ErrorEnd(const std::string& code, const std::string& text);
   void TooMuchReply();
-  void TakeStep(const std::string& reply);
+  void Silence();
+  void Ended(const std::string& awaited);
+  std::string Describe() const;
+  bool Due() const;
+  void TakeStep(const std::string& code, const std::string& reply);
+  void EndSequence();
   void PasvOrPort();
   bool OpenPassiveConnection(const std::string& reply);
   bool Matches(const std::string& code) const;
+  bool Unanswerable(const FtpReplyReader::Line& line) const;
   bool TransferPending() const;
 
   bool Refused(const std::string& argument);
   void WriteCommand(const std::string& line);
-  void Expect(const char* code);
+  void Send(std::uint64_t serial, const std::string& line);
+  void FlushHeld();
+  void Expect(const char* code, bool exact = false);
   void SendWith(const char* code, const std::string& verb, const std::string& argument);
   void BeginDataTransfer(const char* dataStatus, bool binary);
   void WriteTransferCommand(const std::string& line, Transfer transfer);
-  bool LateTransferReply(const std::string& line) const;
+  bool LateTransferReply(const std::string& code) const;
   void EndLateTransfer(const std::string& code, const std::string& text);
   void SetUpOneFile(const std::string& host, const std::string& user, const std::string& pass,
                     const std::string& localPath, const std::string& remotePath, const std::string& transferType,

@@ -383,6 +383,181 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShortOnTheServer,
                                            CutShort::DeleUnansweredAtDisconnect),
                          [](const auto& info) { return std::string(kCutShortNames[static_cast<int>(info.param)]); });
 
+enum class Refusal { Type, Pasv };
+
+class RefusedStep : public ::testing::TestWithParam<Refusal> {};
+
+// A TYPE or PASV refused ends the upload; the user unticks the file and runs
+// again, deletions only: each DELE's reply is its own, and takes up no step
+// of the refused upload (no PASV, no STOR, no box for a success).
+TEST_P(RefusedStep, IsNotTakenUpByALaterReply)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const Refusal refused = GetParam();
+  bool quiet = false;
+  ScriptedFtpServer server(
+      [&](ScriptSession& s) {
+        LoginAndWalk(s, "-rw-r--r-- 1 u g 1 Jan 05 2008 gone1.txt\r\n-rw-r--r-- 1 u g 1 Jan 05 2008 gone2.txt\r\n");
+        s.Expect("TYPE I");
+        if (refused == Refusal::Type) {
+          s.Send("504 Type not supported.\r\n");
+        } else {
+          s.Send("200 binary\r\n");
+          s.Expect("PASV");
+          s.Send("425 Cannot open a passive connection.\r\n");
+        }
+        for (const char* name : {"gone2.txt", "gone1.txt"}) {
+          s.Expect(std::string("DELE /site/") + name);
+          s.Send("250 Deleted.\r\n");
+        }
+        quiet = s.QuietFor(500);
+      },
+      21);
+  ScriptedSite t;
+  site::WriteAged(t.local / "new.bin", "new", 0);
+  ASSERT_TRUE(t.Connect());
+  t.conn.SyncUpload();
+  ASSERT_TRUE(PumpUntil([&] { return !t.conn.SyncRunning(); }));
+  ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
+  for (SyncRecord& r : t.conn.pSyncL)
+    r.check = false;
+  ASSERT_TRUE(PumpUntil([&] { return t.conn.Idle(); }));
+  t.conn.SyncUpload();
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  PumpFor(100);
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_TRUE(quiet) << "nothing may follow the last DELE";
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+  EXPECT_EQ(ModalRecorder::Count("An error occurred: 250 Deleted."), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, RefusedStep, ::testing::Values(Refusal::Type, Refusal::Pasv),
+                         [](const auto& info) { return std::string(info.param == Refusal::Type ? "type" : "pasv"); });
+
+enum class Quirk { UserAlone, BareLineFeeds, OtherSuccessCodes };
+
+class ServerQuirk : public ::testing::TestWithParam<Quirk> {};
+
+// Servers that log in on USER alone, end their lines with a bare LF, or
+// answer CWD with 200 and a listing with a 250 alone: each still gives the
+// compare, and the connection is ready for a run.
+TEST_P(ServerQuirk, StillGivesTheCompare)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const Quirk quirk = GetParam();
+  ScriptedFtpServer server(
+      [quirk](ScriptSession& s) {
+        auto say = [&](std::string text) {
+          for (std::size_t at; quirk == Quirk::BareLineFeeds && (at = text.find("\r\n")) != std::string::npos;)
+            text.erase(at, 1);
+          s.Send(text);
+        };
+        const std::string cwdDone = quirk == Quirk::OtherSuccessCodes ? "200 ok\r\n" : "250 ok\r\n";
+        say("220-Welcome\r\n220 ready\r\n");
+        s.Expect("USER quill");
+        if (quirk == Quirk::UserAlone) {
+          say("230 Logged in, no password needed.\r\n");
+        } else {
+          say("331 password please\r\n");
+          s.Expect("PASS secret");
+          say("230 in\r\n");
+        }
+        s.Expect("PWD");
+        say("257 \"/\"\r\n");
+        for (int pass = 0; pass < 2; ++pass) {
+          s.Expect("CWD /site");
+          say(cwdDone);
+          s.Expect("PWD");
+          say("257 \"/site\"\r\n");
+          if (pass == 1)
+            break;
+          s.Expect("PASV");
+          say(s.OpenPassive());
+          s.AcceptData();
+          s.Expect("LIST");
+          if (quirk != Quirk::OtherSuccessCodes)
+            say("150 listing\r\n");
+          s.SendData("-rw-r--r-- 1 u g 1 Jan 05 2008 a.txt\r\n");
+          s.CloseData();
+          say(quirk == Quirk::OtherSuccessCodes ? "250 Listing sent.\r\n" : "226 done\r\n");
+        }
+        s.ClientClosed(20000);
+      },
+      21);
+  ScriptedSite t;
+  ASSERT_TRUE(t.Connect());
+  EXPECT_EQ(server.Failure(), "");
+  ASSERT_EQ(t.conn.pSyncR.size(), 1u);
+  EXPECT_EQ(t.conn.pSyncR[0].name, "a.txt");
+  EXPECT_TRUE(ModalRecorder::Requests().empty());
+}
+
+const char* const kQuirkNames[] = {"userAlone", "bareLineFeeds", "otherSuccessCodes"};
+
+INSTANTIATE_TEST_SUITE_P(Ways, ServerQuirk,
+                         ::testing::Values(Quirk::UserAlone, Quirk::BareLineFeeds, Quirk::OtherSuccessCodes),
+                         [](const auto& info) { return std::string(kQuirkNames[static_cast<int>(info.param)]); });
+
+class ServerGone : public ::testing::TestWithParam<bool> {};
+
+// The server stops answering after the first listing (a hung server, or a
+// link that drops everything), or closes the connection: a box says so, the
+// log says what was awaited, and "接続" works again; the next connection is
+// not cut off while nothing is awaited.
+TEST_P(ServerGone, IsToldAndConnectWorksAgain)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const bool silent = GetParam();
+  constexpr auto kLimit = std::chrono::seconds(2);
+  ScriptedSite t;
+  t.conn.commandSocket.silenceLimit = kLimit;
+  {
+    ScriptedFtpServer server(
+        [silent](ScriptSession& s) {
+          LoginAndWalk(s, "", false);
+          s.Expect("CWD /site");
+          if (silent)
+            s.ClientClosed(20000);
+          else
+            ::shutdown(s.controlFd, SHUT_RDWR);
+        },
+        21);
+    t.conn.localFolder = GetFolderItem(t.local.Path());
+    t.conn.MakeConnection();
+    const std::string box = silent ? "The server did not answer for 2 seconds while waiting for the reply to CWD /site."
+                                   : "Error: 102";
+    ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(box) == 1; })) << ModalRecorder::Requests().size();
+    const std::string logged =
+        silent ? box : "The connection to the server was lost while waiting for the reply to CWD /site.";
+    EXPECT_EQ(std::count(t.conn.log.begin(), t.conn.log.end(), logged), 1);
+    EXPECT_EQ(t.conn.pMode, 2);
+    ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+    EXPECT_EQ(server.Failure(), "");
+  }
+  ScriptedFtpServer again(
+      [](ScriptSession& s) {
+        LoginAndWalk(s, "-rw-r--r-- 1 u g 1 Jan 05 2008 a.txt\r\n");
+        s.Expect("QUIT");
+        s.Send("221 bye\r\n");
+      },
+      21);
+  ModalRecorder::PushButton(0); // clear the earlier results
+  ASSERT_TRUE(t.Connect());
+  PumpFor(2 * std::chrono::milliseconds(kLimit).count());
+  EXPECT_TRUE(t.conn.commandSocket.IsConnected()) << "nothing is awaited between the compare and a run";
+  EXPECT_EQ(ModalRecorder::Requests().size(), 2u);
+  t.conn.CloseConnection();
+  ASSERT_TRUE(PumpUntil([&] { return again.Done(); }));
+  EXPECT_EQ(again.Failure(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ServerGone, ::testing::Bool(), [](const auto& info) {
+  return std::string(info.param ? "stopsAnswering" : "closesTheConnection");
+});
+
 // The box about a refused command comes first; the transfer is taken as
 // ended only after it.
 TEST(RunErrors, RefusalIsShownBeforeTheTransferIsTakenAsEnded)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -72,6 +73,25 @@ TEST_F(ScriptedServer, RepliesSplitAtEveryByteTakeEachStepOnce)
                                                          "331-Password", "331 please", "230 in", "257 \"/home\""}));
   EXPECT_EQ(client->loggedIn, 1);
   EXPECT_EQ(client->commandSocket.userTries, 1);
+}
+
+// A greeting sent as two whole replies is still one greeting: one USER,
+// and the second "220" is not taken for USER's answer.
+TEST_F(ScriptedServer, GreetingInTwoRepliesLogsInOnce)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    s.Send("220 Welcome\r\n220 Ready\r\n");
+    s.Expect("USER quill");
+    s.Send("331 password please\r\n");
+    s.Expect("PASS secret");
+    s.Send("230 in\r\n");
+    s.Expect("PWD");
+    s.Send("257 \"/\"\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login()) << client->Dump();
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "PASS secret", "PWD"}));
 }
 
 TEST_F(ScriptedServer, ThreeLoginRefusalsEndInOneServerError)
@@ -681,22 +701,34 @@ TEST_F(ScriptedServer, ArgumentWithALineBreakIsNeverWritten)
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "PASS secret", "PWD", "MKD ok"}));
 }
 
+// An upload whose 227 cannot be read connects nowhere, and leaves no step
+// that the next command's answer could take up.
 TEST_F(ScriptedServer, MalformedPassiveReplyConnectsNowhere)
 {
-  ScriptedFtpServer server([](ScriptSession& s) {
+  bool quiet = false;
+  ScriptedFtpServer server([&quiet](ScriptSession& s) {
     s.Login();
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
     s.Expect("PASV");
     s.Send("227 Entering Passive Mode (127,0,0,1,4)\r\n");
-    s.QuietFor(300);
+    s.Expect("MKD made");
+    s.Send("257 \"made\"\r\n");
+    quiet = s.QuietFor(300);
   });
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
-  client->commandSocket.getList();
+  local.Write("f.bin", "f");
+  client->commandSocket.storFile(local / "f.bin", "f.bin", "I");
   ASSERT_TRUE(PumpUntil([&] { return client->serverErrors.size() == 1; }));
   EXPECT_EQ(client->serverErrors[0], "227 Entering Passive Mode (127,0,0,1,4)\r\n");
-  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
-  EXPECT_EQ(server.Commands().back(), "PASV");
   EXPECT_FALSE(client->dataSocket.IsOpen());
+  client->commandSocket.makeDirectory("made");
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_TRUE(quiet);
+  EXPECT_FALSE(client->commandSocket.StoreOpened());
+  EXPECT_EQ(client->completes + client->dataErrors, 0);
 }
 
 enum class PasvForm { Blanks, NoParentheses };
@@ -763,34 +795,145 @@ TEST_F(ScriptedServer, ListingIsTakenOnlyOnItsFinalSuccessReply)
   EXPECT_EQ(listing, "whole\r\n");
 }
 
-// A listing given up on the data side is followed by the walk's next CWD
-// before the server's late "426" arrives: that reply answers the LIST, so
-// the CWD goes on and no second failure is reported.
-TEST_F(ScriptedServer, LateReplyOfAFailedListingAnswersTheListingNotTheNextCommand)
+enum class GivenUp { ListingAnsweredLate, ListingNeverAnswered, UploadAnsweredLate };
+
+class CommandAfterAFailedTransfer : public ScriptedServer, public ::testing::WithParamInterface<GivenUp> {};
+
+// The data side of a transfer fails and the owner writes its next command
+// at once. Servers that answer in order send the transfer's final reply
+// first; pyftpdlib answers the next command first, or, when the data
+// connection was reset, never answers the transfer at all. So the command
+// waits for that final reply, and each reply is taken for its own command;
+// a final reply that never comes ends the connection at the silence limit.
+TEST_P(CommandAfterAFailedTransfer, WaitsForTheTransfersFinalReply)
+{
+  const GivenUp how = GetParam();
+  const bool upload = how == GivenUp::UploadAnsweredLate;
+  const std::string next = upload ? "MKD /next" : "CWD /next";
+  bool heldBack = false;
+  ScriptedFtpServer server([&](ScriptSession& s) {
+    if (upload) {
+      PassiveTransfer(s, "I", "STOR big.bin");
+      s.Send("150 Ok to send\r\n");
+      s.ReadData(8192);
+    } else {
+      s.Login();
+      s.OpenListing();
+      s.SendData("-rw-r--r-- 1 u g 1 Jan 05 2008 a\r\n");
+    }
+    s.ResetData();
+    heldBack = s.QuietFor(300);
+    if (how == GivenUp::ListingNeverAnswered) {
+      s.ClientClosed(20000);
+      return;
+    }
+    s.Send("426 Connection closed; transfer aborted.\r\n");
+    s.Expect(next);
+    s.Send(upload ? "257 made\r\n" : "250 ok\r\n");
+    if (!upload) {
+      s.Expect("PWD");
+      s.Send("257 \"/next\"\r\n");
+    }
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  client->commandSocket.silenceLimit = std::chrono::milliseconds(1000);
+  ASSERT_TRUE(client->Login());
+  local.Write("big.bin", std::string(4 << 20, 'b'));
+  if (upload)
+    client->commandSocket.storFile(local / "big.bin", "big.bin", "I");
+  else
+    client->commandSocket.getList();
+  ASSERT_TRUE(PumpUntil([&] { return client->dataErrors > 0; })) << client->Dump();
+  if (upload)
+    client->commandSocket.makeDirectory("/next");
+  else
+    client->commandSocket.sendCWD("/next");
+  if (how == GivenUp::ListingNeverAnswered) {
+    ASSERT_TRUE(PumpUntil([&] { return client->commandErrors > 0; })) << client->Dump();
+    EXPECT_EQ(client->commandSocket.LastErrorCode(), kSocketServerSilent);
+    EXPECT_EQ(client->commandSocket.Awaited(), "the reply to LIST");
+    ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+    EXPECT_EQ(server.Commands().back(), "LIST");
+  } else {
+    ASSERT_TRUE(PumpUntil([&] {
+      return client->responses.back() == (upload ? "257 made" : "257 \"/next\"") || !client->serverErrors.empty();
+    })) << client->Dump();
+    EXPECT_EQ(client->dirChanged, upload ? 0 : 1);
+    EXPECT_NE(std::find(client->responses.begin(), client->responses.end(), "426 Connection closed; transfer aborted."),
+              client->responses.end())
+        << "the late reply is still logged";
+  }
+  EXPECT_TRUE(heldBack) << "nothing may be written before the transfer's final reply";
+  EXPECT_TRUE(client->serverErrors.empty()) << client->Dump();
+  EXPECT_TRUE(client->listings.empty());
+  EXPECT_EQ(client->completes, 0);
+  EXPECT_EQ(server.Failure(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CommandAfterAFailedTransfer,
+                         ::testing::Values(GivenUp::ListingAnsweredLate, GivenUp::ListingNeverAnswered,
+                                           GivenUp::UploadAnsweredLate),
+                         ParamNames<GivenUp>({"listingAnsweredLate", "listingNeverAnswered", "uploadAnsweredLate"}));
+
+// PASV and PWD are read for what their replies say: another answer is an
+// error, not a wait.
+TEST_F(ScriptedServer, AnswerWithoutTheContentItNeedsIsAnError)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
     s.Login();
-    s.OpenListing();
-    s.SendData("-rw-r--r-- 1 u g 1 Jan 05 2008 a\r\n");
-    s.ResetData();
-    s.Expect("CWD /next");
-    s.Send("426 Connection closed; transfer aborted.\r\n250 ok\r\n");
-    s.Expect("PWD");
-    s.Send("257 \"/next\"\r\n");
+    s.Expect("PASV");
+    s.Send("200 Fine.\r\n");
     s.ClientClosed(20000);
   });
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   client->commandSocket.getList();
-  ASSERT_TRUE(PumpUntil([&] { return client->dataErrors > 0; })) << client->Dump();
-  client->commandSocket.sendCWD("/next");
-  ASSERT_TRUE(PumpUntil([&] { return client->dirChanged > 0 || !client->serverErrors.empty(); })) << client->Dump();
-  EXPECT_TRUE(client->serverErrors.empty()) << client->Dump();
-  EXPECT_EQ(client->dirChanged, 1);
-  EXPECT_NE(std::find(client->responses.begin(), client->responses.end(), "426 Connection closed; transfer aborted."),
-            client->responses.end())
-      << "the late reply is still logged";
-  EXPECT_TRUE(client->listings.empty());
+  ASSERT_TRUE(PumpUntil([&] { return !client->serverErrors.empty(); })) << client->Dump();
+  EXPECT_EQ(client->serverErrors, (std::vector<std::string>{"200 Fine.\r\n"}));
+  EXPECT_FALSE(client->dataSocket.IsOpen());
+}
+
+// A STOR answered at once with its final reply, before any byte was sent:
+// the server cannot hold the file whole, and the owner hears of it.
+TEST_F(ScriptedServer, UploadOverBeforeItWasSentIsAnError)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    PassiveTransfer(s, "I", "STOR u.bin");
+    s.Send("226 Transfer complete.\r\n");
+    s.ReadDataUntilClosed();
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  local.Write("u.bin", "upload");
+  EXPECT_FALSE(client->Upload(local / "u.bin", "u.bin", "I")) << client->Dump();
+  EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketUploadStopped);
+  EXPECT_TRUE(client->commandSocket.StoreOpened());
+  EXPECT_EQ(client->completes, 0);
+}
+
+// The silence limit counts the data connection too: a download that keeps
+// moving, however slowly, is not cut off while its final reply waits.
+TEST_F(ScriptedServer, SlowDownloadOutlastsTheSilenceLimit)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    PassiveTransfer(s, "I", "RETR slow.bin");
+    s.Send("150 Opening\r\n");
+    for (int i = 0; i < 8; ++i) {
+      s.SendData(std::string(1000, 's'));
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    s.CloseData();
+    s.Send("226 done\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  client->commandSocket.silenceLimit = std::chrono::milliseconds(1000);
+  ASSERT_TRUE(client->Login());
+  ASSERT_TRUE(client->Download("slow.bin", local / "slow.bin", "I")) << client->Dump();
+  EXPECT_EQ(local.Read("slow.bin"), std::string(8000, 's'));
+  EXPECT_EQ(client->commandErrors, 0);
 }
 
 // In active mode another host may reach the data port before the server:
@@ -927,6 +1070,7 @@ int FreeRangeOfThree(std::vector<int>& held)
 TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
 {
   std::string portCommand;
+  bool quiet = false;
   ScriptedFtpServer server([&](ScriptSession& s) {
     s.Login();
     portCommand = s.Expect("PORT ");
@@ -937,7 +1081,9 @@ TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
     s.SendData("-rw-r--r-- 1 a a 1 Dec 08 10:00 x\r\n");
     s.CloseData();
     s.Send("226 done\r\n");
-    s.ClientClosed(20000);
+    s.Expect("MKD made");
+    s.Send("257 \"made\"\r\n");
+    quiet = s.QuietFor(300);
   });
   auto client = Client(server, false);
   ASSERT_TRUE(client->Login());
@@ -960,6 +1106,10 @@ TEST_F(ScriptedServer, PortSkipsTakenPortsAndFailsWhenNoneIsFree)
   EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketAddressInUse);
   ProcessPendingEvents(100);
   EXPECT_EQ(server.Commands().size(), commands);
+  // The next command's answer takes up nothing of the failed listing.
+  client->commandSocket.makeDirectory("made");
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  EXPECT_TRUE(quiet) << "no LIST may follow";
   ::close(again);
   ::close(held[0]);
   ::close(held[1]);
