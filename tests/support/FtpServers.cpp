@@ -15,6 +15,7 @@
 #include <pwd.h>
 #include <random>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -80,16 +81,23 @@ struct Account {
 Account VsftpdAccount()
 {
   static const Account account = [] {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      if (const passwd* pw = ::getpwnam(kVsftpdAccount))
-        return Account{pw->pw_uid, pw->pw_gid};
-      // Test processes running side by side may race here: useradd
-      // refuses while another one holds the lock, so look again.
-      if (!Run({"/usr/sbin/useradd", "--system", "--no-create-home", "--home-dir", "/", "--shell",
-                "/usr/sbin/nologin", kVsftpdAccount}))
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Two useradd run side by side can lose one's entry to the other's, so
+    // test processes make the account one at a time.
+    const int lock = ::open("/tmp/quill-vsftpd-account.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock >= 0)
+      ::flock(lock, LOCK_EX);
+    const passwd* pw = ::getpwnam(kVsftpdAccount);
+    if (!pw) {
+      Run({"/usr/sbin/useradd", "--system", "--no-create-home", "--home-dir", "/", "--shell", "/usr/sbin/nologin",
+           kVsftpdAccount});
+      pw = ::getpwnam(kVsftpdAccount);
     }
-    throw std::runtime_error(std::string("cannot make the system account ") + kVsftpdAccount);
+    const Account found = pw ? Account{pw->pw_uid, pw->pw_gid} : Account{0, 0};
+    if (lock >= 0)
+      ::close(lock);
+    if (!pw)
+      throw std::runtime_error(std::string("cannot make the system account ") + kVsftpdAccount);
+    return found;
   }();
   return account;
 }
