@@ -117,15 +117,18 @@ inline double RunLftp(const FtpServerProcess& server, const std::string& tree, b
   return RunLftpCommands(server, passive, "mirror -R " + tree + " l", ok);
 }
 
-// The servers named on the command line: pyftpdlib, pure-ftpd or both.
+// The servers named on the command line: pyftpdlib, pure-ftpd, vsftpd,
+// both (the first two) or all.
 inline std::vector<FtpServerKind> ServerKinds(int argc, char** argv)
 {
   const std::string which = argc > 1 ? argv[1] : "both";
   std::vector<FtpServerKind> kinds;
-  if (which != "pure-ftpd")
+  if (which == "pyftpdlib" || which == "both" || which == "all")
     kinds.push_back(FtpServerKind::Pyftpdlib);
-  if (which != "pyftpdlib")
+  if (which == "pure-ftpd" || which == "both" || which == "all")
     kinds.push_back(FtpServerKind::PureFtpd);
+  if (which == "vsftpd" || which == "all")
+    kinds.push_back(FtpServerKind::Vsftpd);
   return kinds;
 }
 

@@ -4,7 +4,7 @@
 // "mirror -R" of the same files to the same server in the same run.
 // The program always connects to port 21, so this runs itself again inside
 // a private network namespace (as root).
-// Usage: bench_SyncRunBench [pyftpdlib|pure-ftpd|both] [active]
+// Usage: bench_SyncRunBench [pyftpdlib|pure-ftpd|vsftpd|both|all] [active]
 #include "HeadlessRun.h"
 
 #include "framework/Events.h"

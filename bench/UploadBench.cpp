@@ -1,7 +1,7 @@
 // Stores 2,000 files of 1 KiB in 20 folders on one connection, the way a
 // synchronisation run does (each step started by the previous one's
 // event), and times the same upload by lftp's "mirror -R" on the same
-// server. Usage: bench_UploadBench [pyftpdlib|pure-ftpd|both] [active]
+// server. Usage: bench_UploadBench [pyftpdlib|pure-ftpd|vsftpd|both|all] [active]
 #include "MirrorBench.h"
 
 #include "ftp/FtpCommandSocket.h"

@@ -18,7 +18,7 @@
 // The program always connects to port 21, so this runs itself again inside
 // a private network namespace (as root). QT_QPA_PLATFORM=xcb and DISPLAY
 // put the window on an X server instead of offscreen.
-// Usage: bench_WindowBench [pyftpdlib|pure-ftpd|both] [files, 2000 if not given]
+// Usage: bench_WindowBench [pyftpdlib|pure-ftpd|vsftpd|both|all] [files, 2000 if not given]
 #include "HeadlessRun.h"
 
 #include "app/App.h"

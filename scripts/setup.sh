@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libgtest-dev libgmock-dev
           libbenchmark-dev fonts-ipafont-gothic)
 if [ "${1:-}" = "--test" ]; then
-  packages+=(python3-pyftpdlib pure-ftpd lftp curl iproute2 openssl util-linux)
+  packages+=(python3-pyftpdlib pure-ftpd vsftpd lftp curl iproute2 openssl util-linux)
 fi
 
 missing=()
@@ -20,6 +20,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # vsftpd's package starts a system service with local logins on port 21;
+  # the tests start their own vsftpd, so keep that one off.
+  if [[ " ${missing[*]} " == *" vsftpd "* ]] && command -v systemctl >/dev/null; then
+    $sudo systemctl disable --now vsftpd >/dev/null 2>&1 || true
+  fi
 fi
 
 # A distribution's pure-ftpd package may start a system service on port 21;

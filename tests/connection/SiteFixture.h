@@ -118,22 +118,22 @@ inline Tree ReadTree(const std::string& root)
   return t;
 }
 
-// What the server's "site" holds after a run. Both servers store each CR LF
-// of an ASCII upload as LF.
-inline Tree Expected(bool removed)
+// What the server's "site" holds after a run; the text files went up in
+// ASCII mode, stored as that server stores them.
+inline Tree Expected(const FtpServerProcess& server, bool removed)
 {
   Tree t{{"same.txt", "REMOTE"},
-         {"newer.txt", "line one\nline two\nline three\nlast"},
-         {"index.html", "<p>\nhello\n</p>\n"},
+         {"newer.txt", server.TextAsStored(kText)},
+         {"index.html", server.TextAsStored("<p>\nhello\n</p>\n")},
          {"img", "<dir>"},
          {"img/logo.gif", Binary()},
          {"img/deep", "<dir>"},
          {"img/deep/a.png", Binary() + "png"},
          {"docs", "<dir>"},
-         {"docs/readme.txt", "read\nme\n"},
+         {"docs/readme.txt", server.TextAsStored("read\nme\n")},
          {"docs/empty.txt", ""},
          {"新しい フォルダ", "<dir>"},
-         {"新しい フォルダ/名前 と空白.txt", "utf-8\n"}};
+         {"新しい フォルダ/名前 と空白.txt", server.TextAsStored("utf-8\n")}};
   if (!removed) {
     t["gone.txt"] = "gone";
     t["olddir"] = "<dir>";

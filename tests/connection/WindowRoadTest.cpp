@@ -116,7 +116,10 @@ struct RoadCase {
 
 std::string RoadName(const ::testing::TestParamInfo<RoadCase>& info)
 {
-  return std::string(info.param.server == FtpServerKind::Pyftpdlib ? "Pyftpdlib" : "PureFtpd") +
+  const FtpServerKind kind = info.param.server;
+  return std::string(kind == FtpServerKind::Pyftpdlib  ? "Pyftpdlib"
+                     : kind == FtpServerKind::PureFtpd ? "PureFtpd"
+                                                       : "Vsftpd") +
          (info.param.passive ? "Passive" : "Active") + (info.param.uploadAndDelete ? "UploadAndDelete" : "UploadOnly");
 }
 
@@ -141,7 +144,7 @@ TEST_P(WindowRoad, SyncLeavesTheServerFolderAsTheLocalOne)
   ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) > 0 || !w.SyncRunning(); })) << Requests();
   ASSERT_TRUE(PumpUntil([&] { return w.SyncConnectionIdle(); }));
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
-  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), site::Expected(c.uploadAndDelete));
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), site::Expected(road.server, c.uploadAndDelete));
   // The log holds the server's replies, the progress display is idle.
   EXPECT_NE(w.EditField5.Text().find("226"), std::string::npos);
   EXPECT_EQ(w.ProgressBar1.Maximum(), 1);
@@ -167,7 +170,11 @@ INSTANTIATE_TEST_SUITE_P(Servers, WindowRoad,
                                            RoadCase{FtpServerKind::PureFtpd, true, false},
                                            RoadCase{FtpServerKind::PureFtpd, true, true},
                                            RoadCase{FtpServerKind::PureFtpd, false, false},
-                                           RoadCase{FtpServerKind::PureFtpd, false, true}),
+                                           RoadCase{FtpServerKind::PureFtpd, false, true},
+                                           RoadCase{FtpServerKind::Vsftpd, true, false},
+                                           RoadCase{FtpServerKind::Vsftpd, true, true},
+                                           RoadCase{FtpServerKind::Vsftpd, false, false},
+                                           RoadCase{FtpServerKind::Vsftpd, false, true}),
                          RoadName);
 
 // Names one side passes over on purpose, through the window in upload and

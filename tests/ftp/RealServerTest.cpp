@@ -24,22 +24,6 @@ std::string RandomBytes(std::size_t n, unsigned seed)
   return s;
 }
 
-// What pyftpdlib and pure-ftpd store for a text upload: every line end LF.
-std::string AsStoredText(const std::string& text)
-{
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n')
-        ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 using Mode = std::tuple<FtpServerKind, bool>;
 
 class RealServer : public ::testing::TestWithParam<Mode> {
@@ -47,8 +31,8 @@ protected:
   void SetUp() override
   {
     ModalRecorder::Clear();
-    if (std::get<0>(GetParam()) == FtpServerKind::PureFtpd && ::geteuid() != 0)
-      GTEST_SKIP() << "pure-ftpd needs root to change to its virtual user";
+    if (std::get<0>(GetParam()) != FtpServerKind::Pyftpdlib && ::geteuid() != 0)
+      GTEST_SKIP() << "pure-ftpd and vsftpd need root to change to their virtual user";
     server = std::make_unique<FtpServerProcess>(std::get<0>(GetParam()));
     client = std::make_unique<FtpHarness>(server->Host(), server->Port(), server->User(), server->Password(),
                                           std::get<1>(GetParam()));
@@ -144,7 +128,7 @@ TEST_P(RealServer, UploadsTextWithEveryLineEndAsTheServerExpects)
     local.Write(name, text);
     const long long before = client->bytes;
     ASSERT_TRUE(client->Upload(local / name, name, "A")) << name;
-    EXPECT_EQ(server->ReadFile(name), AsStoredText(text)) << name;
+    EXPECT_EQ(server->ReadFile(name), server->TextAsStored(text)) << name;
     EXPECT_EQ(client->bytes - before, static_cast<long long>(text.size())) << name;
   }
 }
@@ -258,7 +242,7 @@ TEST_P(RealServer, StoresATextStringAndListsNames)
 {
   client->commandSocket.storString("x\ry\rz", "s.txt", "A");
   ASSERT_TRUE(PumpUntil([&] { return client->completes == 1 || !client->serverErrors.empty(); }));
-  EXPECT_EQ(server->ReadFile("s.txt"), "x\ny\nz");
+  EXPECT_EQ(server->ReadFile("s.txt"), server->TextAsStored("x\ry\rz"));
 
   client->commandSocket.getNlst();
   ASSERT_TRUE(PumpUntil([&] { return client->listings.size() == 1; }));
@@ -270,11 +254,14 @@ TEST_P(RealServer, StoresATextStringAndListsNames)
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
-                         ::testing::Combine(::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd),
+                         ::testing::Combine(::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd,
+                                                              FtpServerKind::Vsftpd),
                                             ::testing::Bool()),
                          [](const ::testing::TestParamInfo<Mode>& info) {
-                           return std::string(std::get<0>(info.param) == FtpServerKind::Pyftpdlib ? "pyftpdlib"
-                                                                                                  : "pureftpd") +
+                           const FtpServerKind kind = std::get<0>(info.param);
+                           return std::string(kind == FtpServerKind::Pyftpdlib  ? "pyftpdlib"
+                                              : kind == FtpServerKind::PureFtpd ? "pureftpd"
+                                                                                : "vsftpd") +
                                   (std::get<1>(info.param) ? "_passive" : "_active");
                          });
 

@@ -8,11 +8,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <random>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -41,6 +44,81 @@ std::string ReadWhole(const std::string& path)
 {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs a program with its output discarded; true when it exited 0.
+bool Run(std::vector<std::string> args)
+{
+  std::vector<char*> argv;
+  for (auto& a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0)
+    return false;
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execv(argv[0], argv.data());
+    std::_Exit(127);
+  }
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  return WIFEXITED(st) && WEXITSTATUS(st) == 0;
+}
+
+// vsftpd's sessions work as this system account; the login names are its
+// virtual users. Its home must exist, since vsftpd changes into it before
+// it changes into the served folder.
+constexpr const char* kVsftpdAccount = "quillftp";
+
+struct Account {
+  uid_t uid;
+  gid_t gid;
+};
+
+Account VsftpdAccount()
+{
+  static const Account account = [] {
+    // Two useradd run side by side can lose one's entry to the other's, so
+    // test processes make the account one at a time.
+    const int lock = ::open("/tmp/quill-vsftpd-account.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock >= 0)
+      ::flock(lock, LOCK_EX);
+    const passwd* pw = ::getpwnam(kVsftpdAccount);
+    if (!pw) {
+      Run({"/usr/sbin/useradd", "--system", "--no-create-home", "--home-dir", "/", "--shell", "/usr/sbin/nologin",
+           kVsftpdAccount});
+      pw = ::getpwnam(kVsftpdAccount);
+    }
+    const Account found = pw ? Account{pw->pw_uid, pw->pw_gid} : Account{0, 0};
+    if (lock >= 0)
+      ::close(lock);
+    if (!pw)
+      throw std::runtime_error(std::string("cannot make the system account ") + kVsftpdAccount);
+    return found;
+  }();
+  return account;
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent)
+{
+  std::vector<pid_t> children;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc", ec)) {
+    const std::string name = e.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos)
+      continue;
+    // "pid (comm) state ppid ...": the name may hold blanks and parentheses.
+    const std::string stat = ReadWhole(e.path() / "stat");
+    const auto close = stat.rfind(')');
+    int ppid = 0;
+    if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %*c %d", &ppid) == 1 &&
+        ppid == parent)
+      children.push_back(std::stoi(name));
+  }
+  return children;
 }
 } // namespace
 
@@ -103,25 +181,88 @@ FtpServerProcess::FtpServerProcess(FtpServerKind kind, FtpServerOptions options)
   try {
     Start();
   } catch (...) {
-    Stop();
-    std::error_code ec;
-    fs::remove_all(workDir_, ec);
+    RemoveFiles();
     throw;
   }
 }
 
 FtpServerProcess::~FtpServerProcess()
 {
+  RemoveFiles();
+}
+
+void FtpServerProcess::RemoveFiles()
+{
   Stop();
   std::error_code ec;
+  if (!pamFile_.empty())
+    fs::remove(pamFile_, ec);
   fs::remove_all(workDir_, ec);
+}
+
+const char* FtpServerProcess::Name() const
+{
+  switch (kind_) {
+  case FtpServerKind::Pyftpdlib:
+    return "pyftpdlib";
+  case FtpServerKind::PureFtpd:
+    return "pure-ftpd";
+  case FtpServerKind::Vsftpd:
+    return "vsftpd";
+  }
+  return "?";
 }
 
 void FtpServerProcess::GiveToServerUser(const std::string& path) const
 {
-  // pure-ftpd works as its virtual user's system account.
-  if (kind_ == FtpServerKind::PureFtpd && ::geteuid() == 0)
+  // pure-ftpd and vsftpd work as their virtual users' system account.
+  if (::geteuid() != 0)
+    return;
+  if (kind_ == FtpServerKind::PureFtpd) {
     (void)::chown(path.c_str(), kNobody, kNogroup);
+  } else if (kind_ == FtpServerKind::Vsftpd) {
+    const Account a = VsftpdAccount();
+    (void)::chown(path.c_str(), a.uid, a.gid);
+  }
+}
+
+std::vector<std::string> FtpServerProcess::VsftpdArguments()
+{
+  if (::geteuid() != 0)
+    throw std::runtime_error("vsftpd needs root");
+  // Its virtual users log in through a PAM service of our own that checks
+  // a Berkeley DB file (pam_userdb); Debian's own Python writes that format.
+  // (pam_exec would do, but its child's exit hangs vsftpd's login.)
+  const std::string logins = workDir_ + "/logins";
+  if (pamFile_.empty()) {
+    if (!Run({"/usr/bin/python3", "-c",
+              "import dbm.ndbm, sys\n"
+              "d = dbm.ndbm.open(sys.argv[1], 'n', 0o600)\n"
+              "d[sys.argv[2]] = sys.argv[3]\n"
+              "d.close()",
+              logins, options_.user, options_.password}))
+      throw std::runtime_error("cannot write vsftpd's login file");
+    // PAM lowercases service names: the folder's random name may not do.
+    static int served = 0;
+    pamFile_ = "/etc/pam.d/quill-vsftpd-" + std::to_string(::getpid()) + "-" + std::to_string(++served);
+    std::ofstream(pamFile_) << "auth required pam_userdb.so db=" << logins << "\n"
+                            << "account required pam_userdb.so db=" << logins << "\n";
+    fs::create_directory(workDir_ + "/empty");
+    ::chmod((workDir_ + "/empty").c_str(), 0555);
+  }
+  const std::string config = workDir_ + "/vsftpd.conf";
+  std::ofstream(config) << "listen=YES\nlisten_ipv6=NO\nbackground=NO\n"
+                        << "listen_address=" << options_.host << "\nlisten_port=" << options_.port << "\n"
+                        << "anonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\nlocal_umask=022\n"
+                        << "guest_enable=YES\nguest_username=" << kVsftpdAccount << "\nvirtual_use_local_privs=YES\n"
+                        << "pam_service_name=" << fs::path(pamFile_).filename().string() << "\n"
+                        << "local_root=" << options_.root << "\nchroot_local_user=YES\nallow_writeable_chroot=YES\n"
+                        << "secure_chroot_dir=" << workDir_ << "/empty\n"
+                        << "pasv_min_port=" << options_.passiveLow << "\npasv_max_port=" << options_.passiveHigh << "\n"
+                        // Active mode from an ordinary port, as the other servers do.
+                        << "port_enable=YES\nconnect_from_port_20=NO\n"
+                        << "xferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=" << workDir_ << "/server.log\n";
+  return {"/usr/sbin/vsftpd", config};
 }
 
 void FtpServerProcess::Start()
@@ -136,6 +277,8 @@ void FtpServerProcess::Start()
       args = {"/usr/bin/python3", "-m", "pyftpdlib", "-i", options_.host, "-p", std::to_string(options_.port),
               "-d", options_.root, "-u", options_.user, "-P", options_.password, "-w", "-r",
               std::to_string(options_.passiveLow) + "-" + std::to_string(options_.passiveHigh)};
+    } else if (kind_ == FtpServerKind::Vsftpd) {
+      args = VsftpdArguments();
     } else {
       // A fast password hash: the default one costs seconds per login.
       const std::string hash = RunForOutput("openssl passwd -6 '" + options_.password + "'");
@@ -198,6 +341,15 @@ void FtpServerProcess::Stop()
 {
   if (pid_ <= 0)
     return;
+  // vsftpd makes each session the leader of a group of its own, which
+  // outlives the listener: end those while they are still its children.
+  ::kill(pid_, SIGSTOP);
+  for (pid_t child : ChildrenOf(pid_)) {
+    const pid_t group = ::getpgid(child);
+    if (group > 0 && group != pid_)
+      ::kill(-group, SIGKILL);
+  }
+  ::kill(pid_, SIGCONT);
   ::kill(-pid_, SIGTERM);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   int st = 0;
@@ -247,4 +399,22 @@ std::string FtpServerProcess::ReadFile(const std::string& relative) const
 bool FtpServerProcess::Exists(const std::string& relative) const
 {
   return fs::exists(fs::path(options_.root) / relative);
+}
+
+std::string FtpServerProcess::TextAsStored(const std::string& text) const
+{
+  // pyftpdlib and pure-ftpd store each CR LF as LF; vsftpd keeps the bytes
+  // (no ascii_upload_enable).
+  const std::string lineEnd = kind_ == FtpServerKind::Vsftpd ? "\r\n" : "\n";
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      out += lineEnd;
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+        ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }

@@ -4,6 +4,7 @@
 //
 //   FtpServerProcess server(FtpServerKind::PureFtpd);       // free port
 //   FtpServerProcess fixed(FtpServerKind::Pyftpdlib, {.port = 21});
+//   FtpServerProcess vs(FtpServerKind::Vsftpd);             // needs root
 //   server.WriteFile("dir/a.txt", "bytes");                 // into its root
 //   server.ReadFile("dir/a.txt");
 //
@@ -11,8 +12,9 @@
 // std::runtime_error (with the server's log) when it cannot start.
 
 #include <string>
+#include <vector>
 
-enum class FtpServerKind { Pyftpdlib, PureFtpd };
+enum class FtpServerKind { Pyftpdlib, PureFtpd, Vsftpd };
 
 struct FtpServerOptions {
   std::string host = "127.0.0.1";
@@ -32,7 +34,7 @@ public:
   FtpServerProcess& operator=(const FtpServerProcess&) = delete;
 
   FtpServerKind Kind() const { return kind_; }
-  const char* Name() const { return kind_ == FtpServerKind::Pyftpdlib ? "pyftpdlib" : "pure-ftpd"; }
+  const char* Name() const;
   const std::string& Host() const { return options_.host; }
   int Port() const { return options_.port; }
   const std::string& User() const { return options_.user; }
@@ -46,6 +48,9 @@ public:
   void WriteFile(const std::string& relative, const std::string& bytes) const;
   std::string ReadFile(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
+  // What the server keeps of a local text uploaded in ASCII mode, which
+  // puts every line end (LF, CR LF or CR) on the wire as CR LF.
+  std::string TextAsStored(const std::string& text) const;
 
   std::string Log() const;
   void Stop();
@@ -54,10 +59,13 @@ private:
   FtpServerKind kind_;
   FtpServerOptions options_;
   std::string workDir_;   // password files, logs, and the root when ours
+  std::string pamFile_;   // vsftpd's PAM service, removed with the server
   bool ownRoot_ = false;
   int pid_ = -1;
 
   void Start();
+  std::vector<std::string> VsftpdArguments();
+  void RemoveFiles();
   void GiveToServerUser(const std::string& path) const;
 };
 

@@ -138,11 +138,14 @@ TEST_P(RealServerWalk, WalksComparesAndShowsTheTrees)
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServerWalk,
-                         ::testing::Combine(::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd),
+                         ::testing::Combine(::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd,
+                                                              FtpServerKind::Vsftpd),
                                             ::testing::Bool()),
                          [](const auto& info) {
-                           return std::string(std::get<0>(info.param) == FtpServerKind::Pyftpdlib ? "pyftpdlib"
-                                                                                                   : "pureftpd") +
+                           const FtpServerKind kind = std::get<0>(info.param);
+                           return std::string(kind == FtpServerKind::Pyftpdlib  ? "pyftpdlib"
+                                              : kind == FtpServerKind::PureFtpd ? "pureftpd"
+                                                                                : "vsftpd") +
                                   (std::get<1>(info.param) ? "Passive" : "Active");
                          });
 
