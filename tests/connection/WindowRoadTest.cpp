@@ -234,9 +234,11 @@ TEST_P(WindowRoadLeftAlone, LinksAndPipesKeepTheirNamesOnTheOtherSide)
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, WindowRoadLeftAlone,
-                         ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd),
+                         ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd, FtpServerKind::Vsftpd),
                          [](const auto& info) {
-                           return std::string(info.param == FtpServerKind::Pyftpdlib ? "Pyftpdlib" : "PureFtpd");
+                           return std::string(info.param == FtpServerKind::Pyftpdlib  ? "Pyftpdlib"
+                                              : info.param == FtpServerKind::PureFtpd ? "PureFtpd"
+                                                                                      : "Vsftpd");
                          });
 
 // A run that starts with a removal right after the walk: the answers to

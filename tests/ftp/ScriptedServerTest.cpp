@@ -241,7 +241,10 @@ TEST_P(UploadCutShort, IsReportedAndNeverCompletes)
     if (reset) {
       s.ResetData();
     } else {
+      // Not read for a while: the client must see the close while it still
+      // has most of the file to send, not after it has sent it all.
       s.EndDataSending();
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
       s.ReadDataUntilClosed();
     }
     s.Send("426 Connection closed; transfer aborted.\r\n");
@@ -249,7 +252,7 @@ TEST_P(UploadCutShort, IsReportedAndNeverCompletes)
   });
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
-  local.Write("big.bin", std::string(4 << 20, 'b'));
+  local.Write("big.bin", std::string(32 << 20, 'b'));
   EXPECT_FALSE(client->Upload(local / "big.bin", "big.bin", "I"));
   ASSERT_TRUE(PumpUntil([&] {
     return client->dataSocket.upthd && client->dataSocket.upthd->State() == Thread::ThreadState::Ended;

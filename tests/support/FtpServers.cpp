@@ -262,7 +262,12 @@ std::vector<std::string> FtpServerProcess::VsftpdArguments()
                         // Active mode from an ordinary port, as the other servers do.
                         << "port_enable=YES\nconnect_from_port_20=NO\n"
                         << "xferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=" << workDir_ << "/server.log\n";
-  return {"/usr/sbin/vsftpd", config};
+  // scripts/setup.sh unpacks it beside the system: its package conflicts
+  // with pure-ftpd's.
+  const char* binary = "/opt/quillmere-test/vsftpd/usr/sbin/vsftpd";
+  if (::access(binary, X_OK) != 0)
+    binary = "/usr/sbin/vsftpd";
+  return {binary, config};
 }
 
 void FtpServerProcess::Start()
