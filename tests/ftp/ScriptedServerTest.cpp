@@ -842,7 +842,7 @@ TEST_P(CommandAfterAFailedTransfer, WaitsForTheTransfersFinalReply)
   auto client = Client(server);
   client->commandSocket.silenceLimit = std::chrono::milliseconds(1000);
   ASSERT_TRUE(client->Login());
-  local.Write("big.bin", std::string(4 << 20, 'b'));
+  local.Write("big.bin", std::string(32 << 20, 'b'));
   if (upload)
     client->commandSocket.storFile(local / "big.bin", "big.bin", "I");
   else
