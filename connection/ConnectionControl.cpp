@@ -86,6 +86,9 @@ bool ConnectionControl::EnableConnect()
   if (answer == CautionCancel)
     return false;
   if (answer == CautionAction) {
+    // A run still going ends first, while its state still tells which
+    // upload the new connection will cut short.
+    SyncFailed();
     ConnClearResults();
     pMode = 0;
   }

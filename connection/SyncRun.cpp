@@ -103,13 +103,15 @@ void SyncRun::SyncUpload()
   Begin(Phase::Upload);
   pFin2 = false;
   const std::uint64_t run = runNumber_;
+  std::vector<std::int32_t> leftAlone;
+  std::vector<std::int32_t> withFolder;
   for (std::size_t i = 0; i < pSyncL.size(); ++i) {
     const SyncRecord& r = pSyncL[i];
     if (!r.check)
       continue;
     // Ticked by hand, but the server's entry of that name is left alone.
     if (r.reserved) {
-      TreeTick(true, static_cast<std::int32_t>(i), false);
+      leftAlone.push_back(static_cast<std::int32_t>(i));
       continue;
     }
     if (r.kind == "d") {
@@ -121,12 +123,14 @@ void SyncRun::SyncUpload()
         // stored does. A sub-folder is only made; its content stays as ticked.
         const SyncRecord& child = pSyncL[static_cast<std::size_t>(c)];
         if (!child.check && !child.sync && !child.reserved && child.kind != "d")
-          TreeTick(true, c);
+          withFolder.push_back(c);
         SyncAppend("Local", c);
       }
     }
     SyncAppend("Local", static_cast<std::int32_t>(i));
   }
+  TreeTick(true, leftAlone, false);
+  TreeTick(true, withFolder);
   SyncUploadSort();
   if (gPref[PrefConfirmSync] == 1 && !ShowSyncDlg("upload")) {
     End(false);
@@ -174,16 +178,20 @@ void SyncRun::SyncRemove()
 {
   Begin(Phase::Remove);
   const std::uint64_t run = runNumber_;
+  // Neither what stays nor, for a folder, anything in it is asked about or
+  // sent.
   const std::vector<std::string> stays = WhyRemoteStays();
+  std::vector<std::int32_t> kept;
+  for (std::size_t i = 0; i < pSyncR.size(); ++i) {
+    if (pSyncR[i].check && !stays[i].empty()) {
+      SyncLog("Kept " + pSyncR[i].path + " on the server: " + stays[i] + ".");
+      kept.push_back(static_cast<std::int32_t>(i));
+    }
+  }
+  TreeTick(false, kept, false);
   for (std::size_t i = 0; i < pSyncR.size(); ++i) {
     if (!pSyncR[i].check)
       continue;
-    // Neither it nor, for a folder, anything in it is asked about or sent.
-    if (!stays[i].empty()) {
-      SyncLog("Kept " + pSyncR[i].path + " on the server: " + stays[i] + ".");
-      TreeTick(false, static_cast<std::int32_t>(i), false);
-      continue;
-    }
     SyncAppend("Remote", static_cast<std::int32_t>(i));
     if (pSyncR[i].kind != "d")
       continue;

@@ -432,8 +432,9 @@ void FtpCommandSocket::ReplyComplete(const FtpReplyReader::Line& line)
     return;
   }
   const std::weak_ptr<char> alive = life_;
-  // The final reply of a transfer: the data side finishes only with it.
-  const bool transferEnded = transfer_ != Transfer::None && !code.empty() && code[0] == '2';
+  // The final reply of a transfer: the data side finishes only with it. A
+  // line without a reply code answers nothing, whatever it begins with.
+  const bool transferEnded = transfer_ != Transfer::None && line.answers != 0 && code[0] == '2';
   if (transferEnded) {
     transfer_ = Transfer::None;
     FlushHeld();

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -183,10 +184,18 @@ std::vector<std::string> SkippedLineNames(const std::string& line)
   if (line[0] != 'l')
     return {e.name};
   // "name -> target": a name or a target may hold " -> " too, so each
-  // place it stands gives one reading of the name.
+  // place it stands gives one reading of the name. Readings are kept few and
+  // short, or a line of arrows would take memory by its length squared: a
+  // reading longer than any local path can name no local entry, and a line
+  // read in more ways than any real link is not read at all.
+  constexpr std::size_t kMostReadings = 16;
   std::vector<std::string> names;
-  for (std::size_t arrow = e.name.find(" -> "); arrow != std::string::npos; arrow = e.name.find(" -> ", arrow + 1))
+  for (std::size_t arrow = e.name.find(" -> "); arrow != std::string::npos && arrow < PATH_MAX;
+       arrow = e.name.find(" -> ", arrow + 1)) {
+    if (names.size() == kMostReadings)
+      return {};
     names.push_back(e.name.substr(0, arrow));
+  }
   if (names.empty())
     names.push_back(e.name);
   return names;

@@ -25,7 +25,8 @@ bool ListingLineSkippedOnPurpose(const std::string& line);
 
 // The name such a line lists, as every reading of it: a link's name stands
 // before " -> ", which the name or the target may hold too. Empty when the
-// line has no date group to find the name by.
+// line has no date group to find the name by, or holds more readings than
+// any real link.
 std::vector<std::string> SkippedLineNames(const std::string& line);
 
 // The final reply of a listing says it was cut short or failed (pure-ftpd's

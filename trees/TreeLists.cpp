@@ -6,6 +6,7 @@
 #include <numeric>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -716,21 +717,33 @@ void TreeLists::TreeTickChanged(bool local, int row)
 
 void TreeLists::TreeTick(bool local, std::int32_t index, bool ticked)
 {
+  TreeTick(local, std::vector<std::int32_t>{index}, ticked);
+}
+
+void TreeLists::TreeTick(bool local, const std::vector<std::int32_t>& indexes, bool ticked)
+{
   SyncRecords& a = local ? pSyncL : pSyncR;
-  if (index < 0 || index >= static_cast<std::int32_t>(a.size()))
-    return;
-  a[static_cast<std::size_t>(index)].check = ticked;
+  std::unordered_set<std::string> cells;
+  for (const std::int32_t index : indexes) {
+    if (index < 0 || index >= static_cast<std::int32_t>(a.size()))
+      continue;
+    a[static_cast<std::size_t>(index)].check = ticked;
+    cells.insert(std::to_string(index));
+  }
   TreeView* view = TreesView(local);
-  if (!view)
+  if (!view || cells.empty())
     return;
-  const std::string cell = std::to_string(index);
+  // Rows are found by their record's index: one pass for all of them, as a
+  // pass per record takes seconds on a tree of many thousands.
+  bool changed = false;
   for (int row = 0; row < view->ListCount(); ++row) {
-    if (view->Cell(row, RecordIndexColumn) == cell) {
+    if (cells.count(view->Cell(row, RecordIndexColumn)) > 0) {
       view->SetCellCheck(row, 0, ticked);
-      view->Refresh();
-      return;
+      changed = true;
     }
   }
+  if (changed)
+    view->Refresh();
 }
 
 void TreeLists::TreeCopyPendingTick()

@@ -112,6 +112,8 @@ public:
   // Ticks (or unticks) a record and the box of its row, where one is shown,
   // so that the view shows what a run will do.
   void TreeTick(bool local, std::int32_t index, bool ticked = true);
+  // The same for many records, in one pass over the view.
+  void TreeTick(bool local, const std::vector<std::int32_t>& indexes, bool ticked = true);
 
 protected:
   // --- hooks to the window -------------------------------------------------

@@ -368,6 +368,25 @@ TEST(WindowRoadErrors, QuittingDuringAnUploadAsksFirst)
   EXPECT_EQ(road.server.ReadFile("site/big.gif"), big);
 }
 
+// "接続" in the middle of an upload, the earlier results cleared: the
+// upload is cut off, and the server's file it cut short is named.
+TEST(WindowRoadErrors, ConnectingAgainDuringAnUploadNamesTheFileItCutShort)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, true, false);
+  Window1& w = *road.w;
+  site::WriteAged(road.local / "big.gif", std::string(24 << 20, 'q'), 0);
+  ASSERT_TRUE(road.Connect());
+  site::AnswerGoAhead(1);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return w.dataConnected && w.totalBytes > 0; })) << Requests();
+  ModalRecorder::PushButton(0); // "実行": clear the earlier results
+  w.Toolbar11.Press("ToolItem1");
+  EXPECT_EQ(ModalRecorder::Count(CutShortNotice("/site/big.gif")), 1) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return w.pFin && !w.pSyncRFlg && w.SyncConnectionIdle(); })) << Requests();
+}
+
 TEST(WindowRoadErrors, TypeQuestionAnswersDecideEachUnknownFile)
 {
   if (!RunInPrivateNetwork())

@@ -773,14 +773,15 @@ INSTANTIATE_TEST_SUITE_P(Forms, PassiveReplyForm, ::testing::Values(PasvForm::Bl
                          ParamNames<PasvForm>({"blanks", "noParentheses"}));
 
 // A listing is whole only when the final reply says so, whether that
-// reply comes before or after the data connection closes.
+// reply comes before or after the data connection closes; a line without a
+// reply code is no reply at all.
 TEST_F(ScriptedServer, ListingIsTakenOnlyOnItsFinalSuccessReply)
 {
   ScriptedFtpServer server([](ScriptSession& s) {
     s.Login();
-    for (const char* end : {"451 Transfer aborted.\r\n", "226 done\r\n"}) {
+    for (const char* end : {"2 files, then trouble\r\n451 Transfer aborted.\r\n", "226 done\r\n"}) {
       s.OpenListing();
-      s.SendData(end[0] == '4' ? "cut short\r\n" : "whole\r\n");
+      s.SendData(end[0] == '2' && end[1] == ' ' ? "cut short\r\n" : "whole\r\n");
       s.CloseData();
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       s.Send(end);
@@ -842,7 +843,7 @@ TEST_P(CommandAfterAFailedTransfer, WaitsForTheTransfersFinalReply)
   auto client = Client(server);
   client->commandSocket.silenceLimit = std::chrono::milliseconds(1000);
   ASSERT_TRUE(client->Login());
-  local.Write("big.bin", std::string(4 << 20, 'b'));
+  local.Write("big.bin", std::string(32 << 20, 'b'));
   if (upload)
     client->commandSocket.storFile(local / "big.bin", "big.bin", "I");
   else

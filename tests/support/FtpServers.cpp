@@ -111,7 +111,13 @@ std::vector<pid_t> ChildrenOf(pid_t parent)
     if (name.find_first_not_of("0123456789") != std::string::npos)
       continue;
     // "pid (comm) state ppid ...": the name may hold blanks and parentheses.
-    const std::string stat = ReadWhole(e.path() / "stat");
+    // A process that ends while it is read fails the read: it is no child.
+    std::string stat;
+    try {
+      stat = ReadWhole(e.path() / "stat");
+    } catch (const std::exception&) {
+      continue;
+    }
     const auto close = stat.rfind(')');
     int ppid = 0;
     if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %*c %d", &ppid) == 1 &&

@@ -128,7 +128,16 @@ INSTANTIATE_TEST_SUITE_P(
                      "failed to open directory"},
         NotWholeCase{"unreadableForPureFtpd", "",
                      "226-Sorry, we were unable to read [.]\r\n226-Options: -l\r\n226 0 matches total\r\n",
-                     "unable to read"}),
+                     "unable to read"},
+        // Each " -> " gives one reading of a link's name; a line that can be
+        // read in more ways than any real link cannot be told apart.
+        NotWholeCase{"linkReadInEndlessWays", [] {
+                       std::string line = "lrwxrwxrwx 1 u g 5 Jan 05 2008 x";
+                       for (int i = 0; i < 100; ++i)
+                         line += " -> y";
+                       return line + "\r\n";
+                     }(),
+                     "226 Transfer complete.\r\n", "x -> y -> y"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Names that hold line feeds, made by anyone who may write on the server,
