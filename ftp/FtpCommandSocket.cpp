@@ -51,6 +51,15 @@ FtpCommandSocket::~FtpCommandSocket()
   DropDownloadFile();
 }
 
+void FtpCommandSocket::Connect()
+{
+  // A QUIT written while the last connection was still being made would
+  // otherwise take the answer to this one's USER.
+  reader_.Closed();
+  held_.clear();
+  TCPSocket::Connect();
+}
+
 // ---------------------------------------------------------------------------
 // Writing commands
 

@@ -21,6 +21,10 @@ public:
   FtpCommandSocket();
   ~FtpCommandSocket() override;
 
+  // Starts a new connection: nothing written on an earlier one, even while
+  // it was still being made, is awaited on this one.
+  void Connect();
+
   bool codeFound = false;
   std::string status;
   std::string expectedCode;

@@ -165,6 +165,26 @@ TEST_F(ScriptedServer, CommandWrittenBeforeTheGreetingCountsAsALoginAttempt)
   EXPECT_EQ(client->commandSocket.userTries, 2);
 }
 
+// "切断" while the connection is still being made writes QUIT, held until it
+// is up; "接続" then drops that connection for a new one, where the QUIT is
+// never sent and no answer may be taken for it.
+TEST_F(ScriptedServer, QuitWrittenWhileConnectingIsForgottenByTheNextConnection)
+{
+  ScriptedFtpServer server([](ScriptSession& s) {
+    s.Login();
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  client->commandSocket.Address = "localhost"; // still being looked up below
+  client->commandSocket.Connect();
+  client->commandSocket.sendQUIT();
+  client->commandSocket.Close();
+  client->commandSocket.Address = "127.0.0.1";
+  client->commandSocket.silenceLimit = std::chrono::milliseconds(3000);
+  ASSERT_TRUE(client->Login()) << client->Dump();
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER quill", "PASS secret", "PWD"}));
+}
+
 class OpeningAndRefusalInOneRead : public ScriptedServer, public ::testing::WithParamInterface<bool> {};
 
 // "150" and a refusal arrive together: no byte is moved or reported either
