@@ -2,23 +2,70 @@
 
 #include "Events.h"
 
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QObject>
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 bool ParseIPv4(const std::string& text, in_addr& out)
 {
   return ::inet_pton(AF_INET, text.c_str(), &out) == 1;
+}
+
+// A name is looked up on a thread that nobody waits for: a lookup still
+// running when the program quits (a slow or absent resolver) neither holds
+// up its exit nor runs into what the exit has already torn down. The thread
+// tells the loop through a pipe, which lives as long as either side holds it.
+struct NameLookup {
+  enum : int { Running, Found, NotFound };
+  std::atomic<int> outcome{Running};
+  in_addr address{};
+  int pipe[2] = {-1, -1};
+
+  ~NameLookup()
+  {
+    for (int fd : pipe)
+      if (fd >= 0)
+        ::close(fd);
+  }
+};
+
+std::shared_ptr<NameLookup> StartNameLookup(const std::string& name)
+{
+  auto lookup = std::make_shared<NameLookup>();
+  if (::pipe2(lookup->pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    return nullptr;
+  try {
+    std::thread([lookup, name]() {
+      addrinfo hints{};
+      hints.ai_family = AF_INET;
+      hints.ai_socktype = SOCK_STREAM;
+      addrinfo* found = nullptr;
+      const bool ok = ::getaddrinfo(name.c_str(), nullptr, &hints, &found) == 0 && found;
+      if (ok)
+        lookup->address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+      if (found)
+        ::freeaddrinfo(found);
+      lookup->outcome.store(ok ? NameLookup::Found : NameLookup::NotFound, std::memory_order_release);
+      const char done = 1;
+      [[maybe_unused]] const ssize_t n = ::write(lookup->pipe[1], &done, 1);
+    }).detach();
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+  return lookup;
 }
 } // namespace
 
@@ -46,6 +93,8 @@ public:
   std::chrono::steady_clock::time_point lastMovement_ = std::chrono::steady_clock::now();
   QSocketNotifier* readNotifier_ = nullptr;
   QSocketNotifier* writeNotifier_ = nullptr;
+  std::shared_ptr<NameLookup> lookup_;
+  QSocketNotifier* lookupNotifier_ = nullptr;
 
   void Post(void (TCPSocket::*event)())
   {
@@ -114,6 +163,32 @@ public:
   {
     Retire(readNotifier_);
     Retire(writeNotifier_);
+    Retire(lookupNotifier_);
+    lookup_.reset();
+  }
+
+  void StartResolving(const std::string& name, const sockaddr_in& addr)
+  {
+    state_ = State::Resolving;
+    lookup_ = StartNameLookup(name);
+    if (!lookup_) {
+      Fail(kSocketHostNotFound);
+      return;
+    }
+    lookupNotifier_ = new QSocketNotifier(lookup_->pipe[0], QSocketNotifier::Read, &context_);
+    QObject::connect(lookupNotifier_, &QSocketNotifier::activated, &context_, [this, target = addr]() {
+      const int outcome = lookup_->outcome.load(std::memory_order_acquire);
+      if (outcome == NameLookup::Running)
+        return;
+      sockaddr_in addr = target;
+      addr.sin_addr = lookup_->address;
+      Retire(lookupNotifier_);
+      lookup_.reset();
+      if (outcome == NameLookup::Found)
+        StartConnect(addr);
+      else
+        Fail(kSocketHostNotFound);
+    });
   }
 
   // Drops the connection at once; with reset the peer sees a reset.
@@ -313,21 +388,7 @@ void TCPSocket::Connect()
     e.StartConnect(addr);
     return;
   }
-  e.state_ = TCPSocketEngine::State::Resolving;
-  const int gen = e.generation_;
-  QHostInfo::lookupHost(QString::fromStdString(Address), &e.context_, [this, gen, addr](const QHostInfo& info) mutable {
-    TCPSocketEngine& en = *engine_;
-    if (gen != en.generation_)
-      return;
-    for (const QHostAddress& a : info.addresses()) {
-      if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-        addr.sin_addr.s_addr = htonl(a.toIPv4Address());
-        en.StartConnect(addr);
-        return;
-      }
-    }
-    en.Fail(kSocketHostNotFound);
-  });
+  e.StartResolving(Address, addr);
 }
 
 bool TCPSocket::Listen()
