@@ -2,6 +2,7 @@
 
 #include "AsNobody.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -125,6 +126,34 @@ std::vector<pid_t> ChildrenOf(pid_t parent)
       children.push_back(std::stoi(name));
   }
   return children;
+}
+
+// Whether the process itself holds the socket listening on the port: the
+// port is chosen free before the server starts, and another test's server
+// may take it meanwhile and answer in its place.
+bool ListensOn(pid_t pid, int port)
+{
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line); // heading
+  std::vector<std::string> sockets;
+  while (std::getline(table, line)) {
+    unsigned localPort = 0;
+    unsigned state = 0;
+    unsigned long inode = 0;
+    if (std::sscanf(line.c_str(), " %*d: %*x:%x %*x:%*x %x %*x:%*x %*x:%*x %*x %*d %*d %lu", &localPort, &state,
+                    &inode) == 3 &&
+        static_cast<int>(localPort) == port && state == 0x0A)
+      sockets.push_back("socket:[" + std::to_string(inode) + "]");
+  }
+  std::error_code ec;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    std::error_code gone;
+    const std::string target = std::filesystem::read_symlink(fd.path(), gone).string();
+    if (!gone && std::find(sockets.begin(), sockets.end(), target) != sockets.end())
+      return true;
+  }
+  return false;
 }
 } // namespace
 
@@ -334,7 +363,8 @@ void FtpServerProcess::Start()
         break;
       }
       if (WaitForPort(options_.host, options_.port, 50)) {
-        up = true;
+        up = ListensOn(pid_, options_.port);
+        exited = !up; // another's server answered: ours cannot bind
         break;
       }
     }
