@@ -56,7 +56,6 @@ void FtpCommandSocket::Connect()
   // A QUIT written while the last connection was still being made would
   // otherwise take the answer to this one's USER.
   reader_.Closed();
-  held_.clear();
   TCPSocket::Connect();
 }
 

@@ -354,24 +354,24 @@ void FtpServerProcess::Start()
     ::setpgid(pid_, pid_);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     bool up = false;
-    bool exited = false;
+    bool portTaken = false; // by whoever took it after it was chosen
     while (std::chrono::steady_clock::now() < deadline) {
       int st = 0;
       if (::waitpid(pid_, &st, WNOHANG) == pid_) {
-        exited = true;
+        portTaken = true; // the likely reason a server ends at start
         pid_ = -1;
         break;
       }
       if (WaitForPort(options_.host, options_.port, 50)) {
         up = ListensOn(pid_, options_.port);
-        exited = !up; // another's server answered: ours cannot bind
+        portTaken = !up; // another's server answered
         break;
       }
     }
     if (up)
       return;
     Stop();
-    if (!(exited && choosePort))
+    if (!(portTaken && choosePort))
       throw std::runtime_error(std::string(Name()) + " did not start:\n" + Log());
     options_.port = 0; // someone took the port meanwhile: try another
   }
