@@ -134,6 +134,34 @@ std::int64_t BinaryStream::Length() const
   return static_cast<std::int64_t>(st.st_size);
 }
 
+namespace {
+BinaryStream::Stamp StampOf(const struct stat& st)
+{
+  BinaryStream::Stamp stamp;
+  stamp.device = static_cast<std::uint64_t>(st.st_dev);
+  stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+  stamp.size = static_cast<std::int64_t>(st.st_size);
+  stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  return stamp;
+}
+} // namespace
+
+BinaryStream::Stamp BinaryStream::FileStamp() const
+{
+  struct stat st {};
+  if (!file_ || fstat(fileno(file_), &st) != 0)
+    return {};
+  return StampOf(st);
+}
+
+BinaryStream::Stamp BinaryStream::PathStamp(const std::string& path)
+{
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0)
+    return {};
+  return StampOf(st);
+}
+
 std::int64_t BinaryStream::Position() const
 {
   if (!file_)

@@ -39,6 +39,20 @@ public:
   std::int64_t Length() const;
   std::int64_t Position() const;
 
+  // Which file is open, with its size and modification time as the system
+  // has them now: two stamps differ when the file was written in between.
+  struct Stamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = -1;
+    std::int64_t modifiedNs = -1;
+    bool operator==(const Stamp&) const = default;
+  };
+  Stamp FileStamp() const;
+  // The same for the file a path names now (links followed); an empty
+  // stamp when there is none.
+  static Stamp PathStamp(const std::string& path);
+
   // Flushes to disk; false when anything failed.
   bool Flush();
   bool Close();

@@ -23,6 +23,7 @@ enum : int {
   kSocketServerSilent = 109,    // the server stopped answering while an answer was due
   kSocketUploadStopped = 110,   // a transfer was cancelled, or stopped by a local failure
   kSocketLocalFileError = 111,  // a local file could not be read or written
+  kSocketLocalFileChanged = 112, // the local file was written to while it was uploaded
 };
 
 class TCPSocketEngine;

@@ -236,6 +236,7 @@ void FtpCommandSocket::sendSTOR()
     return;
   Expect("150");
   BeginDataTransfer("stor", type == "I");
+  storeWritten_ = true;
   WriteTransferCommand("STOR " + fileName, Transfer::Stor);
 }
 
@@ -284,6 +285,8 @@ void FtpCommandSocket::Event_Connected()
   transfer_ = Transfer::None;
   held_.clear();
   storeOpened_ = false;
+  storeWritten_ = false;
+  sendWhenConnected_ = nullptr;
   stepSerial_ = ++serial_; // the greeting
   stepPending_ = false;
   reader_.Opened(stepSerial_);
@@ -538,19 +541,16 @@ void FtpCommandSocket::TakeStep(const std::string& code, const std::string& repl
       remoteDirChanged(reply);
   } else if (status == "list-port") {
     status.clear();
-    if (OpenPassiveConnection(reply))
-      sendLIST();
+    WriteWhenConnected(reply, &FtpCommandSocket::sendLIST);
   } else if (status == "nlist-port") {
     status.clear();
-    if (OpenPassiveConnection(reply))
-      sendNLST();
+    WriteWhenConnected(reply, &FtpCommandSocket::sendNLST);
   } else if (status == "retr-type") {
     status = "retr-port";
     PasvOrPort();
   } else if (status == "retr-port") {
     status = "retr";
-    if (OpenPassiveConnection(reply))
-      sendRETR();
+    WriteWhenConnected(reply, &FtpCommandSocket::sendRETR);
   } else if (status == "retr") {
     status.clear();
   } else if (status == "stor-type") {
@@ -558,8 +558,7 @@ void FtpCommandSocket::TakeStep(const std::string& code, const std::string& repl
     PasvOrPort();
   } else if (status == "stor-port") {
     status = "stor";
-    if (OpenPassiveConnection(reply))
-      sendSTOR();
+    WriteWhenConnected(reply, &FtpCommandSocket::sendSTOR);
   } else if (status == "stor") {
     status = "storing";
     storeOpened_ = true; // the server may hold a part of ours from now on

@@ -91,6 +91,14 @@ public:
   // The server opened the last STOR (its 1xx came): whatever ends it now,
   // the server's file may have been replaced by a part of ours.
   bool StoreOpened() const { return storeOpened_; }
+  // The last STOR was written: from then on some servers have emptied the
+  // file, whether or not they open the transfer.
+  bool StoreWritten() const { return storeWritten_; }
+  // Some command written still awaits its answer.
+  bool AnswerDue() const { return reader_.Waiting(); }
+  // The owner gives up the sequence under way: no further command of it is
+  // written, and a transfer not yet under way sends and takes nothing.
+  void StopSequence();
   // A transfer command's final reply is still to come.
   bool TransferReplyAwaited() const { return transfer_ != Transfer::None; }
 
@@ -133,6 +141,7 @@ private:
   bool stepPending_ = false;           // the next command written takes the step
   bool exactCode_ = false;             // only expectedCode itself answers it
   bool storeOpened_ = false;
+  bool storeWritten_ = false;
   bool replyIsError_ = false;          // the reply being read ends the step in an error
   bool replyIsLate_ = false;           // it is the final reply of a transfer others wait for
   bool loginDone_ = false;             // PWD after the login has been answered
@@ -140,6 +149,7 @@ private:
   std::string awaitedAtEnd_;
   std::string downloadTemp_;           // where getFile's stream writes
   std::string downloadTarget_;         // what it becomes on success
+  void (FtpCommandSocket::*sendWhenConnected_)() = nullptr;
   // Expires with this object: an owner may delete it from its own handler.
   std::shared_ptr<char> life_ = std::make_shared<char>();
 
@@ -154,7 +164,11 @@ private:
   void TakeStep(const std::string& code, const std::string& reply);
   void EndSequence();
   void PasvOrPort();
-  bool OpenPassiveConnection(const std::string& reply);
+  // Writes a transfer command: at once in active mode, where the server
+  // connects to us on it; in passive mode only once our connection to the
+  // server is up, so a server never waits on a connection that cannot come.
+  bool WriteWhenConnected(const std::string& reply, void (FtpCommandSocket::*send)());
+  void DataConnectionFailed();
   bool Matches(const std::string& code) const;
   bool Unanswerable(const FtpReplyReader::Line& line) const;
   bool TransferPending() const;

@@ -56,20 +56,36 @@ int FtpCommandSocket::setupPasvPort(const std::string& reply)
   const int port = fields[4] * 256 + fields[5];
   if (port == 0)
     return -1;
-  // The data connection goes to the host we are talking to; the address
-  // in the reply is ignored.
+  // The data connection goes to the host we are talking to, by the address
+  // the control connection reached: the name again could give another host
+  // (round-robin DNS). The address in the reply is ignored.
+  const std::string peer = RemoteAddress();
   dataPort->Port = port;
-  dataPort->Address = Address;
-  dataPort->Connect();
+  dataPort->Address = peer.empty() ? Address : peer;
+  auto send = sendWhenConnected_;
+  sendWhenConnected_ = nullptr;
+  const std::weak_ptr<char> alive = life_;
+  dataPort->ConnectThen([this, alive, send](bool up) {
+    if (alive.expired())
+      return;
+    if (!up)
+      DataConnectionFailed();
+    else if (send)
+      (this->*send)();
+  });
   return port;
 }
 
-bool FtpCommandSocket::OpenPassiveConnection(const std::string& reply)
+bool FtpCommandSocket::WriteWhenConnected(const std::string& reply, void (FtpCommandSocket::*send)())
 {
-  if (!usePASV)
+  if (!usePASV) {
+    (this->*send)();
     return true;
+  }
+  sendWhenConnected_ = send;
   if (setupPasvPort(reply) > 0)
     return true;
+  sendWhenConnected_ = nullptr;
   // A reply we cannot read must not send us to a wrong port.
   if (dataPort)
     dataPort->CancelTransfer();
@@ -78,6 +94,23 @@ bool FtpCommandSocket::OpenPassiveConnection(const std::string& reply)
   if (gotServerError)
     gotServerError(reply);
   return false;
+}
+
+// No transfer command was written; the data connection's Error, which
+// follows, tells the owner.
+void FtpCommandSocket::DataConnectionFailed()
+{
+  DropDownloadFile();
+  EndSequence();
+}
+
+void FtpCommandSocket::StopSequence()
+{
+  sendWhenConnected_ = nullptr;
+  if (dataPort && TransferPending())
+    dataPort->CancelTransfer();
+  DropDownloadFile();
+  EndSequence();
 }
 
 void FtpCommandSocket::PasvOrPort()
@@ -198,6 +231,7 @@ bool FtpCommandSocket::StartStore(const std::string& localPath)
   // empty file replacing the one on the server. It stays open for the upload
   // thread, so a file removed meanwhile is still sent whole.
   storeOpened_ = false;
+  storeWritten_ = false;
   std::unique_ptr<BinaryStream> stream;
   try {
     const FolderItem item = GetFolderItem(localPath);
@@ -214,6 +248,7 @@ bool FtpCommandSocket::StartStore(const std::string& localPath)
     });
     return false;
   }
+  dataPort->uploadStamp = stream->FileStamp();
   dataPort->uploadFile = std::move(stream);
   status = "stor-type";
   sendTYPE();
@@ -238,6 +273,7 @@ void FtpCommandSocket::storString(const std::string& text, const std::string& re
   if (Refused(remotePath) || Refused(transferType))
     return;
   storeOpened_ = false;
+  storeWritten_ = false;
   status = "stor-type";
   type = transferType;
   fileName = remotePath;

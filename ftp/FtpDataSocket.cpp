@@ -56,11 +56,21 @@ void FtpDataSocket::BeginTransfer()
   heldCR_ = false;
 }
 
+void FtpDataSocket::ConnectThen(std::function<void(bool up)> next)
+{
+  connectThen_ = std::move(next);
+  Connect();
+}
+
 void FtpDataSocket::Event_Connected()
 {
   listData.clear();
   fileData.clear();
+  auto next = std::move(connectThen_);
+  connectThen_ = nullptr;
   TCPSocket::Event_Connected();
+  if (next)
+    next(true);
 }
 
 bool FtpDataSocket::WriteToFile(const std::string& bytes)
@@ -145,6 +155,11 @@ void FtpDataSocket::Event_SendComplete()
 
 void FtpDataSocket::Event_Error()
 {
+  if (auto next = std::move(connectThen_)) {
+    // Never opened: the transfer command was not written.
+    connectThen_ = nullptr;
+    next(false);
+  }
   try {
     if (LastErrorCode() == kSocketRemoteClosed) {
       if (status == "list") {
@@ -307,6 +322,7 @@ void FtpDataSocket::FailTransfer(int code)
 
 void FtpDataSocket::Close()
 {
+  connectThen_ = nullptr;
   const bool uploading = status == "stor" && upthd && upthd->State() == Thread::ThreadState::Running;
   if (uploading && !uploadSent_) {
     Abort();
@@ -321,6 +337,7 @@ void FtpDataSocket::Close()
 void FtpDataSocket::Abort()
 {
   afterDownload_ = nullptr;
+  connectThen_ = nullptr;
   completeOnReply_ = false;
   finalReply_ = FinalReply::Failed;
   if (status == "list") {

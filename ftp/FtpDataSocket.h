@@ -2,6 +2,7 @@
 // The FTP data connection: collects a listing, writes a download into a
 // local file, or has the upload thread pump a local file into it.
 
+#include "framework/BinaryStream.h"
 #include "framework/TCPSocket.h"
 
 #include <cstdint>
@@ -9,7 +10,6 @@
 #include <memory>
 #include <string>
 
-class BinaryStream;
 class TextOutputStream;
 class UploadThread;
 
@@ -29,11 +29,17 @@ public:
   bool bufferClear = false;
   std::unique_ptr<UploadThread> upthd;
   std::unique_ptr<BinaryStream> uploadFile; // opened before STOR, read by the upload thread
+  BinaryStream::Stamp uploadStamp;          // uploadFile as it was when opened
 
   // Events for the owner (Connected and Error are inherited).
   std::function<void(const std::string& listing)> gotList;
   std::function<void()> FileTransferComplete;
   std::function<void(std::int32_t count)> bytesTransfered;
+
+  // Passive mode: connects, then next(true) once the connection is up, or
+  // next(false) when it cannot be made (before Error is raised). Closing or
+  // giving the transfer up first drops next.
+  void ConnectThen(std::function<void(bool up)> next);
 
   // Closes the connection; in the middle of an upload it resets it, so the
   // server cannot take the part it got for the whole file.
@@ -97,6 +103,7 @@ private:
   std::string temporaryPath_;
   std::string finalPath_;
   std::function<void()> afterDownload_;
+  std::function<void(bool)> connectThen_;
 
   void WakeUploader();
   void FinishDownload();

@@ -71,12 +71,14 @@ void UploadThread::Event_Run()
       p.sendString();
       return;
     }
+    const bool openedBefore = p.uploadFile != nullptr;
     std::unique_ptr<BinaryStream> stream =
-        p.uploadFile ? std::move(p.uploadFile) : GetFolderItem(p.path).OpenAsBinaryFile(false);
+        openedBefore ? std::move(p.uploadFile) : GetFolderItem(p.path).OpenAsBinaryFile(false);
     if (!stream) {
       p.FailTransfer(kSocketLocalFileError);
       return;
     }
+    const BinaryStream::Stamp opened = openedBefore ? p.uploadStamp : stream->FileStamp();
     const std::int64_t length = stream->Length();
     AsciiUploadConverter converter;
     for (;;) {
@@ -102,6 +104,14 @@ void UploadThread::Event_Run()
         return;
       }
       YieldToNextThread();
+    }
+    // Written to (or replaced) while it went out: what the server got is
+    // not what the local file holds now, so it must not end as whole. A
+    // file removed meanwhile was still sent whole.
+    const BinaryStream::Stamp atPath = BinaryStream::PathStamp(p.path);
+    if (stream->FileStamp() != opened || (atPath.inode != 0 && atPath != opened)) {
+      p.FailTransfer(kSocketLocalFileChanged);
+      return;
     }
     stream->Close();
     FinishUpload();

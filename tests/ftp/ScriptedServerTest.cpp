@@ -1,5 +1,6 @@
 // Replies no real server gives on demand, from a scripted fake server.
 #include "FtpHarness.h"
+#include "FtpServers.h"
 #include "ModalRecorder.h"
 #include "ScriptedFtpServer.h"
 #include "TempDir.h"
@@ -319,13 +320,14 @@ TEST_F(ScriptedServer, FileRemovedWhileItsUploadIsSetUpIsSentWhole)
   EXPECT_EQ(received, "whole");
 }
 
-enum class StopBy { Cancel, OwnerCloses, HandlerThrows };
+enum class StopBy { Cancel, OwnerCloses, HandlerThrows, FileWrittenTo, FileReplaced };
 
 class UploadStopped : public ScriptedServer, public ::testing::WithParamInterface<StopBy> {};
 
 // A cancel request, the owner closing the data connection (quitting in the
-// middle of a transfer) or an exception on the upload thread resets it: the
-// server keeps no partial file as complete.
+// middle of a transfer), an exception on the upload thread, or the local
+// file saved anew while it goes out (in place, or by a rename over it)
+// resets it: the server keeps no partial or mixed file as complete.
 TEST_P(UploadStopped, ResetsTheDataConnection)
 {
   const StopBy by = GetParam();
@@ -341,13 +343,21 @@ TEST_P(UploadStopped, ResetsTheDataConnection)
   auto client = Client(server);
   ASSERT_TRUE(client->Login());
   local.Write("c.bin", std::string(100000, 'c'));
+  bool once = false;
   client->dataSocket.bytesTransfered = [&](std::int32_t) {
-    if (by == StopBy::Cancel)
+    if (by == StopBy::Cancel) {
       SetUserCancelled(true);
-    else if (by == StopBy::OwnerCloses)
+    } else if (by == StopBy::OwnerCloses) {
       client->dataSocket.Close();
-    else
+    } else if (by == StopBy::FileWrittenTo || by == StopBy::FileReplaced) {
+      if (!once)
+        local.Write(by == StopBy::FileReplaced ? "new.bin" : "c.bin", std::string(100000, 'n'));
+      if (!once && by == StopBy::FileReplaced)
+        std::filesystem::rename(local / "new.bin", local / "c.bin");
+      once = true;
+    } else {
       throw std::runtime_error("handler failed");
+    }
   };
   client->commandSocket.storFile(local / "c.bin", "c.bin", "I");
   ASSERT_TRUE(PumpUntil([&] { return client->serverErrors.size() == 1; }));
@@ -356,7 +366,9 @@ TEST_P(UploadStopped, ResetsTheDataConnection)
     EXPECT_EQ(client->dataErrors, 0); // the owner closed it and knows
   } else {
     EXPECT_EQ(client->dataErrors, 1);
-    EXPECT_EQ(client->dataSocket.LastErrorCode(), kSocketUploadStopped);
+    EXPECT_EQ(client->dataSocket.LastErrorCode(),
+              by == StopBy::FileWrittenTo || by == StopBy::FileReplaced ? kSocketLocalFileChanged
+                                                                        : kSocketUploadStopped);
   }
   EXPECT_FALSE(UserCancelled()); // answered, so the next upload runs
   EXPECT_EQ(client->completes, 0);
@@ -364,8 +376,10 @@ TEST_P(UploadStopped, ResetsTheDataConnection)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, UploadStopped,
-                         ::testing::Values(StopBy::Cancel, StopBy::OwnerCloses, StopBy::HandlerThrows),
-                         ParamNames<StopBy>({"cancel", "ownerCloses", "handlerThrows"}));
+                         ::testing::Values(StopBy::Cancel, StopBy::OwnerCloses, StopBy::HandlerThrows,
+                                           StopBy::FileWrittenTo, StopBy::FileReplaced),
+                         ParamNames<StopBy>({"cancel", "ownerCloses", "handlerThrows", "fileWrittenTo",
+                                             "fileReplaced"}));
 
 struct FinalReplyCase {
   const char* reply;
@@ -752,6 +766,38 @@ TEST_F(ScriptedServer, MalformedPassiveReplyConnectsNowhere)
   EXPECT_TRUE(quiet);
   EXPECT_FALSE(client->commandSocket.StoreOpened());
   EXPECT_EQ(client->completes + client->dataErrors, 0);
+}
+
+// A passive transfer command goes out only once its data connection is up,
+// to the address the control connection reached (the host name may name
+// another host by now): when it cannot be made, no STOR empties the
+// server's file, and the connection goes on.
+TEST_F(ScriptedServer, PassiveDataConnectionThatCannotBeMadeWritesNoTransferCommand)
+{
+  const int nobody = FreeLocalPort();
+  ScriptedFtpServer server([&](ScriptSession& s) {
+    s.Login();
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send("227 Entering Passive Mode (10,9,8,7," + std::to_string(nobody / 256) + "," +
+           std::to_string(nobody % 256) + ")\r\n");
+    s.Expect("MKD made"); // and no STOR before it
+    s.Send("257 \"made\"\r\n");
+  });
+  FtpHarness client("localhost", server.Port(), "quill", "secret", true);
+  ASSERT_TRUE(client.Login());
+  local.Write("f.bin", "f");
+  client.commandSocket.storFile(local / "f.bin", "f.bin", "I");
+  ASSERT_TRUE(PumpUntil([&] { return client.dataErrors == 1; })) << client.Dump();
+  EXPECT_EQ(client.dataSocket.Address, "127.0.0.1");
+  EXPECT_EQ(client.dataSocket.LastErrorCode(), kSocketConnectFailed);
+  EXPECT_FALSE(client.commandSocket.StoreWritten());
+  EXPECT_TRUE(client.Command([&] { client.commandSocket.makeDirectory("made"); })) << client.Dump();
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_EQ(client.completes, 0);
+  EXPECT_TRUE(client.serverErrors.empty());
 }
 
 enum class PasvForm { Blanks, NoParentheses };
