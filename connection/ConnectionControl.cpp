@@ -56,8 +56,18 @@ void ConnectionControl::BindConnectionEvents()
 
 // ---------------------------------------------------------- connecting
 
+bool ConnectionControl::TransferDue() const
+{
+  return dataConnected || commandSocket.TransferReplyAwaited();
+}
+
 void ConnectionControl::MakeConnection()
 {
+  // A new connection would cut the transfer off, as 切断 would.
+  if (TransferDue()) {
+    MsgBox(ConnectionText::DataConnectedNoDisconnect);
+    return;
+  }
   const FolderItem* local = TreesLocalFolder();
   if (!local || !local->Exists() || !local->Directory()) {
     gCautionDlg1(Text::LocalFolderMissing, "", SyncParentWindow());
@@ -106,7 +116,6 @@ void ConnectionControl::makeConnection2(const std::string& password)
   commandSocket.Close();
   dataConnected = false;
   getList = false;
-  quiet_ = false;
   // Errors of the new connection are reported again.
   closing = false;
 
@@ -119,27 +128,30 @@ void ConnectionControl::makeConnection2(const std::string& password)
   commandSocket.dataPort = &dataSocket;
   usePassive = ConnPassive();
   commandSocket.usePASV = usePassive;
+  untrusted_.emplace(commandSocket.Address, commandSocket.userID);
   commandSocket.Connect();
 }
 
 void ConnectionControl::CloseConnection()
 {
-  if (dataConnected) {
+  if (TransferDue()) {
     MsgBox(ConnectionText::DataConnectedNoDisconnect);
     return;
   }
   ConnShowDisconnected();
   pMode = 2;
   closing = true;
-  // The run ends before QUIT, so its answer cannot move a step.
+  // The run ends before QUIT, so its answer cannot move a step, and a
+  // data connection still being made writes no transfer command after it.
   SyncFailed();
+  commandSocket.StopSequence();
   SyncForgetCutShort();
   commandSocket.sendQUIT();
 }
 
 bool ConnectionControl::ConnectionCancelClose()
 {
-  if (!dataConnected) {
+  if (!TransferDue()) {
     if (!closing) {
       closing = true;
       SyncFailed();
@@ -213,7 +225,6 @@ std::string ConnectionControl::LogConnectionEnd()
 
 void ConnectionControl::commandSocket_gotResponse(const std::string& line)
 {
-  quiet_ = false;
   std::size_t begin = 0;
   while (begin <= line.size()) {
     std::size_t end = line.find_first_of("\r\n", begin);
@@ -231,10 +242,7 @@ void ConnectionControl::commandSocket_gotResponse(const std::string& line)
       ++end;
     begin = end + 1;
   }
-  const bool running = SyncRunning();
   SyncReplyLine(line);
-  if (running && !SyncRunning())
-    quiet_ = true; // the last step's answer: nothing more was sent
 }
 
 bool ConnectionControl::FirstCwdPending() const
@@ -258,7 +266,6 @@ void ConnectionControl::OfferDownload()
 
 void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
 {
-  quiet_ = true;
   const std::string text = WithoutCrLf(reply);
   // The client has dropped the data connection of a refused command, so no
   // transfer runs now, whoever handles the reply below, and no listing is
@@ -339,6 +346,8 @@ void ConnectionControl::dataSocket_bytesTransfered(std::int32_t count)
 
 void ConnectionControl::dataSocket_FileTransferComplete()
 {
+  if (dataSocket.status == "stor" && dataSocket.UploadWhole())
+    SyncSettled(dataSocket.remoteFileName);
   dataConnected = false;
   ConnProgressMaximum(1);
   ConnProgressValue(0);
@@ -349,12 +358,20 @@ void ConnectionControl::dataSocket_FileTransferComplete()
 
 void ConnectionControl::dataSocket_Error()
 {
-  const std::string text =
-      "An error " + std::to_string(dataSocket.LastErrorCode()) + " occurred in the data port!";
+  const int code = dataSocket.LastErrorCode();
+  std::string text = "An error " + std::to_string(code) + " occurred in the data port!";
   if (RemoteWalkDataError(text)) {
     dataConnected = false;
     ConnProgressMaximum(1);
     return; // a listing of the walk: that folder is skipped
+  }
+  if (SyncRunning() && pUpload == 1) {
+    if (!commandSocket.StoreWritten())
+      text = "The upload of " + SyncStepPath() + " was not started: the data connection to the server could " +
+             "not be made (error " + std::to_string(code) + "). The server's file was left as it was.";
+    else if (code == kSocketLocalFileChanged)
+      text = "The local file of " + SyncStepPath() + " changed while it was being uploaded, so the upload was " +
+             "stopped: the next compare ticks it for upload again.";
   }
   SyncFailed();
   if (!closing)
@@ -380,15 +397,46 @@ void ConnectionControl::SyncMakeDirectory(const std::string& remotePath)
   commandSocket.makeDirectory(remotePath);
 }
 
-void ConnectionControl::SyncStoreFile(const std::string& localPath, const std::string& remotePath,
+bool ConnectionControl::SyncStoreFile(const std::string& localPath, const std::string& remotePath,
                                       const std::string& type)
 {
+  // Written down before the STOR can go out: if the program ends at any
+  // moment of the upload, the next compare still knows the server's copy
+  // may be a part of it.
+  if (untrusted_ && !untrusted_->Add(remotePath))
+    return false;
   commandSocket.storFile(localPath, remotePath, type);
+  return true;
+}
+
+void ConnectionControl::SyncSettled(const std::string& remotePath)
+{
+  if (untrusted_)
+    untrusted_->Remove(remotePath);
+}
+
+void ConnectionControl::TreesCompared()
+{
+  if (!untrusted_)
+    return;
+  const std::set<std::string> paths = untrusted_->Paths();
+  if (paths.empty())
+    return;
+  for (std::size_t i = 0; i < pSyncL.size(); ++i) {
+    SyncRecord& r = pSyncL[i];
+    if (r.kind != "f" || r.reserved || r.unread)
+      continue;
+    const std::string remote = SyncUpload2Path(static_cast<std::int32_t>(i), "full");
+    if (paths.count(remote) == 0 || r.check)
+      continue;
+    r.check = true;
+    ConnLog("Ticked " + r.path + " for upload: its last upload to " + remote +
+            " did not end whole, so the server's copy is not trusted.");
+  }
 }
 
 void ConnectionControl::SyncDeleteFile(const std::string& remotePath)
 {
-  quiet_ = false; // its answer is awaited now
   commandSocket.deleteFile(remotePath);
 }
 
@@ -399,7 +447,7 @@ void ConnectionControl::SyncDeleteDirectory(const std::string& remotePath)
 
 bool ConnectionControl::SyncConnectionIdle() const
 {
-  return commandSocket.IsConnected() && (commandSocket.codeFound || quiet_) && !getList && !dataConnected &&
+  return commandSocket.IsConnected() && !commandSocket.AnswerDue() && !getList && !dataConnected &&
          !commandSocket.TransferReplyAwaited() && SyncCutShortPath().empty();
 }
 

@@ -10,6 +10,8 @@
 
 #include "connection/SyncRun.h"
 
+#include "settings/UntrustedUploads.h"
+
 #include "ftp/FtpCommandSocket.h"
 #include "ftp/FtpDataSocket.h"
 
@@ -41,6 +43,9 @@ public:
   bool EnableConnect();
   void makeConnection2(const std::string& password);
   void CloseConnection();
+  // A listing or a file is being transferred, or its transfer command
+  // awaits its answer: the connection is not to be cut now.
+  bool TransferDue() const;
   // The window is about to close: true keeps it open.
   bool ConnectionCancelClose();
   void ConnectionClose();
@@ -89,7 +94,10 @@ protected:
 
   // The run's hooks that the connection answers.
   void SyncMakeDirectory(const std::string& remotePath) override;
-  void SyncStoreFile(const std::string& localPath, const std::string& remotePath, const std::string& type) override;
+  bool SyncStoreFile(const std::string& localPath, const std::string& remotePath, const std::string& type) override;
+  void SyncSettled(const std::string& remotePath) override;
+  bool SyncStoreWritten() const override { return commandSocket.StoreWritten(); }
+  bool SyncReplyAnswers(const std::string& command) const override { return commandSocket.Answering() == command; }
   void SyncDeleteFile(const std::string& remotePath) override;
   void SyncDeleteDirectory(const std::string& remotePath) override;
   void SyncProgressStart(std::int64_t length) override;
@@ -103,12 +111,13 @@ protected:
   void TreesGetList() override;
   void TreesLog(const std::string& line) override { ConnLog(line); }
   std::string TreesListingReply() const override { return dataSocket.FinalReplyText(); }
+  // Files whose last upload to this server did not end whole go up again.
+  void TreesCompared() override;
 
 private:
   bool progressInBytes_ = false; // the bar's maximum is in bytes (small files)
-  // Nothing is awaited although the client's awaited code never came: the
-  // last reply was an error, or the final answer of a run's last step.
-  bool quiet_ = false;
+  // The server and account of the connection, whose untrusted files these are.
+  std::optional<UntrustedUploads> untrusted_;
 
   bool FirstCwdPending() const;
   std::string LogConnectionEnd();

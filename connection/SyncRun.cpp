@@ -75,8 +75,8 @@ std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds)
 
 std::string CutShortNotice(const std::string& remotePath)
 {
-  return "The upload of " + remotePath + " was cut short, and the server may keep the part it got: delete " +
-         "it there so that the next run sends it again.";
+  return "The upload of " + remotePath + " was cut short, and the server may keep the part it got: the next " +
+         "compare ticks the file for upload again.";
 }
 
 bool EndsWithExtension(const std::string& text, const std::string& ext)
@@ -292,6 +292,7 @@ void SyncRun::SyncUpload2()
       pUpload = 2;
       awaitingReply_ = true;
       stepPath_ = SyncUpload2Path(i, "full");
+      stepCommand_ = "MKD " + stepPath_;
       SyncMakeDirectory(stepPath_);
       return;
     }
@@ -316,7 +317,8 @@ void SyncRun::SyncUpload2()
     }
     pUpload = 1;
     stepPath_ = SyncUpload2Path(i, "full");
-    SyncStoreFile(r.path, stepPath_, type);
+    if (!SyncStoreFile(r.path, stepPath_, type))
+      End(false); // nothing was sent: it could not be written down first
     return;
   }
 }
@@ -342,6 +344,8 @@ void SyncRun::SyncRemove2()
     }
     pRemove = true;
     awaitingReply_ = true;
+    stepPath_ = r.path;
+    stepCommand_ = (r.kind == "d" ? "RMD " : "DELE ") + r.path;
     if (r.kind == "d")
       SyncDeleteDirectory(r.path);
     else
@@ -396,32 +400,42 @@ void SyncRun::SyncReplyLine(const std::string& line)
   if (final && !cutShort_.empty() && line[0] != '1') {
     if (cutShortDeleSent_) {
       // The DELE's answer: only a 2xx took the part away.
-      if (line[0] == '2') {
-        SyncLog("Deleted " + cutShort_ + " on the server: its upload was cut short, so the next run sends it again.");
-        cutShort_.clear();
-        cutShortDeleSent_ = false;
-      } else {
-        const std::string left = SyncCutShortLeft();
-        if (!left.empty())
-          MsgBox(left);
-      }
-    } else if (SyncConnectionAnswers()) {
+      if (SyncReplyAnswers("DELE " + cutShort_))
+        CutShortDeleAnswered(line[0] == '2');
+    } else if (SyncConnectionAnswers() && SyncReplyAnswers("STOR " + cutShort_)) {
       // Nothing is sent after a failed STOR until its final reply: this is
       // it, and the server is done with the file.
       SendCutShortDele();
     }
   }
-  bool answers = final && running_ && awaitingReply_ && AnswersFolderCommand(line.substr(0, 3));
+  // Only the answer to the step's own command moves it: the walk's last
+  // CWD may still be answered after a run has started.
+  const bool answers = final && running_ && awaitingReply_ && AnswersFolderCommand(line.substr(0, 3)) &&
+                       SyncReplyAnswers(stepCommand_);
   if (pUpload == 2 && answers) {
-    answers = false; // one reply moves one step
     StepCarried();
     SyncUpload2();
-  }
-  if (pRemove && answers) {
+  } else if (pRemove && answers) {
+    if (stepCommand_.rfind("DELE ", 0) == 0)
+      SyncSettled(stepPath_); // whatever an upload left there is gone
     StepCarried();
     SyncRemove2();
   }
   SyncShowEndIfDue();
+}
+
+void SyncRun::CutShortDeleAnswered(bool deleted)
+{
+  if (!deleted) {
+    const std::string left = SyncCutShortLeft();
+    if (!left.empty())
+      MsgBox(left);
+    return;
+  }
+  SyncLog("Deleted " + cutShort_ + " on the server: its upload was cut short, so the next run sends it again.");
+  SyncSettled(cutShort_);
+  cutShort_.clear();
+  cutShortDeleSent_ = false;
 }
 
 void SyncRun::SyncTransferComplete()
@@ -439,9 +453,16 @@ void SyncRun::SyncFailed()
     return;
   // Whether the server opened it is known for sure only with its final
   // reply; its opening reply may still be on the way.
-  if (phase_ == Phase::Upload && pUpload == 1 && (SyncStoreOpened() || SyncStoreReplyAwaited())) {
-    cutShort_ = stepPath_;
-    cutShortDeleSent_ = false;
+  if (phase_ == Phase::Upload && pUpload == 1) {
+    if (SyncStoreOpened() || SyncStoreReplyAwaited()) {
+      cutShort_ = stepPath_;
+      cutShortDeleSent_ = false;
+    } else if (!SyncStoreWritten()) {
+      SyncSettled(stepPath_); // no STOR went out: the server's file is as it was
+    } else {
+      // Refused, but some servers empty the file on STOR all the same.
+      SyncLog("The upload of " + stepPath_ + " did not end whole: the next compare ticks it for upload again.");
+    }
   }
   End(false);
 }
@@ -505,6 +526,7 @@ void SyncRun::Begin(Phase phase)
   if (phase == Phase::Upload)
     ++runNumber_;
   stepPath_.clear();
+  stepCommand_.clear();
   running_ = true;
   phase_ = phase;
   pSyncList.clear();
@@ -583,6 +605,7 @@ void SyncRun::StepCarried()
   if (phase_ == Phase::Upload && !stepPath_.empty())
     KeepCaseTwins(stepPath_);
   stepPath_.clear();
+  stepCommand_.clear();
   awaitingReply_ = false;
   settled_ = static_cast<std::size_t>(pSyncListIdx);
 }

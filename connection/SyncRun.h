@@ -63,6 +63,8 @@ public:
   void SyncConnectionStarted();
 
   bool SyncRunning() const { return running_; }
+  // Remote path of the step in flight (or of the last one).
+  const std::string& SyncStepPath() const { return stepPath_; }
 
   // A STOR the server had opened when the run failed leaves its file there
   // cut short: it is deleted once the server has answered the STOR, so the
@@ -84,8 +86,19 @@ public:
 protected:
   // --- hooks to the window -------------------------------------------------
   virtual void SyncMakeDirectory(const std::string& /*remotePath*/) {}
-  virtual void SyncStoreFile(const std::string& /*localPath*/, const std::string& /*remotePath*/,
-                             const std::string& /*type*/) {}
+  // False when nothing could be sent (the run then ends here).
+  virtual bool SyncStoreFile(const std::string& /*localPath*/, const std::string& /*remotePath*/,
+                             const std::string& /*type*/)
+  {
+    return true;
+  }
+  // The server's file at remotePath is known again: stored whole, deleted,
+  // or never touched by the STOR meant for it.
+  virtual void SyncSettled(const std::string& /*remotePath*/) {}
+  // The STOR of the upload in flight has been written.
+  virtual bool SyncStoreWritten() const { return true; }
+  // The reply being handled answers command, as it was written.
+  virtual bool SyncReplyAnswers(const std::string& /*command*/) const { return true; }
   virtual void SyncDeleteFile(const std::string& /*remotePath*/) {}
   virtual void SyncDeleteDirectory(const std::string& /*remotePath*/) {}
   // The control connection has answered everything it was sent.
@@ -120,7 +133,8 @@ private:
   std::size_t settled_ = 0;
   bool awaitingReply_ = false;  // a MKD, DELE or RMD awaits its final reply
   std::string openReplyCode_;   // code of a multi-line reply still open
-  std::string stepPath_;        // remote path of the upload step in flight
+  std::string stepPath_;        // remote path of the step in flight
+  std::string stepCommand_;     // the MKD, DELE or RMD it wrote
   std::string cutShort_;
   bool cutShortDeleSent_ = false;
   // Remote records by case-folded path, for the run numbered caseIndexRun_.
@@ -135,6 +149,7 @@ private:
   // The entry just taken is passed over.
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
+  void CutShortDeleAnswered(bool deleted);
   // What was just stored or made at remotePath: its namesakes on the server
   // in other letter case are kept for the rest of this compare.
   void KeepCaseTwins(const std::string& remotePath);

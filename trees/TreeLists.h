@@ -128,6 +128,8 @@ protected:
   virtual TreeView* TreesView(bool /*local*/) { return nullptr; }
   virtual bool TreesUserCancelled() const { return UserCancelled(); }
   virtual CivilMinute TreesNow() const { return LocalNow(); }
+  // Both trees are compared and ticked; the views are not filled yet.
+  virtual void TreesCompared() {}
 
   // The remote folder's listing held an entry passed over on purpose: the
   // folder cannot be emptied.

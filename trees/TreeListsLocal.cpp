@@ -153,6 +153,7 @@ void TreeLists::GetCompareList3()
     GetCompareList34c(0, pSyncL.empty(), 0, 0, pSyncR.empty(), 0);
     GetCompareList34l();
     GetCompareList34r();
+    TreesCompared();
   }
   GetCompareList35r(0, 0);
   GetCompareList35r2();

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -383,13 +384,15 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShortOnTheServer,
                                            CutShort::DeleUnansweredAtDisconnect),
                          [](const auto& info) { return std::string(kCutShortNames[static_cast<int>(info.param)]); });
 
-enum class Refusal { Type, Pasv };
+enum class Refusal { Type, Pasv, DataConnection };
 
 class RefusedStep : public ::testing::TestWithParam<Refusal> {};
 
-// A TYPE or PASV refused ends the upload; the user unticks the file and runs
-// again, deletions only: each DELE's reply is its own, and takes up no step
-// of the refused upload (no PASV, no STOR, no box for a success).
+// A TYPE or PASV refused, or a passive data connection that cannot be made
+// (no STOR is written then, and the box names the file), ends the upload;
+// the user unticks the file and runs again, deletions only: each DELE's
+// reply is its own, and takes up no step of the refused upload (no PASV,
+// no STOR, no box for a success).
 TEST_P(RefusedStep, IsNotTakenUpByALaterReply)
 {
   if (!RunInPrivateNetwork())
@@ -402,6 +405,12 @@ TEST_P(RefusedStep, IsNotTakenUpByALaterReply)
         s.Expect("TYPE I");
         if (refused == Refusal::Type) {
           s.Send("504 Type not supported.\r\n");
+        } else if (refused == Refusal::DataConnection) {
+          s.Send("200 binary\r\n");
+          s.Expect("PASV");
+          const int nobody = FreeLocalPort();
+          s.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(nobody / 256) + "," +
+                 std::to_string(nobody % 256) + ")\r\n");
         } else {
           s.Send("200 binary\r\n");
           s.Expect("PASV");
@@ -420,6 +429,10 @@ TEST_P(RefusedStep, IsNotTakenUpByALaterReply)
   t.conn.SyncUpload();
   ASSERT_TRUE(PumpUntil([&] { return !t.conn.SyncRunning(); }));
   ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
+  if (refused == Refusal::DataConnection) {
+    EXPECT_NE(ModalRecorder::Requests()[0].message.find("/site/new.bin"), std::string::npos)
+        << ModalRecorder::Requests()[0].message;
+  }
   for (SyncRecord& r : t.conn.pSyncL)
     r.check = false;
   ASSERT_TRUE(PumpUntil([&] { return t.conn.Idle(); }));
@@ -432,8 +445,98 @@ TEST_P(RefusedStep, IsNotTakenUpByALaterReply)
   EXPECT_EQ(ModalRecorder::Count("An error occurred: 250 Deleted."), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, RefusedStep, ::testing::Values(Refusal::Type, Refusal::Pasv),
-                         [](const auto& info) { return std::string(info.param == Refusal::Type ? "type" : "pasv"); });
+INSTANTIATE_TEST_SUITE_P(Ways, RefusedStep, ::testing::Values(Refusal::Type, Refusal::Pasv, Refusal::DataConnection),
+                         [](const auto& info) {
+                           return std::string(info.param == Refusal::Type   ? "type"
+                                              : info.param == Refusal::Pasv ? "pasv"
+                                                                            : "dataConnection");
+                         });
+
+// The walk's last folder is refused, so its change back to the root is
+// still unanswered when the compare is shown and "同期" is pressed at once:
+// no step is sent before that answer, nor moved by it.
+TEST(RunErrors, RunStepsWaitForTheAnswersToTheirOwnCommands)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  ScriptedFtpServer server(
+      [](ScriptSession& s) {
+        LoginAndWalk(s, "drwxr-xr-x 2 u g 4096 Jan 05 2008 sealed\r\n", false);
+        s.Expect("CWD /site/sealed");
+        s.Send("550 Permission denied.\r\n");
+        s.Expect("CWD /site");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        s.Send("250 ok\r\n");
+        s.Expect("PWD");
+        s.Send("257 \"/site\"\r\n");
+        for (const char* folder : {"a", "b"}) {
+          s.Expect(std::string("MKD /site/") + folder);
+          s.Send("257 made\r\n");
+        }
+        s.QuietFor(300);
+      },
+      21);
+  ScriptedSite t;
+  for (const char* folder : {"a", "b"})
+    std::filesystem::create_directories(t.local / folder);
+  t.conn.localFolder = GetFolderItem(t.local.Path());
+  t.conn.MakeConnection();
+  ASSERT_TRUE(PumpUntil([&] { return t.conn.pFin && !t.conn.pSyncRFlg; }));
+  t.conn.SyncUpload();
+  ASSERT_TRUE(PumpUntil([&] {
+    if (!t.conn.SyncRunning() && t.conn.Idle() && ModalRecorder::Count(ConnectionText::SyncFinished) == 0)
+      t.conn.SyncUpload(); // refused at first: pressed again
+    return server.Done();
+  }));
+  PumpFor(100);
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+}
+
+// "切断" and "接続" while a STOR awaits its opening reply are refused as
+// during the transfer itself: the server may be emptying the file already.
+// The upload then goes on and ends whole.
+TEST(RunErrors, DisconnectAndConnectWhileAStoreAwaitsItsOpeningAreRefused)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  std::atomic<bool> pressed{false};
+  std::string received;
+  const std::string bytes(300'000, 'b');
+  ScriptedFtpServer server(
+      [&](ScriptSession& s) {
+        LoginAndWalk(s, "");
+        s.Expect("TYPE I");
+        s.Send("200 binary\r\n");
+        s.Expect("PASV");
+        s.Send(s.OpenPassive());
+        s.AcceptData();
+        s.Expect("STOR /site/big.bin");
+        for (int i = 0; i < 500 && !pressed; ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        s.Send("150 Ok to send\r\n");
+        received = s.ReadDataUntilClosed();
+        s.Send("226 Transfer complete.\r\n");
+        s.QuietFor(300);
+      },
+      21);
+  ScriptedSite t;
+  site::WriteAged(t.local / "big.bin", bytes, 0);
+  ASSERT_TRUE(t.Connect());
+  t.conn.SyncUpload();
+  ASSERT_TRUE(PumpUntil([&] { return SentAnyOf(server, {"STOR"}); }));
+  PumpFor(50);
+  t.conn.CloseConnection();
+  t.conn.MakeConnection();
+  pressed = true;
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::DataConnectedNoDisconnect), 2);
+  EXPECT_EQ(t.conn.pMode, 1);
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  PumpFor(100);
+  EXPECT_EQ(server.Failure(), "");
+  EXPECT_EQ(received, bytes);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+}
 
 enum class Quirk { UserAlone, BareLineFeeds, OtherSuccessCodes };
 

@@ -1,5 +1,7 @@
 #include "SettingsFixture.h"
 
+#include "settings/UntrustedUploads.h"
+
 #include <filesystem>
 
 namespace {
@@ -162,4 +164,22 @@ TEST_F(DatasetTest, MissingFolderAtStartIsCreatedAndMissingAtQuitWritesNothing)
   SaveSet();
   EXPECT_FALSE(std::filesystem::exists(folderPath()));
   EXPECT_EQ(messageCount(), 0u);
+}
+
+// A server file left untrusted on one server and account never ticks a
+// file of the same path on another; what is written down reads back byte
+// for byte, whatever the path holds, and a settled one is gone.
+TEST_F(SettingsTest, UntrustedUploadsStayWithTheirServerAndAccount)
+{
+  const std::string odd = "/www/50% off\tnow\r\n.html";
+  const UntrustedUploads mine("ftp.example.com", "user");
+  ASSERT_TRUE(mine.Add("/www/a.html"));
+  ASSERT_TRUE(mine.Add(odd));
+  ASSERT_TRUE(UntrustedUploads("ftp.example.com", "other").Add("/www/b.html"));
+  ASSERT_TRUE(UntrustedUploads("ftp.example.org", "user").Add("/www/c.html"));
+  EXPECT_EQ(UntrustedUploads("ftp.example.com", "user").Paths(), (std::set<std::string>{"/www/a.html", odd}));
+  mine.Remove("/www/a.html");
+  EXPECT_EQ(mine.Paths(), std::set<std::string>{odd});
+  EXPECT_EQ(UntrustedUploads("ftp.example.org", "user").Paths(), std::set<std::string>{"/www/c.html"});
+  EXPECT_EQ(modeOf(folderPath() + "/untrusted"), 0600u);
 }
