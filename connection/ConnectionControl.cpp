@@ -56,9 +56,15 @@ void ConnectionControl::BindConnectionEvents()
 
 // ---------------------------------------------------------- connecting
 
-void ConnectionControl::MakeConnection()
+std::optional<FolderItem> ConnectionControl::ConnLocalFolder() const
 {
   const FolderItem* local = TreesLocalFolder();
+  return local ? std::optional<FolderItem>(*local) : std::nullopt;
+}
+
+void ConnectionControl::MakeConnection()
+{
+  const std::optional<FolderItem> local = ConnLocalFolder();
   if (!local || !local->Exists() || !local->Directory()) {
     gCautionDlg1(Text::LocalFolderMissing, "", SyncParentWindow());
     return;
@@ -70,6 +76,7 @@ void ConnectionControl::MakeConnection()
   }
   if (!EnableConnect())
     return;
+  ConnUseLocalFolder(*local);
   ConnShowConnected();
   pMode = 1;
   makeConnection2(password);
