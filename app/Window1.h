@@ -168,6 +168,8 @@ public:
   std::string ConnUser() const override;
   std::string ConnPassword() const override;
   bool ConnPassive() const override;
+  std::optional<FolderItem> ConnLocalFolder() const override;
+  void ConnUseLocalFolder(const FolderItem& folder) override;
   bool ConnAskPassword(std::string& password) override;
   void ConnClearResults() override;
   void ConnShowConnected() override;
@@ -199,6 +201,10 @@ public:
   void BevelButton4_Action();
   void BevelButton5_Action();
   void CheckBox4_Action();
+  // The folder a local-folder text names; only an absolute path names one.
+  static std::optional<FolderItem> LocalFolderNamed(const std::string& path);
+  // While a connection uses the edit page's values, nothing there changes.
+  void SetEditPageEnabled(bool on);
   void ShowPrefDlg();
   bool _EditPreferences_Action();
   void ShowMapDlg();

@@ -61,6 +61,12 @@ bool ConnectionControl::TransferDue() const
   return dataConnected || commandSocket.TransferReplyAwaited();
 }
 
+std::optional<FolderItem> ConnectionControl::ConnLocalFolder() const
+{
+  const FolderItem* local = TreesLocalFolder();
+  return local ? std::optional<FolderItem>(*local) : std::nullopt;
+}
+
 void ConnectionControl::MakeConnection()
 {
   // A new connection would cut the transfer off, as 切断 would.
@@ -68,7 +74,7 @@ void ConnectionControl::MakeConnection()
     MsgBox(ConnectionText::DataConnectedNoDisconnect);
     return;
   }
-  const FolderItem* local = TreesLocalFolder();
+  const std::optional<FolderItem> local = ConnLocalFolder();
   if (!local || !local->Exists() || !local->Directory()) {
     gCautionDlg1(Text::LocalFolderMissing, "", SyncParentWindow());
     return;
@@ -80,6 +86,7 @@ void ConnectionControl::MakeConnection()
   }
   if (!EnableConnect())
     return;
+  ConnUseLocalFolder(*local);
   ConnShowConnected();
   pMode = 1;
   makeConnection2(password);

@@ -15,6 +15,8 @@
 #include "ftp/FtpCommandSocket.h"
 #include "ftp/FtpDataSocket.h"
 
+#include "framework/FolderItem.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -79,6 +81,11 @@ protected:
   virtual std::string ConnUser() const { return {}; }
   virtual std::string ConnPassword() const { return {}; }
   virtual bool ConnPassive() const { return true; }
+  // The local folder the edit page names now, and its hand-over once the
+  // connection goes ahead: taken with the remote folder, so a compare pairs
+  // the two folders of one page.
+  virtual std::optional<FolderItem> ConnLocalFolder() const;
+  virtual void ConnUseLocalFolder(const FolderItem& /*folder*/) {}
   // Asks for a password with the prompt; false when the user cancelled.
   virtual bool ConnAskPassword(std::string& /*password*/) { return false; }
   // Empties the log and both trees (earlier results cleared).

@@ -90,6 +90,16 @@ bool Window1::ConnPassive() const
   return CheckBox2.Value();
 }
 
+std::optional<FolderItem> Window1::ConnLocalFolder() const
+{
+  return LocalFolderNamed(EditField6.Text());
+}
+
+void Window1::ConnUseLocalFolder(const FolderItem& folder)
+{
+  pLocalFolder = folder;
+}
+
 void Window1::ConnClearResults()
 {
   EditField5.SetText("");
@@ -104,6 +114,7 @@ void Window1::ConnShowConnected()
   ListBox1.SetEnabled(false);
   BevelButton2.SetEnabled(false);
   BevelButton3.SetEnabled(false);
+  SetEditPageEnabled(false);
 }
 
 void Window1::ConnShowDisconnected()
@@ -115,6 +126,7 @@ void Window1::ConnShowDisconnected()
   if (ListBox1.ListIndex() >= 0)
     BevelButton2.SetEnabled(true);
   BevelButton3.SetEnabled(true);
+  SetEditPageEnabled(true);
 }
 
 void Window1::ConnLog(const std::string& line)

@@ -79,14 +79,18 @@ void Window1::SetDataset(std::int32_t index)
   StaticText25.SetText(zone ? d.Zone + "H" : std::string());
   EditField8.SetText(zone ? d.Zone : std::string());
 
-  // Only an absolute path names a folder; an empty or relative one would
-  // otherwise quietly stand for the program's current folder.
-  if (d.Path.empty() || d.Path.front() != '/')
-    pLocalFolder.reset();
-  else
-    pLocalFolder = GetFolderItem(d.Path);
+  pLocalFolder = LocalFolderNamed(d.Path);
   if (!pLocalFolder || !pLocalFolder->Directory())
     gCautionDlg1(Text::LocalFolderMissing, "", this);
+}
+
+std::optional<FolderItem> Window1::LocalFolderNamed(const std::string& path)
+{
+  // An empty or relative path would otherwise quietly stand for the
+  // program's current folder.
+  if (path.empty() || path.front() != '/')
+    return std::nullopt;
+  return GetFolderItem(path);
 }
 
 std::int32_t Window1::EditDataset(std::int32_t index)
@@ -253,6 +257,14 @@ void Window1::BevelButton5_Action()
   }
   PagePanel1.SetValue(1);
   BevelButton2.SetEnabled(true);
+}
+
+void Window1::SetEditPageEnabled(bool on)
+{
+  for (Control* c : std::initializer_list<Control*>{&EditField7, &EditField1, &EditField2, &EditField3, &EditField4,
+                                                    &CheckBox2, &CheckBox4, &EditField8, &BevelButton4, &PopupMenu1,
+                                                    &BevelButton5})
+    c->SetEnabled(on);
 }
 
 void Window1::CheckBox4_Action()

@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -606,6 +608,45 @@ TEST(WindowConnection, EmptyPasswordIsAskedForThisConnectionOnly)
   EXPECT_EQ(ModalRecorder::Requests().size(), asked + 1);
   EXPECT_EQ(ModalRecorder::Requests().back().kind, ModalKind::Window);
   EXPECT_EQ(w.pMode, 1);
+}
+
+// A compare pairs the remote and the local folder of one page: edits made
+// while connected cannot reach the next connection unsaved or saved, and
+// edits made before connecting take both folders together.
+TEST(WindowConnection, CompareNeverPairsOneProfilesFolderWithAnothersAndDeletes)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  for (const bool editedWhileConnected : {true, false}) {
+    SCOPED_TRACE(editedWhileConnected ? "edited and saved while connected" : "edited, not saved");
+    Road road(FtpServerKind::Pyftpdlib, true, true);
+    Window1& w = *road.w;
+    road.server.WriteFile("other/l2.txt", "l2");
+    TempDir local2;
+    site::WriteAged(local2 / "l2.txt", "l2", 5);
+    w.BevelButton3.Push(); // "編集"
+    if (editedWhileConnected) {
+      ASSERT_TRUE(road.Connect()) << Requests();
+    }
+    // Typed and chosen as a user does, so nothing reaches a locked control.
+    QTest::keyClick(w.EditField4.Widget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.EditField4.Widget(), "/other");
+    ModalRecorder::PushPath(local2.Path());
+    w.BevelButton4.Push();
+    ModalRecorder::Clear();
+    if (editedWhileConnected) {
+      w.BevelButton5.Push();
+      EXPECT_FALSE(w.BevelButton2.Enabled());
+      ModalRecorder::PushButton(0); // "実行": clear the earlier results
+    }
+    ASSERT_TRUE(road.Connect()) << Requests();
+    site::AnswerGoAhead(3);
+    w.Toolbar11.Press("ToolItem4");
+    ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+    EXPECT_EQ(road.server.ReadFile("other/l2.txt"), "l2");
+    w.Toolbar11.Press("ToolItem2"); // "切断": the page is the user's again
+    EXPECT_TRUE(w.BevelButton5.Enabled());
+  }
 }
 
 } // namespace
