@@ -407,13 +407,18 @@ void ConnectionControl::SyncMakeDirectory(const std::string& remotePath)
 bool ConnectionControl::SyncStoreFile(const std::string& localPath, const std::string& remotePath,
                                       const std::string& type)
 {
-  // Written down before the STOR can go out: if the program ends at any
-  // moment of the upload, the next compare still knows the server's copy
-  // may be a part of it.
-  if (untrusted_ && !untrusted_->Add(remotePath))
+  // Written down before the STOR can go out (the plan is, as a rule): if
+  // the program ends at any moment of the upload, the next compare still
+  // knows the server's copy may be a part of it.
+  if (untrusted_ && !untrusted_->Add({remotePath}))
     return false;
   commandSocket.storFile(localPath, remotePath, type);
   return true;
+}
+
+bool ConnectionControl::SyncUntrusted(const std::vector<std::string>& remotePaths)
+{
+  return !untrusted_ || untrusted_->Add(remotePaths);
 }
 
 void ConnectionControl::SyncSettled(const std::string& remotePath)

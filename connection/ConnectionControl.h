@@ -102,6 +102,7 @@ protected:
   // The run's hooks that the connection answers.
   void SyncMakeDirectory(const std::string& remotePath) override;
   bool SyncStoreFile(const std::string& localPath, const std::string& remotePath, const std::string& type) override;
+  bool SyncUntrusted(const std::vector<std::string>& remotePaths) override;
   void SyncSettled(const std::string& remotePath) override;
   bool SyncStoreWritten() const override { return commandSocket.StoreWritten(); }
   bool SyncReplyAnswers(const std::string& command) const override { return commandSocket.Answering() == command; }

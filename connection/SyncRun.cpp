@@ -146,6 +146,16 @@ void SyncRun::SyncUpload()
       return;
     }
   } else {
+    // Written down before anything goes out, in one write for the whole
+    // plan: a file never reached is struck off again when the run ends.
+    std::vector<std::string> files;
+    for (const std::int32_t entry : pSyncList)
+      if (pSyncL[static_cast<std::size_t>(entry)].kind != "d")
+        files.push_back(SyncUpload2Path(entry, "full"));
+    if (!SyncUntrusted(files)) {
+      End(false);
+      return;
+    }
     SyncUpload2();
   }
   // A run with nothing to send has ended here; say so now, not at some
@@ -542,6 +552,8 @@ void SyncRun::SkipEntry(std::int32_t index)
   // Not carried out: the next "同期" offers it again.
   Side(phase_)[static_cast<std::size_t>(index)].sync = false;
   settled_ = static_cast<std::size_t>(pSyncListIdx);
+  if (phase_ == Phase::Upload && pSyncL[static_cast<std::size_t>(index)].kind != "d")
+    SyncSettled(SyncUpload2Path(index, "full")); // nothing was sent for it
 }
 
 void SyncRun::KeepCaseTwins(const std::string& remotePath)
@@ -615,10 +627,15 @@ void SyncRun::ClearUnsettledMarks()
   if (phase_ == Phase::None)
     return;
   SyncRecords& records = Side(phase_);
+  // The upload in flight, if any, was settled or kept by SyncFailed.
+  const std::size_t inFlight = pUpload == 1 ? static_cast<std::size_t>(pSyncListIdx - 1) : pSyncList.size();
   for (std::size_t p = settled_; p < pSyncList.size(); ++p) {
     const auto index = static_cast<std::size_t>(pSyncList[p]);
-    if (index < records.size())
-      records[index].sync = false;
+    if (index >= records.size())
+      continue;
+    records[index].sync = false;
+    if (phase_ == Phase::Upload && p != inFlight && records[index].kind != "d")
+      SyncSettled(SyncUpload2Path(static_cast<std::int32_t>(index), "full")); // never sent
   }
   settled_ = pSyncList.size();
 }

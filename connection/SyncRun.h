@@ -92,6 +92,9 @@ protected:
   {
     return true;
   }
+  // The files an upload plan may replace on the server, before any of it
+  // goes out; false when they could not be written down (nothing is sent).
+  virtual bool SyncUntrusted(const std::vector<std::string>& /*remotePaths*/) { return true; }
   // The server's file at remotePath is known again: stored whole, deleted,
   // or never touched by the STOR meant for it.
   virtual void SyncSettled(const std::string& /*remotePath*/) {}

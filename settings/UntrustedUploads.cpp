@@ -61,6 +61,11 @@ UntrustedUploads::UntrustedUploads(std::string host, std::string user)
 {
 }
 
+UntrustedUploads::~UntrustedUploads()
+{
+  Flush();
+}
+
 std::vector<UntrustedUploads::Entry> UntrustedUploads::Load()
 {
   std::vector<Entry> entries;
@@ -82,41 +87,77 @@ std::vector<UntrustedUploads::Entry> UntrustedUploads::Load()
   return entries;
 }
 
-bool UntrustedUploads::Save(const std::vector<Entry>& entries)
+// Writes entries less what was struck off meanwhile.
+bool UntrustedUploads::Save(std::vector<Entry> entries)
 {
+  entries.erase(std::remove_if(entries.begin(), entries.end(),
+                               [&](const Entry& e) { return Mine(e) && struckOff_.count(e.path) > 0; }),
+                entries.end());
   CreateSettingsFolderIfMissing();
-  return WriteSettingsTextFile(SettingsFolder().Child(UntrustedFileName), [&](TextOutputStream& out) {
+  lastWrite_ = std::chrono::steady_clock::now();
+  const bool ok = WriteSettingsTextFile(SettingsFolder().Child(UntrustedFileName), [&](TextOutputStream& out) {
     for (const Entry& e : entries)
       out.WriteLine(Escaped(e.host) + "\t" + Escaped(e.user) + "\t" + Escaped(e.path));
   });
-}
-
-bool UntrustedUploads::Add(const std::string& path) const
-{
-  std::vector<Entry> entries = Load();
+  if (!ok)
+    return false;
+  struckOff_.clear();
+  written_.clear();
   for (const Entry& e : entries)
-    if (Mine(e) && e.path == path)
-      return true;
-  entries.push_back({host_, user_, path});
-  return Save(entries);
+    if (Mine(e))
+      written_.insert(e.path);
+  return true;
 }
 
-void UntrustedUploads::Remove(const std::string& path) const
+bool UntrustedUploads::Add(const std::vector<std::string>& paths)
 {
+  // Most of a run's files were written down with its plan.
+  bool known = true;
+  for (const std::string& path : paths)
+    known = known && written_.count(path) > 0;
+  if (known) {
+    for (const std::string& path : paths)
+      struckOff_.erase(path); // still in the file
+    return true;
+  }
   std::vector<Entry> entries = Load();
-  const auto kept = std::remove_if(entries.begin(), entries.end(),
-                                   [&](const Entry& e) { return Mine(e) && e.path == path; });
-  if (kept == entries.end())
+  std::set<std::string> mine;
+  for (const Entry& e : entries)
+    if (Mine(e))
+      mine.insert(e.path);
+  for (const std::string& path : paths) {
+    struckOff_.erase(path);
+    if (mine.insert(path).second)
+      entries.push_back({host_, user_, path});
+  }
+  return Save(std::move(entries));
+}
+
+void UntrustedUploads::Remove(const std::string& path)
+{
+  struckOff_.insert(path);
+  if (std::chrono::steady_clock::now() - lastWrite_ >= std::chrono::seconds(1))
+    Flush();
+}
+
+void UntrustedUploads::Flush()
+{
+  if (struckOff_.empty())
     return;
-  entries.erase(kept, entries.end());
-  Save(entries);
+  std::vector<Entry> entries = Load();
+  const bool any = std::any_of(entries.begin(), entries.end(),
+                               [&](const Entry& e) { return Mine(e) && struckOff_.count(e.path) > 0; });
+  if (any)
+    Save(std::move(entries));
+  else
+    struckOff_.clear();
 }
 
 std::set<std::string> UntrustedUploads::Paths() const
 {
   std::set<std::string> paths;
   for (const Entry& e : Load())
-    if (Mine(e))
+    if (Mine(e) && struckOff_.count(e.path) == 0)
       paths.insert(e.path);
   return paths;
 }
