@@ -527,10 +527,10 @@ void SyncRun::KeepCaseTwins(const std::string& remotePath)
   if (caseIndexRun_ != runNumber_) {
     caseIndex_.clear();
     for (std::size_t i = 0; i < pSyncR.size(); ++i)
-      caseIndex_[CaseFolded(pSyncR[i].path)].push_back(static_cast<std::int32_t>(i));
+      caseIndex_[CaseAndFormFolded(pSyncR[i].path)].push_back(static_cast<std::int32_t>(i));
     caseIndexRun_ = runNumber_;
   }
-  const auto twins = caseIndex_.find(CaseFolded(remotePath));
+  const auto twins = caseIndex_.find(CaseAndFormFolded(remotePath));
   if (twins == caseIndex_.end())
     return;
   for (const std::int32_t i : twins->second) {
@@ -542,7 +542,7 @@ void SyncRun::KeepCaseTwins(const std::string& remotePath)
       continue;
     TreeTick(false, i, false);
     SyncLog("Kept " + r.path + " on the server: " + remotePath +
-            " was stored or made there, which a server that ignores letter case takes for the same name.");
+            " was stored or made there, which a server that ignores letter case or Unicode normalisation takes for the same name.");
   }
 }
 
@@ -578,8 +578,9 @@ std::vector<std::string> SyncRun::WhyRemoteStays() const
 
 void SyncRun::StepCarried()
 {
-  // A server that ignores case took what was stored or made for its
-  // namesakes in other case: deleting one would delete that.
+  // A server that ignores case or normalisation took what was stored or
+  // made for its namesakes in other case or form: deleting one would delete
+  // that.
   if (phase_ == Phase::Upload && !stepPath_.empty())
     KeepCaseTwins(stepPath_);
   stepPath_.clear();

@@ -123,7 +123,7 @@ private:
   std::string stepPath_;        // remote path of the upload step in flight
   std::string cutShort_;
   bool cutShortDeleSent_ = false;
-  // Remote records by case-folded path, for the run numbered caseIndexRun_.
+  // Remote records by case- and form-folded path, for the run numbered caseIndexRun_.
   std::unordered_map<std::string, std::vector<std::int32_t>> caseIndex_;
   std::uint64_t caseIndexRun_ = 0;
 
@@ -136,7 +136,8 @@ private:
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
   // What was just stored or made at remotePath: its namesakes on the server
-  // in other letter case are kept for the rest of this compare.
+  // in other letter case or Unicode form are kept for the rest of this
+  // compare.
   void KeepCaseTwins(const std::string& remotePath);
   // Per remote record, why the removal leaves it on the server (empty: it
   // may go): not read whole, left alone, or holding something that stays.

@@ -26,7 +26,7 @@ struct SyncRecord {
   bool unread = false;
   // Left alone: the other side has this name but its walk passes it over on
   // purpose (a link, a pipe...), or a run stored this name there in other
-  // letter case. Never ticked by the comparison nor queued by a run, nor is
+  // letter case or Unicode form. Never ticked by the comparison nor queued by a run, nor is
   // anything below it.
   bool reserved = false;
 
