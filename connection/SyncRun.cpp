@@ -176,6 +176,10 @@ void SyncRun::SyncUploadSort()
 
 void SyncRun::SyncRemove()
 {
+  if (LocalRootHeldNothing() && !pSyncR.empty()) {
+    RefuseRemovalForEmptyFolder();
+    return;
+  }
   Begin(Phase::Remove);
   const std::uint64_t run = runNumber_;
   // Neither what stays nor, for a folder, anything in it is asked about or
@@ -225,6 +229,17 @@ void SyncRun::SyncRemove()
   if (!StillRunning(run))
     return;
   SyncRemove2();
+}
+
+void SyncRun::RefuseRemovalForEmptyFolder()
+{
+  // Whatever is ticked, by the user too: an empty folder is no plan.
+  const FolderItem* root = TreesLocalFolder();
+  const std::string folder = root ? root->AbsolutePath() : std::string();
+  SyncLog("Nothing was deleted on the server: the local folder " + folder + " is empty.");
+  End(false);
+  gCautionDlg1("Nothing was deleted on the server: the local folder is empty.",
+               "Check that the drive of " + folder + " is there.", SyncParentWindow());
 }
 
 void SyncRun::SyncRemoveSort()

@@ -135,6 +135,9 @@ private:
   // The entry just taken is passed over.
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
+  // The compare found the local folder empty: the removal phase ends
+  // before it starts, and a box says why.
+  void RefuseRemovalForEmptyFolder();
   // What was just stored or made at remotePath: its namesakes on the server
   // in other letter case or Unicode form are kept for the rest of this
   // compare.

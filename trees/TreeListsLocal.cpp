@@ -68,6 +68,8 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
   std::vector<std::string> names;
   if (!ReadFolderNames(dirPath, names))
     return false;
+  if (localOnPath_.empty())
+    localRootEmpty_ = names.empty();
   // Nothing is appended until every entry has been examined.
   const std::int32_t group = pGroupL + 1;
   SyncRecords list;
@@ -140,6 +142,7 @@ void TreeLists::GetCompareList3()
 {
   localOnPath_.clear();
   skippedL_.clear();
+  localRootEmpty_ = false;
   const FolderItem* root = TreesLocalFolder();
   localRootUnread_ = !root || !GetCompareList32l(*root);
   if (localRootUnread_)
@@ -150,9 +153,16 @@ void TreeLists::GetCompareList3()
   // look empty and tick the whole other side.
   if (!remoteRootUnread_ && !localRootUnread_) {
     ReserveTwins();
-    GetCompareList34c(0, pSyncL.empty(), 0, 0, pSyncR.empty(), 0);
-    GetCompareList34l();
-    GetCompareList34r();
+    // Against a folder that holds nothing every server file would look
+    // deleted; the likelier cause is a drive that is not there.
+    if (localRootEmpty_ && !pSyncR.empty()) {
+      TreesLog("The local folder " + root->AbsolutePath() +
+               " holds nothing; nothing on the server is ticked for removal.");
+    } else {
+      GetCompareList34c(0, pSyncL.empty(), 0, 0, pSyncR.empty(), 0);
+      GetCompareList34l();
+      GetCompareList34r();
+    }
   }
   GetCompareList35r(0, 0);
   GetCompareList35r2();

@@ -341,6 +341,25 @@ TEST_F(SyncRunTest, RemovalLeavesFoldersNotReadWholeAndTheFoldersAboveThem)
 // Many ticked folders that stay, and a ticked folder whose many files go up
 // with it: their boxes are set in one pass over each view, not one per
 // record, which froze the window for seconds on large trees.
+// A compare that found the local folder empty (a drive not mounted) deletes
+// nothing, whatever is ticked, also by hand and unasked, and a box says why.
+TEST_F(SyncRunTest, EmptyLocalFolderDeletesNothingOnTheServer)
+{
+  TempDir empty;
+  run.uploadAndDelete = true;
+  gPref[PrefConfirmSync] = 0;
+  run.root = GetFolderItem(empty.Path());
+  run.pSyncL.clear();
+  run.GetCompareList3();
+  for (auto& r : run.pSyncR)
+    r.check = true;
+  run.SyncUpload();
+  EXPECT_TRUE(run.sent.empty());
+  EXPECT_FALSE(run.SyncRunning());
+  EXPECT_EQ(ModalRecorder::Count("Nothing was deleted on the server: the local folder is empty."), 1);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
+}
+
 TEST_F(SyncRunTest, ManyTicksSetByARunReadEachViewOnce)
 {
   constexpr int kMany = 400;

@@ -252,13 +252,15 @@ TEST(WindowRoadErrors, RemovalOnlyRunSendsOneCommandPerStep)
   road.server.WriteFile("site/a.txt", "a");
   road.server.WriteFile("site/b.txt", "b");
   road.server.WriteFile("site/old/c.txt", "c");
+  road.server.WriteFile("site/keep.txt", "k");
+  site::WriteAged(road.local / "keep.txt", "k", 3);
   ASSERT_TRUE(road.Connect()) << Requests();
   const std::size_t logBefore = w.EditField5.Text().size();
   site::AnswerGoAhead(3);
   w.Toolbar11.Press("ToolItem4");
   ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
   PumpFor(200);
-  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), site::Tree{});
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), (site::Tree{{"keep.txt", "k"}}));
   // Four replies, one to each DELE and RMD, and no listing.
   const std::string log = w.EditField5.Text().substr(logBefore);
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;

@@ -153,15 +153,31 @@ TEST(Compare, UnreadableRemoteRootListingTicksNothing)
   EXPECT_NE(t.log[0].find("/srv"), std::string::npos) << t.log[0];
 }
 
-TEST(Compare, EmptyLocalRootTicksEveryRemoteRecord)
+// A local root that holds nothing at all is more likely a drive not mounted
+// than a site to be wiped: nothing on the server is ticked, and the log says
+// why. One that holds only hidden entries is a folder like any other.
+class NearlyEmptyLocalRoot : public ::testing::TestWithParam<bool> {};
+
+TEST_P(NearlyEmptyLocalRoot, TicksTheServerOnlyWhenItHoldsSomething)
 {
   TempTree local;
+  const bool hidden = GetParam();
+  if (hidden)
+    local.File(".hidden", 2009, 1, 5, 10, 0);
   TestTrees t;
   t.localFolder = GetFolderItem(local.Root());
   RunCompare(t, {{"/srv", Line("d", "Jan 05 2008", "a") + Line("-", "Jan 05 2008", "b")},
                  {"/srv/a", Line("-", "Jan 05 2008", "c")}});
-  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), (std::set<std::string>{"/a", "/b", "/a/c"}));
+  const std::set<std::string> all{"/a", "/b", "/a/c"};
+  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), hidden ? all : std::set<std::string>{});
+  ASSERT_EQ(t.log.size(), hidden ? 0u : 1u);
+  if (!hidden) {
+    EXPECT_NE(t.log[0].find(local.Root() + " holds nothing"), std::string::npos) << t.log[0];
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Roots, NearlyEmptyLocalRoot, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "hiddenEntryOnly" : "empty"; });
 
 TEST(Compare, UnreadableLocalRootTicksNothing)
 {
