@@ -280,6 +280,12 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
     OfferDownload();
     return;
   }
+  // A folder the server will not remove: logged with the reply there, and
+  // the run goes on.
+  if (SyncRemovalRefused(text, commandSocket.Answering())) {
+    quiet_ = !SyncRunning(); // else the next removal's answer is awaited
+    return;
+  }
   SyncFailed();
   // The refusal of a cut-short file's DELE: the part stays on the server.
   const std::string left = SyncCutShortDeleAwaited() ? SyncCutShortLeft() : std::string();

@@ -461,6 +461,37 @@ void SyncRun::SyncFailed()
   End(false);
 }
 
+bool SyncRun::SyncRemovalRefused(const std::string& reply, const std::string& answering)
+{
+  if (!running_ || phase_ != Phase::Remove || !awaitingReply_ || pSyncListIdx <= 0 || !IsCode(reply) ||
+      reply[0] != '5')
+    return false;
+  const std::int32_t refused = pSyncList[static_cast<std::size_t>(pSyncListIdx - 1)];
+  const SyncRecord& folder = pSyncR[static_cast<std::size_t>(refused)];
+  if (folder.kind != "d" || answering != "RMD " + folder.path)
+    return false;
+  // A folder the server will not remove holds what the listing did not
+  // show (a hidden ".htaccess"); the rest of the plan still stands.
+  std::string shown = reply;
+  shown.erase(std::remove_if(shown.begin(), shown.end(), [](char c) { return c == '\r' || c == '\n'; }),
+              shown.end());
+  SyncLog("Kept " + folder.path + " on the server: it refused to remove it (" + shown + ").");
+  std::vector<std::int32_t> kept{refused};
+  for (std::size_t p = static_cast<std::size_t>(pSyncListIdx); p < pSyncList.size(); ++p) {
+    const SyncRecord& above = pSyncR[static_cast<std::size_t>(pSyncList[p])];
+    if (above.kind == "d" && above.check && folder.path.compare(0, above.path.size() + 1, above.path + "/") == 0) {
+      SyncLog("Kept " + above.path + " on the server: something in it stays there.");
+      kept.push_back(pSyncList[p]);
+    }
+  }
+  // Unticked, the folders above are passed over when their turn comes.
+  TreeTick(false, kept, false);
+  StepCarried();
+  SyncRemove2();
+  SyncShowEndIfDue();
+  return true;
+}
+
 void SyncRun::SyncDeleteCutShort()
 {
   if (cutShort_.empty() || cutShortDeleSent_ || !SyncConnectionAnswers() || SyncStoreReplyAwaited())

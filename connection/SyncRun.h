@@ -57,6 +57,12 @@ public:
   // An error reply, a failed or closed connection, an upload that could not
   // start, or the user's disconnect: the run ends where it is.
   void SyncFailed();
+  // An error reply. When it is a 5xx refusal of the RMD in flight, answering
+  // the command written as answering, the folder stays (so do the folders
+  // above it, whose RMD would fail too), the log says so, the run goes on
+  // with the next removal, and true is returned. False otherwise: the
+  // caller ends the run.
+  bool SyncRemovalRefused(const std::string& reply, const std::string& answering);
   // Shows the end notice once when it is due.
   void SyncShowEndIfDue();
   // A new control connection: no reply of the old one is open any more.

@@ -240,6 +240,9 @@ void TreeLists::GetCompareList2r()
   const CivilMinute now = TreesNow();
   ListingEntry e;
   std::set<std::string> names;
+  // A hidden entry (".htaccess") is never deleted, so its folder cannot be
+  // emptied: a server that refuses to remove it would end the run there.
+  bool holdsHidden = false;
   for (std::size_t i = 1; i < listData.size(); ++i) {
     const std::string& line = listData[i];
     if (!ParseListingLine(line, e)) {
@@ -253,15 +256,24 @@ void TreeLists::GetCompareList2r()
         LeaveFolderUnread("holds a line that cannot be read", line.substr(0, 200));
         return;
       }
-      for (const std::string& name : skippedNames)
+      for (const std::string& name : skippedNames) {
         if (!name.empty() && name[0] != '.')
           skipped.push_back({currentPath + "/" + name, line[0] == 'l' ? "a link" : "neither a file nor a folder"});
+        else if (!name.empty())
+          holdsHidden = true;
+      }
       continue;
     }
-    // Hidden entries, "." and ".." included, go by their name alone. A
-    // name no command could name exactly is left alone, and so is a second
-    // entry of one name: its path would name the first.
-    if (e.name.empty() || e.name[0] == '.' || e.name.find_first_of(std::string("\r\n\0/", 4)) != std::string::npos ||
+    if (e.name == "." || e.name == "..")
+      continue;
+    // Hidden entries go by their name alone. A name no command could name
+    // exactly is left alone, and so is a second entry of one name: its path
+    // would name the first.
+    if (!e.name.empty() && e.name[0] == '.') {
+      holdsHidden = true;
+      continue;
+    }
+    if (e.name.empty() || e.name.find_first_of(std::string("\r\n\0/", 4)) != std::string::npos ||
         !names.insert(e.name).second)
       continue;
     SyncRecord r;
@@ -281,7 +293,7 @@ void TreeLists::GetCompareList2r()
   }
   pGroupR = group;
   GetCompareList2rSort(list);
-  if (!skipped.empty())
+  if (!skipped.empty() || holdsHidden)
     foldersWithSkippedR_.insert(currentPath);
   skippedR_.insert(skippedR_.end(), skipped.begin(), skipped.end());
   NextRemoteFolder();

@@ -341,6 +341,25 @@ TEST_F(SyncRunTest, RemovalLeavesFoldersNotReadWholeAndTheFoldersAboveThem)
 // Many ticked folders that stay, and a ticked folder whose many files go up
 // with it: their boxes are set in one pass over each view, not one per
 // record, which froze the window for seconds on large trees.
+// Only a 5xx that answers the RMD in flight keeps its folder and lets the
+// run go on; any other refusal is left to end the run.
+TEST_F(SyncRunTest, OnlyARefusalOfTheRmdInFlightKeepsItsFolder)
+{
+  run.uploadAndDelete = true;
+  run.pSyncL.clear();
+  ModalRecorder::PushButton(0); // "継続" for x
+  run.SyncUpload();
+  run.SyncReplyLine("250 ok");
+  EXPECT_FALSE(run.SyncRemovalRefused("550 No such file.", "DELE /pub/olddir/x"));
+  run.SyncReplyLine("250 ok");
+  ASSERT_EQ(run.sent.back(), "RMD /pub/olddir");
+  EXPECT_FALSE(run.SyncRemovalRefused("550 Not empty.", "DELE /pub/olddir/x"));
+  EXPECT_FALSE(run.SyncRemovalRefused("450 Busy.", "RMD /pub/olddir"));
+  EXPECT_TRUE(run.SyncRemovalRefused("550 Not empty.\r\n", "RMD /pub/olddir"));
+  EXPECT_EQ(run.sent.back(), "DELE /pub/old.txt");
+  EXPECT_EQ(run.log.back(), "Kept /pub/olddir on the server: it refused to remove it (550 Not empty.).");
+}
+
 // A compare that found the local folder empty (a drive not mounted) deletes
 // nothing, whatever is ticked, also by hand and unasked, and a box says why.
 TEST_F(SyncRunTest, EmptyLocalFolderDeletesNothingOnTheServer)

@@ -233,6 +233,38 @@ TEST_P(WindowRoadLeftAlone, LinksAndPipesKeepTheirNamesOnTheOtherSide)
     EXPECT_NE(log.find(left), std::string::npos) << left << "\n" << log;
 }
 
+// A folder gone locally whose server copy holds a hidden ".htaccess", as on
+// nearly every web host: the folder, the one above it and the file stay,
+// whether the server lists the file or hides it and refuses the RMD, and
+// the removals after it still happen, without an error box.
+TEST_P(WindowRoadLeftAlone, HiddenEntriesKeepTheirFoldersAndTheRunGoesOn)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(GetParam(), true, true);
+  Window1& w = *road.w;
+  road.server.WriteFile("site/old/inner/.htaccess", "deny");
+  road.server.WriteFile("site/old/inner/b.txt", "b");
+  road.server.WriteFile("site/old/a.txt", "a");
+  road.server.WriteFile("site/a-gone.txt", "gone");
+  road.server.WriteFile("site/keep.txt", "k");
+  site::WriteAged(road.local / "keep.txt", "k", 3);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  site::AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
+  const std::string r = road.server.Root() + "/site/";
+  EXPECT_EQ(site::ReadTree(r + "old"), (site::Tree{{"inner", "<dir>"}, {"inner/.htaccess", "deny"}}));
+  EXPECT_FALSE(road.server.Exists("site/a-gone.txt"));
+  const std::string log = w.EditField5.Text();
+  for (const char* kept : {"Kept /site/old/inner on", "Kept /site/old on"})
+    EXPECT_NE(log.find(kept), std::string::npos) << kept << "\n" << log;
+  // The folder above is not asked for what is bound to fail.
+  const auto refused = log.find("refused to remove");
+  EXPECT_TRUE(refused == std::string::npos || log.find("refused to remove", refused + 1) == std::string::npos) << log;
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, WindowRoadLeftAlone,
                          ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd, FtpServerKind::Vsftpd),
                          [](const auto& info) {
