@@ -1,7 +1,9 @@
 #include "trees/TreeLists.h"
 
 #include "framework/FolderItem.h"
+#include "trees/SendableName.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -29,12 +31,6 @@ bool ReadFolderNames(const std::string& path, std::vector<std::string>& names)
   const bool complete = errno == 0;
   closedir(d);
   return complete;
-}
-
-// Names that could never be sent on a command line.
-bool SendableName(const std::string& name)
-{
-  return name.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 } // namespace
@@ -75,10 +71,23 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
   SyncRecords list;
   std::vector<SkippedEntry> skipped; // passed over on purpose; their names stay taken
   list.reserve(names.size());
+  // Remote paths are the remote root, "/" and the path below the local root.
+  const FolderItem* root = TreesLocalFolder();
+  const std::size_t rootLength = root ? root->AbsolutePath().size() : dirPath.size();
   for (const std::string& name : names) {
     const FolderItem item = folder.Child(name);
-    if (!item.Visible() || !SendableName(name))
+    if (!item.Visible())
       continue;
+    // Never sent, nor its server namesake deleted: the server may take it for
+    // another name.
+    const std::string native = item.NativePath();
+    const std::size_t below = native.size() - std::min(rootLength, native.size());
+    const std::string why = WhyNameLeftAlone(name, pRootR.size() + 1 + below);
+    if (!why.empty()) {
+      TreesLog("Left the local " + ShownName(native) + " alone: it is " + why + ".");
+      skipped.push_back({native, why});
+      continue;
+    }
     struct stat es {};
     if (stat(item.NativePath().c_str(), &es) != 0) {
       // A link whose target cannot be examined (on a drive not plugged in,

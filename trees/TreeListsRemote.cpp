@@ -1,5 +1,7 @@
 #include "trees/TreeLists.h"
 
+#include "trees/SendableName.h"
+
 #include <set>
 
 namespace {
@@ -266,16 +268,24 @@ void TreeLists::GetCompareList2r()
     }
     if (e.name == "." || e.name == "..")
       continue;
-    // Hidden entries go by their name alone. A name no command could name
-    // exactly is left alone, and so is a second entry of one name: its path
-    // would name the first.
+    // Hidden entries go by their name alone. A name no path could name makes
+    // no record, and neither does a second entry of one name: its path would
+    // name the first.
     if (!e.name.empty() && e.name[0] == '.') {
       holdsHidden = true;
       continue;
     }
-    if (e.name.empty() || e.name.find_first_of(std::string("\r\n\0/", 4)) != std::string::npos ||
-        !names.insert(e.name).second)
+    if (e.name.empty() || e.name.find('/') != std::string::npos || !names.insert(e.name).second)
       continue;
+    // A name the server may take for another is never named: not deleted,
+    // not entered, and its local namesake not sent.
+    const std::string path = currentPath + "/" + e.name;
+    const std::string why = WhyNameLeftAlone(e.name, path.size());
+    if (!why.empty()) {
+      TreesLog("Left " + ShownName(path) + " on the server alone: it is " + why + ".");
+      skipped.push_back({path, why});
+      continue;
+    }
     SyncRecord r;
     if (e.kind == 'd') {
       r.size = "-";
@@ -286,7 +296,7 @@ void TreeLists::GetCompareList2r()
     }
     r.name = e.name;
     r.date = FormatRemoteDate(e.dateText, walkZone_, now);
-    r.path = currentPath + "/" + e.name;
+    r.path = path;
     r.group = group;
     r.check = false;
     list.push_back(std::move(r));

@@ -265,6 +265,37 @@ TEST_P(WindowRoadLeftAlone, HiddenEntriesKeepTheirFoldersAndTheRunGoesOn)
   EXPECT_TRUE(refused == std::string::npos || log.find("refused to remove", refused + 1) == std::string::npos) << log;
 }
 
+// Names a server may store or read as others (pure-ftpd stores "notes " as
+// "notes_" and a tab as "_") are never sent, and a server folder holding
+// one is kept: two upload-and-delete runs lose no server file.
+TEST_P(WindowRoadLeftAlone, NamesAServerMayTakeForOthersAreNeverSent)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(GetParam(), true, true);
+  Window1& w = *road.w;
+  road.server.WriteFile("site/keep.txt", "k");
+  road.server.WriteFile("site/gone/trailing ", "t");
+  road.server.WriteFile("site/gone/other.txt", "o");
+  site::WriteAged(road.local / "keep.txt", "k", 3);
+  site::WriteAged(road.local / "ok.txt", "ok", 0);
+  for (const char* name : {"notes ", "tab\tname.gif", "v\xFF\xF4" "1.txt"})
+    site::WriteAged(road.local / name, "left", 0);
+  for (int run = 0; run < 2; ++run) {
+    if (run > 0)
+      ModalRecorder::PushButton(0); // "実行": clear the earlier results
+    ASSERT_TRUE(road.Connect()) << Requests();
+    site::AnswerGoAhead(3);
+    w.Toolbar11.Press("ToolItem4");
+    ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+    EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), run + 1) << Requests();
+  }
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"),
+            (site::Tree{{"keep.txt", "k"}, {"ok.txt", "ok"}, {"gone", "<dir>"}, {"gone/trailing ", "t"}}));
+  EXPECT_NE(w.EditField5.Text().find("Left the local " + road.local / "notes  alone"), std::string::npos)
+      << w.EditField5.Text();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, WindowRoadLeftAlone,
                          ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd, FtpServerKind::Vsftpd),
                          [](const auto& info) {
