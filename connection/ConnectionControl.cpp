@@ -294,6 +294,10 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
     OfferDownload();
     return;
   }
+  // A folder the server will not remove: logged with the reply there, and
+  // the run goes on.
+  if (SyncRemovalRefused(text, commandSocket.Answering()))
+    return;
   SyncFailed();
   // The refusal of a cut-short file's DELE: the part stays on the server.
   const std::string left = SyncCutShortDeleAwaited() ? SyncCutShortLeft() : std::string();

@@ -186,6 +186,10 @@ void SyncRun::SyncUploadSort()
 
 void SyncRun::SyncRemove()
 {
+  if (LocalRootHeldNothing() && !pSyncR.empty()) {
+    RefuseRemovalForEmptyFolder();
+    return;
+  }
   Begin(Phase::Remove);
   const std::uint64_t run = runNumber_;
   // Neither what stays nor, for a folder, anything in it is asked about or
@@ -235,6 +239,17 @@ void SyncRun::SyncRemove()
   if (!StillRunning(run))
     return;
   SyncRemove2();
+}
+
+void SyncRun::RefuseRemovalForEmptyFolder()
+{
+  // Whatever is ticked, by the user too: an empty folder is no plan.
+  const FolderItem* root = TreesLocalFolder();
+  const std::string folder = root ? root->AbsolutePath() : std::string();
+  SyncLog("Nothing was deleted on the server: the local folder " + folder + " is empty.");
+  End(false);
+  gCautionDlg1("Nothing was deleted on the server: the local folder is empty.",
+               "Check that the drive of " + folder + " is there.", SyncParentWindow());
 }
 
 void SyncRun::SyncRemoveSort()
@@ -477,6 +492,37 @@ void SyncRun::SyncFailed()
   End(false);
 }
 
+bool SyncRun::SyncRemovalRefused(const std::string& reply, const std::string& answering)
+{
+  if (!running_ || phase_ != Phase::Remove || !awaitingReply_ || pSyncListIdx <= 0 || !IsCode(reply) ||
+      reply[0] != '5')
+    return false;
+  const std::int32_t refused = pSyncList[static_cast<std::size_t>(pSyncListIdx - 1)];
+  const SyncRecord& folder = pSyncR[static_cast<std::size_t>(refused)];
+  if (folder.kind != "d" || answering != "RMD " + folder.path)
+    return false;
+  // A folder the server will not remove holds what the listing did not
+  // show (a hidden ".htaccess"); the rest of the plan still stands.
+  std::string shown = reply;
+  shown.erase(std::remove_if(shown.begin(), shown.end(), [](char c) { return c == '\r' || c == '\n'; }),
+              shown.end());
+  SyncLog("Kept " + folder.path + " on the server: it refused to remove it (" + shown + ").");
+  std::vector<std::int32_t> kept{refused};
+  for (std::size_t p = static_cast<std::size_t>(pSyncListIdx); p < pSyncList.size(); ++p) {
+    const SyncRecord& above = pSyncR[static_cast<std::size_t>(pSyncList[p])];
+    if (above.kind == "d" && above.check && folder.path.compare(0, above.path.size() + 1, above.path + "/") == 0) {
+      SyncLog("Kept " + above.path + " on the server: something in it stays there.");
+      kept.push_back(pSyncList[p]);
+    }
+  }
+  // Unticked, the folders above are passed over when their turn comes.
+  TreeTick(false, kept, false);
+  StepCarried();
+  SyncRemove2();
+  SyncShowEndIfDue();
+  return true;
+}
+
 void SyncRun::SyncDeleteCutShort()
 {
   if (cutShort_.empty() || cutShortDeleSent_ || !SyncConnectionAnswers() || SyncStoreReplyAwaited())
@@ -561,10 +607,10 @@ void SyncRun::KeepCaseTwins(const std::string& remotePath)
   if (caseIndexRun_ != runNumber_) {
     caseIndex_.clear();
     for (std::size_t i = 0; i < pSyncR.size(); ++i)
-      caseIndex_[CaseFolded(pSyncR[i].path)].push_back(static_cast<std::int32_t>(i));
+      caseIndex_[CaseAndFormFolded(pSyncR[i].path)].push_back(static_cast<std::int32_t>(i));
     caseIndexRun_ = runNumber_;
   }
-  const auto twins = caseIndex_.find(CaseFolded(remotePath));
+  const auto twins = caseIndex_.find(CaseAndFormFolded(remotePath));
   if (twins == caseIndex_.end())
     return;
   for (const std::int32_t i : twins->second) {
@@ -576,7 +622,7 @@ void SyncRun::KeepCaseTwins(const std::string& remotePath)
       continue;
     TreeTick(false, i, false);
     SyncLog("Kept " + r.path + " on the server: " + remotePath +
-            " was stored or made there, which a server that ignores letter case takes for the same name.");
+            " was stored or made there, which a server that ignores letter case or Unicode normalisation takes for the same name.");
   }
 }
 
@@ -612,8 +658,9 @@ std::vector<std::string> SyncRun::WhyRemoteStays() const
 
 void SyncRun::StepCarried()
 {
-  // A server that ignores case took what was stored or made for its
-  // namesakes in other case: deleting one would delete that.
+  // A server that ignores case or normalisation took what was stored or
+  // made for its namesakes in other case or form: deleting one would delete
+  // that.
   if (phase_ == Phase::Upload && !stepPath_.empty())
     KeepCaseTwins(stepPath_);
   stepPath_.clear();

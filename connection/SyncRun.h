@@ -57,6 +57,12 @@ public:
   // An error reply, a failed or closed connection, an upload that could not
   // start, or the user's disconnect: the run ends where it is.
   void SyncFailed();
+  // An error reply. When it is a 5xx refusal of the RMD in flight, answering
+  // the command written as answering, the folder stays (so do the folders
+  // above it, whose RMD would fail too), the log says so, the run goes on
+  // with the next removal, and true is returned. False otherwise: the
+  // caller ends the run.
+  bool SyncRemovalRefused(const std::string& reply, const std::string& answering);
   // Shows the end notice once when it is due.
   void SyncShowEndIfDue();
   // A new control connection: no reply of the old one is open any more.
@@ -140,7 +146,7 @@ private:
   std::string stepCommand_;     // the MKD, DELE or RMD it wrote
   std::string cutShort_;
   bool cutShortDeleSent_ = false;
-  // Remote records by case-folded path, for the run numbered caseIndexRun_.
+  // Remote records by case- and form-folded path, for the run numbered caseIndexRun_.
   std::unordered_map<std::string, std::vector<std::int32_t>> caseIndex_;
   std::uint64_t caseIndexRun_ = 0;
 
@@ -153,8 +159,12 @@ private:
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
   void CutShortDeleAnswered(bool deleted);
+  // The compare found the local folder empty: the removal phase ends
+  // before it starts, and a box says why.
+  void RefuseRemovalForEmptyFolder();
   // What was just stored or made at remotePath: its namesakes on the server
-  // in other letter case are kept for the rest of this compare.
+  // in other letter case or Unicode form are kept for the rest of this
+  // compare.
   void KeepCaseTwins(const std::string& remotePath);
   // Per remote record, why the removal leaves it on the server (empty: it
   // may go): not read whole, left alone, or holding something that stays.

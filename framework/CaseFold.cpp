@@ -1,6 +1,10 @@
 #include "framework/CaseFold.h"
 
 #include <QChar>
+#include <QList>
+#include <QString>
+
+#include <vector>
 
 namespace {
 
@@ -42,42 +46,42 @@ std::size_t DecodeAt(const std::string& text, std::size_t i, char32_t& cp)
   return 0;
 }
 
-void Encode(char32_t cp, std::string& out)
+// One run of well-formed UTF-8: decomposed, folded, composed again, so
+// that a name typed on one system and one written on another, in either
+// case, give one text.
+std::string FoldRun(const std::string& run)
 {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+  const QList<uint> decomposed = QString::fromUtf8(run).normalized(QString::NormalizationForm_D).toUcs4();
+  std::vector<char32_t> folded;
+  folded.reserve(static_cast<std::size_t>(decomposed.size()));
+  // QChar's folding is the simple one: one character for one ("ẞ" gives
+  // "ß", and "ß" stays).
+  for (const uint cp : decomposed)
+    folded.push_back(QChar::toCaseFolded(static_cast<char32_t>(cp)));
+  const QString composed = QString::fromUcs4(folded.data(), static_cast<qsizetype>(folded.size()))
+                               .normalized(QString::NormalizationForm_C);
+  const QByteArray utf8 = composed.toUtf8();
+  return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
 } // namespace
 
-std::string CaseFolded(const std::string& bytes)
+std::string CaseAndFormFolded(const std::string& bytes)
 {
   std::string out;
   out.reserve(bytes.size());
+  std::string run; // well-formed UTF-8 not yet folded
   for (std::size_t i = 0; i < bytes.size();) {
     char32_t cp = 0;
     const std::size_t n = DecodeAt(bytes, i, cp);
     if (n == 0) {
+      out += FoldRun(run);
+      run.clear();
       out += bytes[i++];
       continue;
     }
-    // QChar's folding is the simple one: one character for one ("ẞ" gives
-    // "ß", and "ß" stays).
-    Encode(n == 1 ? (cp >= 'A' && cp <= 'Z' ? cp + 32 : cp) : QChar::toCaseFolded(cp), out);
+    run.append(bytes, i, n);
     i += n;
   }
-  return out;
+  return out + FoldRun(run);
 }

@@ -1,9 +1,11 @@
 #pragma once
-// Letter case as a server that ignores it sees names.
+// Names as a server sees them that ignores letter case, Unicode
+// normalisation, or both.
 
 #include <string>
 
-// The text with Unicode simple case folding applied to each character of
-// its UTF-8 ("Ärger", "ärger" and "ÄRGER" all give "ärger"). Bytes that are
+// The text with each run of UTF-8 canonically composed (NFC) and Unicode
+// simple case folding applied to each character ("Ärger", "ärger", "ÄRGER"
+// and "ärger" with a combining diaeresis all give "ärger"). Bytes that are
 // not UTF-8 stay as they are, so they only ever match themselves.
-std::string CaseFolded(const std::string& bytes);
+std::string CaseAndFormFolded(const std::string& bytes);

@@ -299,8 +299,12 @@ std::string FormatRemoteDate(const std::string& text, int zoneHours, const Civil
         std::chrono::hours{zoneHours};
     year = FromSys(serverNow).year;
     // Last year's only when this year's would lie well ahead: a server clock
-    // running a little fast must not date a fresh file a year back.
-    if (ToSys(year, month, day, hour, minute) > serverNow + std::chrono::days{1})
+    // running a little fast must not date a fresh file a year back, nor one
+    // written just after its New Year's midnight.
+    const SysMinutes soon = serverNow + std::chrono::days{1};
+    if (ToSys(year + 1, month, day, hour, minute) <= soon)
+      ++year;
+    else if (ToSys(year, month, day, hour, minute) > soon)
       --year;
   } else if (!ParseYear(part(2), year)) {
     return {};

@@ -51,6 +51,7 @@ int ZoneHours(const std::string& text);
 // "YYYY/MM/DD HH:MM", shifted by zoneHours with full calendar arithmetic.
 // A time-of-day entry is dated in the year of the server's current date
 // (localNow minus zoneHours), or the year before when that would put it more
-// than a day after the server's present moment.
+// than a day after the server's present moment, or the year after when that
+// puts it at most a day after it.
 // A year entry is taken at 23:59. Empty when the text is not a date.
 std::string FormatRemoteDate(const std::string& text, int zoneHours, const CivilMinute& localNow);

@@ -25,9 +25,9 @@ struct SyncRecord {
   // nothing in or below it is ticked by the comparison.
   bool unread = false;
   // Left alone: the other side has this name but its walk passes it over on
-  // purpose (a link, a pipe...), or a run stored this name there in other
-  // letter case. Never ticked by the comparison nor queued by a run, nor is
-  // anything below it.
+  // purpose (a link, a pipe, a name a server may take for another...), or a
+  // run stored this name there in other letter case or Unicode form. Never
+  // ticked by the comparison nor queued by a run, nor is anything below it.
   bool reserved = false;
 
   bool HasChild() const { return child >= 0; }

@@ -134,6 +134,10 @@ protected:
   // The remote folder's listing held an entry passed over on purpose: the
   // folder cannot be emptied.
   bool RemoteFolderHoldsSkipped(const std::string& folderPath) const;
+  // The local root held no entry at all, hidden ones included, when it was
+  // read: a drive not mounted looks just so, and nothing may be deleted on
+  // the server for it.
+  bool LocalRootHeldNothing() const { return localRootEmpty_; }
 
 private:
   // An entry a walk passes over on purpose: its path on its own side, and
@@ -161,6 +165,7 @@ private:
   int walkZone_ = 0;
   bool remoteRootUnread_ = false;
   bool localRootUnread_ = false;
+  bool localRootEmpty_ = false;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> localOnPath_; // device, inode
   std::vector<SkippedEntry> skippedL_;
   std::vector<SkippedEntry> skippedR_;

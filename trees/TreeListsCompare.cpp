@@ -1,6 +1,7 @@
 #include "trees/TreeLists.h"
 
 #include "framework/FolderItem.h"
+#include "trees/SendableName.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -181,8 +182,10 @@ void TreeLists::ReserveTwins()
         continue;
       SyncRecord& r = twins[twin->second];
       r.reserved = true;
-      TreesLog(twinsLocal ? "Left " + r.path + " alone: " + s.path + " on the server is " + s.why + "."
-                          : "Left " + r.path + " on the server alone: the local " + s.path + " is " + s.why + ".");
+      const std::string shownTwin = ShownName(r.path);
+      const std::string shownName = ShownName(s.path);
+      TreesLog(twinsLocal ? "Left " + shownTwin + " alone: " + shownName + " on the server is " + s.why + "."
+                          : "Left " + shownTwin + " on the server alone: the local " + shownName + " is " + s.why + ".");
     }
     // Nothing below a name left alone is touched either; content lies after
     // its folder.

@@ -1,7 +1,9 @@
 #include "trees/TreeLists.h"
 
 #include "framework/FolderItem.h"
+#include "trees/SendableName.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -29,12 +31,6 @@ bool ReadFolderNames(const std::string& path, std::vector<std::string>& names)
   const bool complete = errno == 0;
   closedir(d);
   return complete;
-}
-
-// Names that could never be sent on a command line.
-bool SendableName(const std::string& name)
-{
-  return name.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 } // namespace
@@ -68,15 +64,30 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
   std::vector<std::string> names;
   if (!ReadFolderNames(dirPath, names))
     return false;
+  if (localOnPath_.empty())
+    localRootEmpty_ = names.empty();
   // Nothing is appended until every entry has been examined.
   const std::int32_t group = pGroupL + 1;
   SyncRecords list;
   std::vector<SkippedEntry> skipped; // passed over on purpose; their names stay taken
   list.reserve(names.size());
+  // Remote paths are the remote root, "/" and the path below the local root.
+  const FolderItem* root = TreesLocalFolder();
+  const std::size_t rootLength = root ? root->AbsolutePath().size() : dirPath.size();
   for (const std::string& name : names) {
     const FolderItem item = folder.Child(name);
-    if (!item.Visible() || !SendableName(name))
+    if (!item.Visible())
       continue;
+    // Never sent, nor its server namesake deleted: the server may take it for
+    // another name.
+    const std::string native = item.NativePath();
+    const std::size_t below = native.size() - std::min(rootLength, native.size());
+    const std::string why = WhyNameLeftAlone(name, pRootR.size() + 1 + below);
+    if (!why.empty()) {
+      TreesLog("Left the local " + ShownName(native) + " alone: it is " + why + ".");
+      skipped.push_back({native, why});
+      continue;
+    }
     struct stat es {};
     if (stat(item.NativePath().c_str(), &es) != 0) {
       // A link whose target cannot be examined (on a drive not plugged in,
@@ -140,6 +151,7 @@ void TreeLists::GetCompareList3()
 {
   localOnPath_.clear();
   skippedL_.clear();
+  localRootEmpty_ = false;
   const FolderItem* root = TreesLocalFolder();
   localRootUnread_ = !root || !GetCompareList32l(*root);
   if (localRootUnread_)
@@ -150,9 +162,16 @@ void TreeLists::GetCompareList3()
   // look empty and tick the whole other side.
   if (!remoteRootUnread_ && !localRootUnread_) {
     ReserveTwins();
-    GetCompareList34c(0, pSyncL.empty(), 0, 0, pSyncR.empty(), 0);
-    GetCompareList34l();
-    GetCompareList34r();
+    // Against a folder that holds nothing every server file would look
+    // deleted; the likelier cause is a drive that is not there.
+    if (localRootEmpty_ && !pSyncR.empty()) {
+      TreesLog("The local folder " + root->AbsolutePath() +
+               " holds nothing; nothing on the server is ticked for removal.");
+    } else {
+      GetCompareList34c(0, pSyncL.empty(), 0, 0, pSyncR.empty(), 0);
+      GetCompareList34l();
+      GetCompareList34r();
+    }
     TreesCompared();
   }
   GetCompareList35r(0, 0);

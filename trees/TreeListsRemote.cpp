@@ -1,5 +1,7 @@
 #include "trees/TreeLists.h"
 
+#include "trees/SendableName.h"
+
 #include <set>
 
 namespace {
@@ -240,6 +242,9 @@ void TreeLists::GetCompareList2r()
   const CivilMinute now = TreesNow();
   ListingEntry e;
   std::set<std::string> names;
+  // A hidden entry (".htaccess") is never deleted, so its folder cannot be
+  // emptied: a server that refuses to remove it would end the run there.
+  bool holdsHidden = false;
   for (std::size_t i = 1; i < listData.size(); ++i) {
     const std::string& line = listData[i];
     if (!ParseListingLine(line, e)) {
@@ -253,17 +258,34 @@ void TreeLists::GetCompareList2r()
         LeaveFolderUnread("holds a line that cannot be read", line.substr(0, 200));
         return;
       }
-      for (const std::string& name : skippedNames)
+      for (const std::string& name : skippedNames) {
         if (!name.empty() && name[0] != '.')
           skipped.push_back({currentPath + "/" + name, line[0] == 'l' ? "a link" : "neither a file nor a folder"});
+        else if (!name.empty())
+          holdsHidden = true;
+      }
       continue;
     }
-    // Hidden entries, "." and ".." included, go by their name alone. A
-    // name no command could name exactly is left alone, and so is a second
-    // entry of one name: its path would name the first.
-    if (e.name.empty() || e.name[0] == '.' || e.name.find_first_of(std::string("\r\n\0/", 4)) != std::string::npos ||
-        !names.insert(e.name).second)
+    if (e.name == "." || e.name == "..")
       continue;
+    // Hidden entries go by their name alone. A name no path could name makes
+    // no record, and neither does a second entry of one name: its path would
+    // name the first.
+    if (!e.name.empty() && e.name[0] == '.') {
+      holdsHidden = true;
+      continue;
+    }
+    if (e.name.empty() || e.name.find('/') != std::string::npos || !names.insert(e.name).second)
+      continue;
+    // A name the server may take for another is never named: not deleted,
+    // not entered, and its local namesake not sent.
+    const std::string path = currentPath + "/" + e.name;
+    const std::string why = WhyNameLeftAlone(e.name, path.size());
+    if (!why.empty()) {
+      TreesLog("Left " + ShownName(path) + " on the server alone: it is " + why + ".");
+      skipped.push_back({path, why});
+      continue;
+    }
     SyncRecord r;
     if (e.kind == 'd') {
       r.size = "-";
@@ -274,14 +296,14 @@ void TreeLists::GetCompareList2r()
     }
     r.name = e.name;
     r.date = FormatRemoteDate(e.dateText, walkZone_, now);
-    r.path = currentPath + "/" + e.name;
+    r.path = path;
     r.group = group;
     r.check = false;
     list.push_back(std::move(r));
   }
   pGroupR = group;
   GetCompareList2rSort(list);
-  if (!skipped.empty())
+  if (!skipped.empty() || holdsHidden)
     foldersWithSkippedR_.insert(currentPath);
   skippedR_.insert(skippedR_.end(), skipped.begin(), skipped.end());
   NextRemoteFolder();

@@ -247,11 +247,13 @@ TEST_F(SyncRunTest, UploadAndDeleteRemovesDeepestFirstAfterTheUploads)
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
 }
 
-// A server that ignores case writes "a.txt" into its "A.TXT": deleting
-// "A.TXT" afterwards would delete what was just stored. Such entries stay,
-// unticked, and the log says why; names and folders fold as such a server
-// folds them, beyond ASCII too; a namesake in another folder goes as planned.
-TEST_F(SyncRunTest, RemovalKeepsWhatDiffersOnlyInCaseFromWhatThisRunStoredOrMade)
+// A server that ignores case writes "a.txt" into its "A.TXT", and one that
+// ignores normalisation the composed "Ä" into its decomposed one: deleting
+// the server's name afterwards would delete what was just stored. Such
+// entries stay, unticked, and the log says why; names and folders fold as
+// such a server folds them, beyond ASCII too; a namesake in another folder
+// goes as planned.
+TEST_F(SyncRunTest, RemovalKeepsWhatDiffersOnlyInCaseOrFormFromWhatThisRunStoredOrMade)
 {
   run.uploadAndDelete = true;
   gPref[PrefConfirmSync] = 0;
@@ -259,7 +261,7 @@ TEST_F(SyncRunTest, RemovalKeepsWhatDiffersOnlyInCaseFromWhatThisRunStoredOrMade
   run.pSyncL.push_back(Rec("f", "Ärger.txt", base + "Ärger.txt", 0, true));
   run.pSyncR = {Rec("f", "A.TXT", "/pub/A.TXT", 0, true),         Rec("d", "IMG", "/pub/IMG", 0, true, 6, 1),
                 Rec("f", "old.txt", "/pub/old.txt", 0, true),     Rec("d", "other", "/pub/other", 0, true, 5, 1),
-                Rec("f", "ärger.txt", "/pub/ärger.txt", 0, true), Rec("f", "a.txt", "/pub/other/a.txt", 1, true),
+                Rec("f", "a\u0308rger.txt", "/pub/a\u0308rger.txt", 0, true), Rec("f", "a.txt", "/pub/other/a.txt", 1, true),
                 Rec("f", "B.GIF", "/pub/IMG/B.GIF", 2, true)};
   RunUploads();
   run.SyncTransferComplete(); // Ärger.txt
@@ -270,7 +272,7 @@ TEST_F(SyncRunTest, RemovalKeepsWhatDiffersOnlyInCaseFromWhatThisRunStoredOrMade
             (std::vector<std::string>{"DELE /pub/other/a.txt", "RMD /pub/other", "DELE /pub/old.txt"}));
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
   ASSERT_EQ(run.log.size(), 4u);
-  for (const char* kept : {"/pub/A.TXT", "/pub/IMG", "/pub/IMG/B.GIF", "/pub/ärger.txt"})
+  for (const char* kept : {"/pub/A.TXT", "/pub/IMG", "/pub/IMG/B.GIF", "/pub/a\u0308rger.txt"})
     EXPECT_TRUE(std::any_of(run.log.begin(), run.log.end(),
                             [&](const std::string& line) { return line.rfind("Kept " + std::string(kept) + " on", 0) == 0; }))
         << kept;
@@ -340,6 +342,44 @@ TEST_F(SyncRunTest, RemovalLeavesFoldersNotReadWholeAndTheFoldersAboveThem)
 // Many ticked folders that stay, and a ticked folder whose many files go up
 // with it: their boxes are set in one pass over each view, not one per
 // record, which froze the window for seconds on large trees.
+// Only a 5xx that answers the RMD in flight keeps its folder and lets the
+// run go on; any other refusal is left to end the run.
+TEST_F(SyncRunTest, OnlyARefusalOfTheRmdInFlightKeepsItsFolder)
+{
+  run.uploadAndDelete = true;
+  run.pSyncL.clear();
+  ModalRecorder::PushButton(0); // "継続" for x
+  run.SyncUpload();
+  run.SyncReplyLine("250 ok");
+  EXPECT_FALSE(run.SyncRemovalRefused("550 No such file.", "DELE /pub/olddir/x"));
+  run.SyncReplyLine("250 ok");
+  ASSERT_EQ(run.sent.back(), "RMD /pub/olddir");
+  EXPECT_FALSE(run.SyncRemovalRefused("550 Not empty.", "DELE /pub/olddir/x"));
+  EXPECT_FALSE(run.SyncRemovalRefused("450 Busy.", "RMD /pub/olddir"));
+  EXPECT_TRUE(run.SyncRemovalRefused("550 Not empty.\r\n", "RMD /pub/olddir"));
+  EXPECT_EQ(run.sent.back(), "DELE /pub/old.txt");
+  EXPECT_EQ(run.log.back(), "Kept /pub/olddir on the server: it refused to remove it (550 Not empty.).");
+}
+
+// A compare that found the local folder empty (a drive not mounted) deletes
+// nothing, whatever is ticked, also by hand and unasked, and a box says why.
+TEST_F(SyncRunTest, EmptyLocalFolderDeletesNothingOnTheServer)
+{
+  TempDir empty;
+  run.uploadAndDelete = true;
+  gPref[PrefConfirmSync] = 0;
+  run.root = GetFolderItem(empty.Path());
+  run.pSyncL.clear();
+  run.GetCompareList3();
+  for (auto& r : run.pSyncR)
+    r.check = true;
+  run.SyncUpload();
+  EXPECT_TRUE(run.sent.empty());
+  EXPECT_FALSE(run.SyncRunning());
+  EXPECT_EQ(ModalRecorder::Count("Nothing was deleted on the server: the local folder is empty."), 1);
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
+}
+
 TEST_F(SyncRunTest, ManyTicksSetByARunReadEachViewOnce)
 {
   constexpr int kMany = 400;

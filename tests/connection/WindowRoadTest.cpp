@@ -238,6 +238,69 @@ TEST_P(WindowRoadLeftAlone, LinksAndPipesKeepTheirNamesOnTheOtherSide)
     EXPECT_NE(log.find(left), std::string::npos) << left << "\n" << log;
 }
 
+// A folder gone locally whose server copy holds a hidden ".htaccess", as on
+// nearly every web host: the folder, the one above it and the file stay,
+// whether the server lists the file or hides it and refuses the RMD, and
+// the removals after it still happen, without an error box.
+TEST_P(WindowRoadLeftAlone, HiddenEntriesKeepTheirFoldersAndTheRunGoesOn)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(GetParam(), true, true);
+  Window1& w = *road.w;
+  road.server.WriteFile("site/old/inner/.htaccess", "deny");
+  road.server.WriteFile("site/old/inner/b.txt", "b");
+  road.server.WriteFile("site/old/a.txt", "a");
+  road.server.WriteFile("site/a-gone.txt", "gone");
+  road.server.WriteFile("site/keep.txt", "k");
+  site::WriteAged(road.local / "keep.txt", "k", 3);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  site::AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
+  const std::string r = road.server.Root() + "/site/";
+  EXPECT_EQ(site::ReadTree(r + "old"), (site::Tree{{"inner", "<dir>"}, {"inner/.htaccess", "deny"}}));
+  EXPECT_FALSE(road.server.Exists("site/a-gone.txt"));
+  const std::string log = w.EditField5.Text();
+  for (const char* kept : {"Kept /site/old/inner on", "Kept /site/old on"})
+    EXPECT_NE(log.find(kept), std::string::npos) << kept << "\n" << log;
+  // The folder above is not asked for what is bound to fail.
+  const auto refused = log.find("refused to remove");
+  EXPECT_TRUE(refused == std::string::npos || log.find("refused to remove", refused + 1) == std::string::npos) << log;
+}
+
+// Names a server may store or read as others (pure-ftpd stores "notes " as
+// "notes_" and a tab as "_") are never sent, and a server folder holding
+// one is kept: two upload-and-delete runs lose no server file.
+TEST_P(WindowRoadLeftAlone, NamesAServerMayTakeForOthersAreNeverSent)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(GetParam(), true, true);
+  Window1& w = *road.w;
+  road.server.WriteFile("site/keep.txt", "k");
+  road.server.WriteFile("site/gone/trailing ", "t");
+  road.server.WriteFile("site/gone/other.txt", "o");
+  site::WriteAged(road.local / "keep.txt", "k", 3);
+  site::WriteAged(road.local / "ok.txt", "ok", 0);
+  for (const char* name : {"notes ", "tab\tname.gif", "v\xFF\xF4" "1.txt"})
+    site::WriteAged(road.local / name, "left", 0);
+  for (int run = 0; run < 2; ++run) {
+    if (run > 0)
+      ModalRecorder::PushButton(0); // "実行": clear the earlier results
+    ASSERT_TRUE(road.Connect()) << Requests();
+    site::AnswerGoAhead(3);
+    w.Toolbar11.Press("ToolItem4");
+    ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+    EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), run + 1) << Requests();
+  }
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"),
+            (site::Tree{{"keep.txt", "k"}, {"ok.txt", "ok"}, {"gone", "<dir>"}, {"gone/trailing ", "t"}}));
+  EXPECT_NE(w.EditField5.Text().find("Left the local " + road.local / "notes  alone"), std::string::npos)
+      << w.EditField5.Text();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, WindowRoadLeftAlone,
                          ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd, FtpServerKind::Vsftpd),
                          [](const auto& info) {
@@ -257,13 +320,15 @@ TEST(WindowRoadErrors, RemovalOnlyRunSendsOneCommandPerStep)
   road.server.WriteFile("site/a.txt", "a");
   road.server.WriteFile("site/b.txt", "b");
   road.server.WriteFile("site/old/c.txt", "c");
+  road.server.WriteFile("site/keep.txt", "k");
+  site::WriteAged(road.local / "keep.txt", "k", 3);
   ASSERT_TRUE(road.Connect()) << Requests();
   const std::size_t logBefore = w.EditField5.Text().size();
   site::AnswerGoAhead(3);
   w.Toolbar11.Press("ToolItem4");
   ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
   PumpFor(200);
-  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), site::Tree{});
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), (site::Tree{{"keep.txt", "k"}}));
   // Four replies, one to each DELE and RMD, and no listing.
   const std::string log = w.EditField5.Text().substr(logBefore);
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;

@@ -138,6 +138,55 @@ TEST(Compare, NamesEitherWalkPassesOverLeaveTheirTwinsAlone)
         << left;
 }
 
+// A name a server may store or read as another (a control character, the
+// byte 0xFF, a trailing blank), or a path too long for one command line,
+// is left alone on either side: no record, so no command names it, and one
+// log line each.
+struct UnsendableCase {
+  const char* label;
+  std::string localPath; // below the local root
+  std::string remoteName;
+};
+
+class UnsendableName : public ::testing::TestWithParam<UnsendableCase> {};
+
+TEST_P(UnsendableName, IsLeftAloneOnBothSides)
+{
+  const UnsendableCase& c = GetParam();
+  TempTree local;
+  local.File(c.localPath, 2009, 1, 6, 10, 0); // newer than the server's
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  RunCompare(t, {{"/srv", Line("-", "Jan 05 2009", c.remoteName)}});
+  const std::string leaf = c.localPath.substr(c.localPath.rfind('/') + 1);
+  for (const auto& r : t.pSyncL)
+    EXPECT_NE(r.name, leaf);
+  EXPECT_TRUE(t.pSyncR.empty());
+  auto logged = [&](const std::string& start) {
+    return std::count_if(t.log.begin(), t.log.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+  };
+  EXPECT_EQ(logged("Left the local "), 1);
+  EXPECT_EQ(logged("Left /srv/"), 1);
+  for (const auto& line : t.log)
+    EXPECT_EQ(line.find_first_of("\t\xFF"), std::string::npos) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, UnsendableName,
+    ::testing::Values(UnsendableCase{"controlCharacter", "tab\tname.gif", "tab\tname.gif"},
+                      UnsendableCase{"byteFF", "v\xFF\xF4" "1.txt", "v\xFF\xF4" "1.txt"},
+                      UnsendableCase{"trailingBlank", "notes ", "notes "},
+                      // "STOR /srv/" and 3,991 bytes pass 4,000
+                      UnsendableCase{"pathTooLong",
+                                     [] {
+                                       std::string rel;
+                                       for (int i = 0; i < 16; ++i)
+                                         rel += std::string(240, 'd') + "/";
+                                       return rel + std::string(3991 - rel.size(), 'f');
+                                     }(),
+                                     std::string(3991, 'n')}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 // A root listing the parser cannot read is no empty root: nothing is ticked
 // on either side.
 TEST(Compare, UnreadableRemoteRootListingTicksNothing)
@@ -153,15 +202,31 @@ TEST(Compare, UnreadableRemoteRootListingTicksNothing)
   EXPECT_NE(t.log[0].find("/srv"), std::string::npos) << t.log[0];
 }
 
-TEST(Compare, EmptyLocalRootTicksEveryRemoteRecord)
+// A local root that holds nothing at all is more likely a drive not mounted
+// than a site to be wiped: nothing on the server is ticked, and the log says
+// why. One that holds only hidden entries is a folder like any other.
+class NearlyEmptyLocalRoot : public ::testing::TestWithParam<bool> {};
+
+TEST_P(NearlyEmptyLocalRoot, TicksTheServerOnlyWhenItHoldsSomething)
 {
   TempTree local;
+  const bool hidden = GetParam();
+  if (hidden)
+    local.File(".hidden", 2009, 1, 5, 10, 0);
   TestTrees t;
   t.localFolder = GetFolderItem(local.Root());
   RunCompare(t, {{"/srv", Line("d", "Jan 05 2008", "a") + Line("-", "Jan 05 2008", "b")},
                  {"/srv/a", Line("-", "Jan 05 2008", "c")}});
-  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), (std::set<std::string>{"/a", "/b", "/a/c"}));
+  const std::set<std::string> all{"/a", "/b", "/a/c"};
+  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), hidden ? all : std::set<std::string>{});
+  ASSERT_EQ(t.log.size(), hidden ? 0u : 1u);
+  if (!hidden) {
+    EXPECT_NE(t.log[0].find(local.Root() + " holds nothing"), std::string::npos) << t.log[0];
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Roots, NearlyEmptyLocalRoot, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "hiddenEntryOnly" : "empty"; });
 
 TEST(Compare, UnreadableLocalRootTicksNothing)
 {

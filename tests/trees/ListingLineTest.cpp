@@ -107,10 +107,12 @@ INSTANTIATE_TEST_SUITE_P(
         DateCase{"Dec 31 19:00", "9", CivilMinute{2010, 1, 1, 5, 0}, "2010/01/01 04:00"},
         DateCase{"Jan 1 01:00", "-9", CivilMinute{2009, 12, 31, 20, 0}, "2009/12/31 16:00"},
         // a server clock or zone running a little ahead: a file of the new
-        // month is this year's, not last year's
+        // month is this year's, not last year's; of the new year, next year's
         DateCase{"Apr 1 00:05", "0", CivilMinute{2009, 3, 31, 23, 59}, "2009/04/01 00:05"},
         DateCase{"Apr 1 00:30", "9", CivilMinute{2009, 4, 1, 8, 0}, "2009/04/01 09:30"},
         DateCase{"Apr 2 00:05", "0", CivilMinute{2009, 3, 31, 23, 59}, "2008/04/02 00:05"},
+        DateCase{"Jan 1 00:05", "0", CivilMinute{2026, 12, 31, 23, 50}, "2027/01/01 00:05"},
+        DateCase{"Jan 2 00:05", "0", CivilMinute{2026, 12, 31, 23, 50}, "2026/01/02 00:05"},
         // typed with a Japanese input method
         DateCase{"Jan 5 12:34", "９", kMarch2009, "2009/01/05 21:34"},
         DateCase{"Jan 1 02:00", "－５", kMarch2009, "2008/12/31 21:00"},
