@@ -141,6 +141,18 @@ void LoginAndWalk(ScriptSession& s, const std::string& listing, bool readable = 
   s.Send("257 \"/site\"\r\n");
 }
 
+// The same on an empty "/site", then a binary upload up to its STOR.
+void WalkThenStore(ScriptSession& s, const std::string& path)
+{
+  LoginAndWalk(s, "");
+  s.Expect("TYPE I");
+  s.Send("200 binary\r\n");
+  s.Expect("PASV");
+  s.Send(s.OpenPassive());
+  s.AcceptData();
+  s.Expect("STOR " + path);
+}
+
 bool SentAnyOf(const ScriptedFtpServer& server, std::initializer_list<const char*> verbs)
 {
   for (const auto& c : server.Commands())
@@ -272,13 +284,7 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
   const CutShort how = GetParam();
   ScriptedFtpServer server(
       [how](ScriptSession& s) {
-        LoginAndWalk(s, "");
-        s.Expect("TYPE I");
-        s.Send("200 binary\r\n");
-        s.Expect("PASV");
-        s.Send(s.OpenPassive());
-        s.AcceptData();
-        s.Expect("STOR /site/big.bin");
+        WalkThenStore(s, "/site/big.bin");
         if (how == CutShort::OpenedAfterTheDataSideFailed) {
           s.ResetData();
           std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -505,13 +511,7 @@ TEST(RunErrors, DisconnectAndConnectWhileAStoreAwaitsItsOpeningAreRefused)
   const std::string bytes(300'000, 'b');
   ScriptedFtpServer server(
       [&](ScriptSession& s) {
-        LoginAndWalk(s, "");
-        s.Expect("TYPE I");
-        s.Send("200 binary\r\n");
-        s.Expect("PASV");
-        s.Send(s.OpenPassive());
-        s.AcceptData();
-        s.Expect("STOR /site/big.bin");
+        WalkThenStore(s, "/site/big.bin");
         for (int i = 0; i < 500 && !pressed; ++i)
           std::this_thread::sleep_for(std::chrono::milliseconds(10));
         s.Send("150 Ok to send\r\n");
