@@ -422,13 +422,26 @@ bool ConnectionControl::SyncStoreFile(const std::string& localPath, const std::s
 
 bool ConnectionControl::SyncUntrusted(const std::vector<std::string>& remotePaths)
 {
-  return !untrusted_ || untrusted_->Add(remotePaths);
+  plannedAnew_.clear();
+  if (!untrusted_)
+    return true;
+  const std::set<std::string> before = untrusted_->Paths();
+  for (const std::string& path : remotePaths)
+    if (before.count(path) == 0)
+      plannedAnew_.insert(path);
+  return untrusted_->Add(remotePaths);
 }
 
 void ConnectionControl::SyncSettled(const std::string& remotePath)
 {
   if (untrusted_)
     untrusted_->Remove(remotePath);
+}
+
+void ConnectionControl::SyncNotSent(const std::string& remotePath)
+{
+  if (plannedAnew_.erase(remotePath) > 0)
+    SyncSettled(remotePath);
 }
 
 void ConnectionControl::TreesCompared()

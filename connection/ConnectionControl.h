@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 class ConnectionControl : public SyncRun {
@@ -104,6 +105,7 @@ protected:
   bool SyncStoreFile(const std::string& localPath, const std::string& remotePath, const std::string& type) override;
   bool SyncUntrusted(const std::vector<std::string>& remotePaths) override;
   void SyncSettled(const std::string& remotePath) override;
+  void SyncNotSent(const std::string& remotePath) override;
   bool SyncStoreWritten() const override { return commandSocket.StoreWritten(); }
   bool SyncReplyAnswers(const std::string& command) const override { return commandSocket.Answering() == command; }
   void SyncDeleteFile(const std::string& remotePath) override;
@@ -126,6 +128,8 @@ private:
   bool progressInBytes_ = false; // the bar's maximum is in bytes (small files)
   // The server and account of the connection, whose untrusted files these are.
   std::optional<UntrustedUploads> untrusted_;
+  // What the last plan wrote down that was not written down before.
+  std::set<std::string> plannedAnew_;
 
   bool FirstCwdPending() const;
   std::string LogConnectionEnd();

@@ -156,6 +156,7 @@ void SyncRun::SyncUpload()
       End(false);
       return;
     }
+    planWrittenDown_ = true;
     SyncUpload2();
   }
   // A run with nothing to send has ended here; say so now, not at some
@@ -483,7 +484,7 @@ void SyncRun::SyncFailed()
       cutShort_ = stepPath_;
       cutShortDeleSent_ = false;
     } else if (!SyncStoreWritten()) {
-      SyncSettled(stepPath_); // no STOR went out: the server's file is as it was
+      SyncNotSent(stepPath_); // no STOR went out: the server's file is as it was
     } else {
       // Refused, but some servers empty the file on STOR all the same.
       SyncLog("The upload of " + stepPath_ + " did not end whole: the next compare ticks it for upload again.");
@@ -588,6 +589,7 @@ void SyncRun::Begin(Phase phase)
   pSyncList.clear();
   pSyncListIdx = 0;
   settled_ = 0;
+  planWrittenDown_ = false;
   awaitingReply_ = false;
   pUpload = 0;
   pRemove = false;
@@ -599,7 +601,7 @@ void SyncRun::SkipEntry(std::int32_t index)
   Side(phase_)[static_cast<std::size_t>(index)].sync = false;
   settled_ = static_cast<std::size_t>(pSyncListIdx);
   if (phase_ == Phase::Upload && pSyncL[static_cast<std::size_t>(index)].kind != "d")
-    SyncSettled(SyncUpload2Path(index, "full")); // nothing was sent for it
+    SyncNotSent(SyncUpload2Path(index, "full"));
 }
 
 void SyncRun::KeepCaseTwins(const std::string& remotePath)
@@ -681,8 +683,8 @@ void SyncRun::ClearUnsettledMarks()
     if (index >= records.size())
       continue;
     records[index].sync = false;
-    if (phase_ == Phase::Upload && p != inFlight && records[index].kind != "d")
-      SyncSettled(SyncUpload2Path(static_cast<std::int32_t>(index), "full")); // never sent
+    if (phase_ == Phase::Upload && planWrittenDown_ && p != inFlight && records[index].kind != "d")
+      SyncNotSent(SyncUpload2Path(static_cast<std::int32_t>(index), "full"));
   }
   settled_ = pSyncList.size();
 }

@@ -101,9 +101,11 @@ protected:
   // The files an upload plan may replace on the server, before any of it
   // goes out; false when they could not be written down (nothing is sent).
   virtual bool SyncUntrusted(const std::vector<std::string>& /*remotePaths*/) { return true; }
-  // The server's file at remotePath is known again: stored whole, deleted,
-  // or never touched by the STOR meant for it.
+  // The server's file at remotePath is known again: stored whole or deleted.
   virtual void SyncSettled(const std::string& /*remotePath*/) {}
+  // No STOR went out for remotePath in this run: what its plan wrote down
+  // may go, but not what an earlier upload cut short left there.
+  virtual void SyncNotSent(const std::string& /*remotePath*/) {}
   // The STOR of the upload in flight has been written.
   virtual bool SyncStoreWritten() const { return true; }
   // The reply being handled answers command, as it was written.
@@ -140,6 +142,7 @@ private:
   // Positions of pSyncList below this are settled: carried out, or skipped
   // with their mark cleared.
   std::size_t settled_ = 0;
+  bool planWrittenDown_ = false; // SyncUntrusted took this run's plan
   bool awaitingReply_ = false;  // a MKD, DELE or RMD awaits its final reply
   std::string openReplyCode_;   // code of a multi-line reply still open
   std::string stepPath_;        // remote path of the step in flight

@@ -342,9 +342,14 @@ bool FtpCommandSocket::Due() const
 std::string FtpCommandSocket::Describe() const
 {
   std::string awaited = reader_.Awaited();
-  if (awaited.empty() && dataPort && dataPort->IsOpen() && !transferCommand_.empty())
-    awaited = "the data of " + transferCommand_;
-  return awaited;
+  if (!awaited.empty() || !dataPort || !dataPort->IsOpen())
+    return awaited;
+  // A passive data connection still being made: its command is not written.
+  if (transfer_ == Transfer::None && !dataPort->IsConnected())
+    return status == "stor"   ? "the data connection for the upload of " + fileName
+           : status == "retr" ? "the data connection for the download of " + fileName
+                              : std::string("the data connection for a listing");
+  return transferCommand_.empty() ? awaited : "the data of " + transferCommand_;
 }
 
 std::string FtpCommandSocket::Awaited() const

@@ -6,6 +6,7 @@
 #include "SiteFixture.h"
 
 #include "connection/ConnectionTexts.h"
+#include "settings/UntrustedUploads.h"
 
 #include "FtpServers.h"
 #include "ModalRecorder.h"
@@ -536,6 +537,32 @@ TEST(RunErrors, DisconnectAndConnectWhileAStoreAwaitsItsOpeningAreRefused)
   EXPECT_EQ(server.Failure(), "");
   EXPECT_EQ(received, bytes);
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1);
+}
+
+// A file whose last upload did not end whole, which a run then does not
+// send (the list cancelled, or its type question), is still not trusted on
+// the server: every later compare ticks it again.
+TEST(RunErrors, UntrustedFileARunDoesNotSendStaysUntrusted)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Connected t(FtpServerKind::Pyftpdlib, true, false);
+  t.server.WriteFile("site/part.dat", "part");
+  site::WriteAged(t.local / "part.dat", "whole file", 5);
+  ASSERT_TRUE(UntrustedUploads(t.conn.host, t.conn.user).Add({"/site/part.dat"}));
+  t.conn.typeAnswer = "C";
+  for (int run = 0; run < 3; ++run) {
+    if (run > 0)
+      ModalRecorder::PushButton(0); // "実行": clear the earlier results
+    ASSERT_TRUE(t.Connect());
+    ASSERT_EQ(std::count_if(t.conn.pSyncL.begin(), t.conn.pSyncL.end(), [](const SyncRecord& r) { return r.check; }),
+              1)
+        << "run " << run;
+    t.conn.confirmAnswer = run > 0;
+    t.conn.SyncUpload();
+    ASSERT_TRUE(PumpUntil([&] { return !t.conn.SyncRunning() && t.conn.Idle(); }));
+  }
+  EXPECT_EQ(t.server.ReadFile("site/part.dat"), "part");
 }
 
 enum class Quirk { UserAlone, BareLineFeeds, OtherSuccessCodes };

@@ -800,6 +800,50 @@ TEST_F(ScriptedServer, PassiveDataConnectionThatCannotBeMadeWritesNoTransferComm
   EXPECT_TRUE(client.serverErrors.empty());
 }
 
+// A passive data connection that hangs (a firewall dropping the port) is
+// given up at the silence limit as a silent server is, and what was
+// awaited names the upload it was for, not the transfer before it.
+TEST_F(ScriptedServer, HangingPassiveDataConnectionIsNamedForItsUpload)
+{
+  // A listener whose queue of one is taken: a further connection hangs.
+  const int full = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&a), len), 0);
+  ASSERT_EQ(::listen(full, 0), 0);
+  ASSERT_EQ(::getsockname(full, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(::connect(taken, reinterpret_cast<sockaddr*>(&a), len), 0);
+  const int port = ntohs(a.sin_port);
+  ScriptedFtpServer server([&](ScriptSession& s) {
+    s.Login();
+    s.OpenListing();
+    s.CloseData();
+    s.Send("226 done\r\n");
+    s.Expect("TYPE I");
+    s.Send("200 binary\r\n");
+    s.Expect("PASV");
+    s.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+           std::to_string(port % 256) + ")\r\n");
+    s.ClientClosed(20000);
+  });
+  auto client = Client(server);
+  client->commandSocket.silenceLimit = std::chrono::milliseconds(500);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getList();
+  ASSERT_TRUE(PumpUntil([&] { return client->listings.size() == 1; })) << client->Dump();
+  local.Write("f.bin", "f");
+  client->commandSocket.storFile(local / "f.bin", "f.bin", "I");
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); })) << client->Dump();
+  EXPECT_EQ(client->commandSocket.LastErrorCode(), kSocketServerSilent);
+  EXPECT_EQ(client->commandSocket.Awaited(), "the data connection for the upload of f.bin");
+  EXPECT_EQ(server.Commands().back(), "PASV");
+  ::close(taken);
+  ::close(full);
+}
+
 enum class PasvForm { Blanks, NoParentheses };
 
 class PassiveReplyForm : public ScriptedServer, public ::testing::WithParamInterface<PasvForm> {};
