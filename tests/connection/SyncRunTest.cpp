@@ -339,9 +339,6 @@ TEST_F(SyncRunTest, RemovalLeavesFoldersNotReadWholeAndTheFoldersAboveThem)
   EXPECT_EQ(run.log[0].rfind("Kept /pub/old on the server", 0), 0u) << run.log[0];
 }
 
-// Many ticked folders that stay, and a ticked folder whose many files go up
-// with it: their boxes are set in one pass over each view, not one per
-// record, which froze the window for seconds on large trees.
 // Only a 5xx that answers the RMD in flight keeps its folder and lets the
 // run go on; any other refusal is left to end the run.
 TEST_F(SyncRunTest, OnlyARefusalOfTheRmdInFlightKeepsItsFolder)
@@ -380,6 +377,9 @@ TEST_F(SyncRunTest, EmptyLocalFolderDeletesNothingOnTheServer)
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
 }
 
+// Many ticked folders that stay, and a ticked folder whose many files go up
+// with it: their boxes are set in one pass over each view, not one per
+// record, which froze the window for seconds on large trees.
 TEST_F(SyncRunTest, ManyTicksSetByARunReadEachViewOnce)
 {
   constexpr int kMany = 400;
