@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr char kReplacement[] = "\xEF\xBF\xBD"; // U+FFFD
+
 bool Continuation(unsigned char b)
 {
   return (b & 0xC0) == 0x80;
@@ -68,20 +70,25 @@ std::string FoldRun(const std::string& run)
 
 std::string CaseAndFormFolded(const std::string& bytes)
 {
-  std::string out;
-  out.reserve(bytes.size());
-  std::string run; // well-formed UTF-8 not yet folded
+  std::string text; // well-formed UTF-8
+  text.reserve(bytes.size());
   for (std::size_t i = 0; i < bytes.size();) {
     char32_t cp = 0;
     const std::size_t n = DecodeAt(bytes, i, cp);
     if (n == 0) {
-      out += FoldRun(run);
-      run.clear();
-      out += bytes[i++];
+      // A server that keeps names as UTF-8 stores such a byte as U+FFFD
+      // (pyftpdlib does): what a run stored under it keeps that name too.
+      text += kReplacement;
+      ++i;
       continue;
     }
-    run.append(bytes, i, n);
+    text.append(bytes, i, n);
     i += n;
   }
-  return out + FoldRun(run);
+  std::string out = FoldRun(text);
+  // However many a server made of a run of such bytes.
+  const std::string twice = std::string(kReplacement) + kReplacement;
+  for (std::size_t k = 0; (k = out.find(twice, k)) != std::string::npos;)
+    out.erase(k, sizeof kReplacement - 1);
+  return out;
 }

@@ -7,5 +7,6 @@
 // The text with each run of UTF-8 canonically composed (NFC) and Unicode
 // simple case folding applied to each character ("Ärger", "ärger", "ÄRGER"
 // and "ärger" with a combining diaeresis all give "ärger"). Bytes that are
-// not UTF-8 stay as they are, so they only ever match themselves.
+// not UTF-8 become U+FFFD, a run of them one, as a server that keeps names
+// in UTF-8 stores them: folding can only make more names one.
 std::string CaseAndFormFolded(const std::string& bytes);

@@ -13,8 +13,8 @@ struct FoldCase {
 class CaseFold : public ::testing::TestWithParam<FoldCase> {};
 
 // As servers on case- or normalisation-ignoring file systems fold names:
-// one letter for one, beyond ASCII, composed; bytes that are not UTF-8 only
-// ever match themselves.
+// one letter for one, beyond ASCII, composed; bytes that are not UTF-8 as
+// the U+FFFD a server keeping UTF-8 names stores for them.
 TEST_P(CaseFold, FoldsLettersOfUtf8Only)
 {
   EXPECT_EQ(CaseAndFormFolded(GetParam().text), GetParam().folded);
@@ -28,9 +28,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FoldCase{"simpleNotFull", "STRAẞE ß ǅ", "straße ß ǆ"},
                       FoldCase{"unchanged", "日本語 1-2_3", "日本語 1-2_3"},
                       // decomposed as a Mac writes it, beside a byte that is not UTF-8
-                      FoldCase{"composed", "Cafe\u0301 \xFF A\u0308", "caf\u00E9 \xFF \u00E4"},
+                      FoldCase{"composed", "Cafe\u0301 \xFF A\u0308", "caf\u00E9 \uFFFD \u00E4"},
                       // Latin-1 "Ä", a cut sequence, an overlong "A", a surrogate
-                      FoldCase{"notUtf8", "\xC4R\xC3 \xC1\x81 \xED\xA0\x80", "\xC4r\xC3 \xC1\x81 \xED\xA0\x80"}),
+                      FoldCase{"notUtf8", "\xC4R\xC3 \xC1\x81 \xED\xA0\x80", "\uFFFDr\uFFFD \uFFFD \uFFFD"},
+                      FoldCase{"asStoredInUtf8", "lat\uFFFD\uFFFD.TXT", "lat\uFFFD.txt"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
