@@ -107,7 +107,8 @@ void FtpCommandSocket::DataConnectionFailed()
 void FtpCommandSocket::StopSequence()
 {
   sendWhenConnected_ = nullptr;
-  if (dataPort && TransferPending())
+  // A data connection still being made waits to write its transfer command.
+  if (dataPort && (TransferPending() || dataPort->IsOpen()))
     dataPort->CancelTransfer();
   DropDownloadFile();
   EndSequence();

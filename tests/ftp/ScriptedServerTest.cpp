@@ -47,6 +47,30 @@ auto ParamNames(std::vector<std::string> names)
   return [names](const ::testing::TestParamInfo<Enum>& info) { return names[static_cast<std::size_t>(info.param)]; };
 }
 
+// A listener whose queue of one is taken: a connection to port hangs.
+struct HangingPort {
+  int full = ::socket(AF_INET, SOCK_STREAM, 0);
+  int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+  int port = 0;
+  HangingPort()
+  {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (::bind(full, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(full, 0) != 0 ||
+        ::getsockname(full, reinterpret_cast<sockaddr*>(&a), &len) != 0 ||
+        ::connect(taken, reinterpret_cast<sockaddr*>(&a), len) != 0)
+      throw std::runtime_error("no hanging port");
+    port = ntohs(a.sin_port);
+  }
+  ~HangingPort()
+  {
+    ::close(taken);
+    ::close(full);
+  }
+};
+
 class ScriptedServer : public ::testing::Test {
 protected:
   void SetUp() override { ModalRecorder::Clear(); }
@@ -805,18 +829,8 @@ TEST_F(ScriptedServer, PassiveDataConnectionThatCannotBeMadeWritesNoTransferComm
 // awaited names the upload it was for, not the transfer before it.
 TEST_F(ScriptedServer, HangingPassiveDataConnectionIsNamedForItsUpload)
 {
-  // A listener whose queue of one is taken: a further connection hangs.
-  const int full = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&a), len), 0);
-  ASSERT_EQ(::listen(full, 0), 0);
-  ASSERT_EQ(::getsockname(full, reinterpret_cast<sockaddr*>(&a), &len), 0);
-  const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_EQ(::connect(taken, reinterpret_cast<sockaddr*>(&a), len), 0);
-  const int port = ntohs(a.sin_port);
+  const HangingPort hanging;
+  const int port = hanging.port;
   ScriptedFtpServer server([&](ScriptSession& s) {
     s.Login();
     s.OpenListing();
@@ -840,8 +854,29 @@ TEST_F(ScriptedServer, HangingPassiveDataConnectionIsNamedForItsUpload)
   EXPECT_EQ(client->commandSocket.LastErrorCode(), kSocketServerSilent);
   EXPECT_EQ(client->commandSocket.Awaited(), "the data connection for the upload of f.bin");
   EXPECT_EQ(server.Commands().back(), "PASV");
-  ::close(taken);
-  ::close(full);
+}
+
+// Given up while its passive data connection is still being made, a
+// listing writes no LIST once that connection comes, after a QUIT, say.
+TEST_F(ScriptedServer, SequenceStoppedWhileItsDataConnectionIsMadeWritesNothingMore)
+{
+  const HangingPort hanging;
+  ScriptedFtpServer server([&](ScriptSession& s) {
+    s.Login();
+    s.Expect("PASV");
+    s.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(hanging.port / 256) + "," +
+           std::to_string(hanging.port % 256) + ")\r\n");
+    s.Expect("QUIT");
+  });
+  auto client = Client(server);
+  ASSERT_TRUE(client->Login());
+  client->commandSocket.getList();
+  ASSERT_TRUE(PumpUntil([&] { return client->dataSocket.IsOpen(); })) << client->Dump();
+  client->commandSocket.StopSequence();
+  EXPECT_FALSE(client->dataSocket.IsOpen());
+  client->commandSocket.sendQUIT();
+  ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
+  EXPECT_EQ(server.Failure(), "");
 }
 
 enum class PasvForm { Blanks, NoParentheses };
