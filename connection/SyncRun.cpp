@@ -153,6 +153,7 @@ void SyncRun::SyncUpload()
       if (pSyncL[static_cast<std::size_t>(entry)].kind != "d")
         files.push_back(SyncUpload2Path(entry, "full"));
     if (!SyncUntrusted(files)) {
+      SyncLog("Nothing was uploaded: the files to upload could not be written down in the settings folder first.");
       End(false);
       return;
     }
@@ -545,7 +546,8 @@ void SyncRun::SendCutShortDele()
 std::string SyncRun::SyncCutShortLeft()
 {
   const std::string path = cutShort_;
-  const bool touched = cutShortDeleSent_ || SyncStoreOpened();
+  // A STOR written may have emptied the file even before it was opened.
+  const bool touched = cutShortDeleSent_ || SyncStoreOpened() || SyncStoreWritten();
   cutShort_.clear();
   cutShortDeleSent_ = false;
   if (path.empty() || !touched)

@@ -267,7 +267,8 @@ enum class CutShort {
   ControlLost,
   StoredWholeThenControlLost,
   ClosingWithTheRefusal,
-  DeleUnansweredAtDisconnect
+  DeleUnansweredAtDisconnect,
+  QuitBeforeOpening
 };
 
 class UploadCutShortOnTheServer : public ::testing::TestWithParam<CutShort> {};
@@ -286,6 +287,10 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
   ScriptedFtpServer server(
       [how](ScriptSession& s) {
         WalkThenStore(s, "/site/big.bin");
+        if (how == CutShort::QuitBeforeOpening) {
+          s.ClientClosed(20000);
+          return;
+        }
         if (how == CutShort::OpenedAfterTheDataSideFailed) {
           s.ResetData();
           std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -354,6 +359,12 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
     PumpFor(100);
     t.conn.CloseConnection();
   }
+  if (how == CutShort::QuitBeforeOpening) {
+    ASSERT_TRUE(PumpUntil([&] { return SentAnyOf(server, {"STOR"}); }));
+    PumpFor(50);
+    ModalRecorder::PushButton(0); // "切断": the server may have emptied the file already
+    EXPECT_FALSE(t.conn.ConnectionCancelClose());
+  }
   ASSERT_TRUE(PumpUntil([&] { return server.Done(); }));
   PumpFor(small ? 500 : 100);
   EXPECT_EQ(server.Failure(), "");
@@ -361,7 +372,8 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
   if (how != CutShort::StoredWholeThenControlLost) {
     EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
   }
-  const bool lost = how == CutShort::ControlLost || how == CutShort::StoredWholeThenControlLost;
+  const bool lost = how == CutShort::ControlLost || how == CutShort::StoredWholeThenControlLost ||
+                    how == CutShort::QuitBeforeOpening;
   const bool unanswered = how == CutShort::ClosingWithTheRefusal || how == CutShort::DeleUnansweredAtDisconnect;
   if (how != CutShort::ClosingWithTheRefusal) { // its DELE may meet the closed connection
     EXPECT_EQ(SentAnyOf(server, {"DELE"}), how != CutShort::RefusedBeforeOpening && !lost);
@@ -370,7 +382,7 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
   const auto named = std::count_if(boxes.begin(), boxes.end(), [](const ModalRequest& r) {
     return r.message.find("/site/big.bin") != std::string::npos;
   });
-  EXPECT_EQ(named, how == CutShort::ControlLost || unanswered ? 1 : 0);
+  EXPECT_EQ(named, how == CutShort::ControlLost || how == CutShort::QuitBeforeOpening || unanswered ? 1 : 0);
   // The log says the part is gone only once the server said so.
   const bool saysDeleted = std::any_of(t.conn.log.begin(), t.conn.log.end(), [](const std::string& line) {
     return line.rfind("Deleted /site/big.bin", 0) == 0;
@@ -381,14 +393,14 @@ TEST_P(UploadCutShortOnTheServer, IsDeletedOrNamed)
 const char* const kCutShortNames[] = {"resetThen426",         "answered451First", "closedEarlyThen226",
                                       "openedAfterTheDataSideFailed", "refusedBeforeOpening", "controlLost",
                                       "storedWholeThenControlLost", "closingWithTheRefusal",
-                                      "deleUnansweredAtDisconnect"};
+                                      "deleUnansweredAtDisconnect", "quitBeforeOpening"};
 
 INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShortOnTheServer,
                          ::testing::Values(CutShort::ResetThen426, CutShort::Answered451First,
                                            CutShort::ClosedEarlyThen226, CutShort::OpenedAfterTheDataSideFailed,
                                            CutShort::RefusedBeforeOpening, CutShort::ControlLost,
                                            CutShort::StoredWholeThenControlLost, CutShort::ClosingWithTheRefusal,
-                                           CutShort::DeleUnansweredAtDisconnect),
+                                           CutShort::DeleUnansweredAtDisconnect, CutShort::QuitBeforeOpening),
                          [](const auto& info) { return std::string(kCutShortNames[static_cast<int>(info.param)]); });
 
 enum class Refusal { Type, Pasv, DataConnection };
