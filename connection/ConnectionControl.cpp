@@ -408,18 +408,15 @@ void ConnectionControl::SyncMakeDirectory(const std::string& remotePath)
   commandSocket.makeDirectory(remotePath);
 }
 
-bool ConnectionControl::SyncStoreFile(const std::string& localPath, const std::string& remotePath,
+void ConnectionControl::SyncStoreFile(const std::string& localPath, const std::string& remotePath,
                                       const std::string& type)
 {
-  // Written down before the STOR can go out (the plan is, as a rule): if
-  // the program ends at any moment of the upload, the next compare still
-  // knows the server's copy may be a part of it.
-  if (untrusted_ && !untrusted_->Add({remotePath}))
-    return false;
   commandSocket.storFile(localPath, remotePath, type);
-  return true;
 }
 
+// Written down before the STOR can go out: if the program ends at any
+// moment of an upload, the next compare still knows the server's copy may
+// be a part of it.
 bool ConnectionControl::SyncUntrusted(const std::vector<std::string>& remotePaths)
 {
   plannedAnew_.clear();
@@ -453,10 +450,10 @@ void ConnectionControl::TreesCompared()
     return;
   for (std::size_t i = 0; i < pSyncL.size(); ++i) {
     SyncRecord& r = pSyncL[i];
-    if (r.kind != "f" || r.reserved || r.unread)
+    if (r.kind != "f" || r.check || r.reserved || r.unread)
       continue;
     const std::string remote = SyncUpload2Path(static_cast<std::int32_t>(i), "full");
-    if (paths.count(remote) == 0 || r.check)
+    if (paths.count(remote) == 0)
       continue;
     r.check = true;
     ConnLog("Ticked " + r.path + " for upload: its last upload to " + remote +

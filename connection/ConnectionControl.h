@@ -102,7 +102,7 @@ protected:
 
   // The run's hooks that the connection answers.
   void SyncMakeDirectory(const std::string& remotePath) override;
-  bool SyncStoreFile(const std::string& localPath, const std::string& remotePath, const std::string& type) override;
+  void SyncStoreFile(const std::string& localPath, const std::string& remotePath, const std::string& type) override;
   bool SyncUntrusted(const std::vector<std::string>& remotePaths) override;
   void SyncSettled(const std::string& remotePath) override;
   void SyncNotSent(const std::string& remotePath) override;

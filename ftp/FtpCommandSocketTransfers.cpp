@@ -76,15 +76,15 @@ int FtpCommandSocket::setupPasvPort(const std::string& reply)
   return port;
 }
 
-bool FtpCommandSocket::WriteWhenConnected(const std::string& reply, void (FtpCommandSocket::*send)())
+void FtpCommandSocket::WriteWhenConnected(const std::string& reply, void (FtpCommandSocket::*send)())
 {
   if (!usePASV) {
     (this->*send)();
-    return true;
+    return;
   }
   sendWhenConnected_ = send;
   if (setupPasvPort(reply) > 0)
-    return true;
+    return;
   sendWhenConnected_ = nullptr;
   // A reply we cannot read must not send us to a wrong port.
   if (dataPort)
@@ -93,7 +93,6 @@ bool FtpCommandSocket::WriteWhenConnected(const std::string& reply, void (FtpCom
   EndSequence();
   if (gotServerError)
     gotServerError(reply);
-  return false;
 }
 
 // No transfer command was written; the data connection's Error, which

@@ -125,12 +125,18 @@ bool UntrustedUploads::Add(const std::vector<std::string>& paths)
   for (const Entry& e : entries)
     if (Mine(e))
       mine.insert(e.path);
+  bool added = false;
   for (const std::string& path : paths) {
     struckOff_.erase(path);
-    if (mine.insert(path).second)
+    if (mine.insert(path).second) {
       entries.push_back({host_, user_, path});
+      added = true;
+    }
   }
-  return Save(std::move(entries));
+  if (added)
+    return Save(std::move(entries));
+  written_ = std::move(mine); // all there already: nothing to write
+  return true;
 }
 
 void UntrustedUploads::Remove(const std::string& path)

@@ -77,10 +77,9 @@ public:
 
 protected:
   void SyncMakeDirectory(const std::string& p) override { sent.push_back("MKD " + p); }
-  bool SyncStoreFile(const std::string& local, const std::string& remote, const std::string& type) override
+  void SyncStoreFile(const std::string& local, const std::string& remote, const std::string& type) override
   {
     sent.push_back("STOR " + type + " " + remote + " <- " + local);
-    return true;
   }
   void SyncDeleteFile(const std::string& p) override { sent.push_back("DELE " + p); }
   void SyncDeleteDirectory(const std::string& p) override { sent.push_back("RMD " + p); }
