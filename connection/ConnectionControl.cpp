@@ -61,6 +61,14 @@ bool ConnectionControl::TransferDue() const
   return dataConnected || commandSocket.TransferReplyAwaited();
 }
 
+bool ConnectionControl::RefusedForTransfer()
+{
+  if (!TransferDue())
+    return false;
+  MsgBox(ConnectionText::DataConnectedNoDisconnect);
+  return true;
+}
+
 std::optional<FolderItem> ConnectionControl::ConnLocalFolder() const
 {
   const FolderItem* local = TreesLocalFolder();
@@ -70,10 +78,8 @@ std::optional<FolderItem> ConnectionControl::ConnLocalFolder() const
 void ConnectionControl::MakeConnection()
 {
   // A new connection would cut the transfer off, as 切断 would.
-  if (TransferDue()) {
-    MsgBox(ConnectionText::DataConnectedNoDisconnect);
+  if (RefusedForTransfer())
     return;
-  }
   const std::optional<FolderItem> local = ConnLocalFolder();
   if (!local || !local->Exists() || !local->Directory()) {
     gCautionDlg1(Text::LocalFolderMissing, "", SyncParentWindow());
@@ -82,6 +88,9 @@ void ConnectionControl::MakeConnection()
   std::string password;
   if (ConnPassword().empty()) {
     if (!ConnAskPassword(password) || password.empty())
+      return;
+    // The run goes on behind the prompt.
+    if (RefusedForTransfer())
       return;
   }
   if (!EnableConnect())
@@ -102,6 +111,9 @@ bool ConnectionControl::EnableConnect()
                                           SyncParentWindow());
   if (answer == CautionCancel)
     return false;
+  // The run went on behind the question: an upload may have begun since.
+  if (RefusedForTransfer())
+    return false;
   if (answer == CautionAction) {
     // A run still going ends first, while its state still tells which
     // upload the new connection will cut short.
@@ -118,9 +130,10 @@ void ConnectionControl::makeConnection2(const std::string& password)
   // taken for the new one.
   closing = true;
   SyncConnectionStarted();
-  SyncForgetCutShort();
+  // Stopped before the box: while it is open nothing may still flow.
   dataSocket.Abort();
   commandSocket.Close();
+  SyncForgetCutShort();
   dataConnected = false;
   getList = false;
   // Errors of the new connection are reported again.
@@ -175,11 +188,12 @@ bool ConnectionControl::ConnectionCancelClose()
   if (answer == CautionAction) {
     closing = true;
     SyncFailed();
-    SyncForgetCutShort();
     // A reset, not an orderly close: a cut-off upload must not be stored
-    // as if it were whole.
+    // as if it were whole. Done before the box names it, so the box never
+    // names an upload that goes on and ends whole behind it.
     dataSocket.Abort();
     commandSocket.Close();
+    SyncForgetCutShort();
   }
   return false;
 }

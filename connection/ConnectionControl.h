@@ -49,6 +49,8 @@ public:
   // A listing or a file is being transferred, or its transfer command
   // awaits its answer: the connection is not to be cut now.
   bool TransferDue() const;
+  // Says so in a box when one is due: true, and nothing is to change.
+  bool RefusedForTransfer();
   // The window is about to close: true keeps it open.
   bool ConnectionCancelClose();
   void ConnectionClose();

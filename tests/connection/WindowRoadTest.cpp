@@ -442,6 +442,36 @@ TEST(WindowRoadErrors, QuittingDuringAnUploadAsksFirst)
   EXPECT_EQ(road.server.ReadFile("site/big.gif"), big);
 }
 
+// "接続" pressed while a folder is being made asks its question with the run
+// going on behind it; by the answer an upload has begun, and a new
+// connection now would cut it short.
+TEST(WindowRoadErrors, ConnectAnsweredAfterTheRunMovedOnNeverCutsAnUpload)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Vsftpd, true, false);
+  Window1& w = *road.w;
+  const std::string big(24 << 20, 'q');
+  site::WriteAged(road.local / "new/big.gif", big, 0);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  site::AnswerGoAhead(1);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(w.SyncRunning());
+  ASSERT_EQ(w.commandSocket.Awaited(), "the reply to MKD /site/new");
+  ModalRecorder::Push([&](const ModalRequest& r) {
+    EXPECT_EQ(r.message, ConnectionText::EarlierResults);
+    EXPECT_TRUE(PumpUntil([&] { return w.dataConnected && w.totalBytes > 0; }));
+    return ModalAnswer{0, {}}; // "実行"
+  });
+  w.Toolbar11.Press("ToolItem1");
+  EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::DataConnectedNoDisconnect);
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  EXPECT_EQ(road.server.ReadFile("site/new/big.gif"), big);
+  for (const auto& r : ModalRecorder::Requests())
+    EXPECT_EQ(r.message.find("cut short"), std::string::npos) << r.message;
+  EXPECT_EQ(w.pMode, 1);
+}
+
 enum class CutBy { Connect, Quit, Killed };
 
 class UploadStopsMidway : public ::testing::TestWithParam<CutBy> {};
@@ -482,6 +512,11 @@ TEST_P(UploadStopsMidway, EndsWholeAfterTheNextSync)
     startUpload();
     if (by == CutBy::Quit) {
       ModalRecorder::PushButton(0); // "切断"
+      ModalRecorder::Push([&](const ModalRequest& r) {
+        EXPECT_NE(r.message.find("cut short"), std::string::npos) << r.message;
+        EXPECT_FALSE(road.w->dataSocket.IsOpen()) << "the upload goes on behind the box";
+        return ModalAnswer{};
+      });
       ASSERT_TRUE(road.app->Quit());
       road.app.reset();
       road.OpenWindow();
