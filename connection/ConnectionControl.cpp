@@ -133,6 +133,7 @@ void ConnectionControl::makeConnection2(const std::string& password)
   // Stopped before the box: while it is open nothing may still flow.
   dataSocket.Abort();
   commandSocket.Close();
+  WriteStruckOff();
   SyncForgetCutShort();
   dataConnected = false;
   getList = false;
@@ -149,6 +150,7 @@ void ConnectionControl::makeConnection2(const std::string& password)
   usePassive = ConnPassive();
   commandSocket.usePASV = usePassive;
   untrusted_.emplace(commandSocket.Address, commandSocket.userID);
+  strikeOffFailureLogged_ = false;
   commandSocket.Connect();
 }
 
@@ -166,6 +168,7 @@ void ConnectionControl::CloseConnection()
   SyncFailed();
   commandSocket.StopSequence();
   SyncForgetCutShort();
+  WriteStruckOff();
   commandSocket.sendQUIT();
 }
 
@@ -178,6 +181,7 @@ bool ConnectionControl::ConnectionCancelClose()
       SyncForgetCutShort();
       commandSocket.Close();
     }
+    WriteStruckOff();
     return false;
   }
   const std::int32_t answer =
@@ -195,6 +199,7 @@ bool ConnectionControl::ConnectionCancelClose()
     commandSocket.Close();
     SyncForgetCutShort();
   }
+  WriteStruckOff();
   return false;
 }
 
@@ -202,6 +207,8 @@ void ConnectionControl::ConnectionClose()
 {
   dataConnected = false;
   ConnProgressMaximum(1);
+  // The window goes, and with a quit the process ends before it is deleted.
+  WriteStruckOff();
 }
 
 // -------------------------------------------------- control connection
@@ -209,6 +216,7 @@ void ConnectionControl::ConnectionClose()
 void ConnectionControl::commandSocket_Error()
 {
   SyncFailed();
+  WriteStruckOff();
   const std::string ended = closing ? std::string() : LogConnectionEnd();
   // No DELE can reach the server now: the user must know which file.
   const std::string left = SyncCutShortLeft();
@@ -434,19 +442,52 @@ void ConnectionControl::SyncStoreFile(const std::string& localPath, const std::s
 bool ConnectionControl::SyncUntrusted(const std::vector<std::string>& remotePaths)
 {
   plannedAnew_.clear();
-  if (!untrusted_)
+  UntrustedUploads* record = Untrusted();
+  if (!record)
     return true;
-  const std::set<std::string> before = untrusted_->Paths();
+  const std::set<std::string> before = record->Paths();
   for (const std::string& path : remotePaths)
     if (before.count(path) == 0)
       plannedAnew_.insert(path);
-  return untrusted_->Add(remotePaths);
+  return record->Add(remotePaths);
 }
 
 void ConnectionControl::SyncSettled(const std::string& remotePath)
 {
+  UntrustedUploads* record = Untrusted();
+  if (!record)
+    return;
+  // Within a run they are written together, at most once a second; outside
+  // one (a cut-short file's DELE answered late) at once.
+  if (SyncRunning())
+    StrikeOffWritten(record->Remove(remotePath));
+  else
+    StrikeOffWritten(record->Remove(remotePath) && record->Flush());
+}
+
+UntrustedUploads* ConnectionControl::Untrusted()
+{
+  if (!untrusted_)
+    return nullptr;
+  if (commandSocket.IsConnected())
+    untrusted_->Reached(commandSocket.RemoteAddress());
+  return &*untrusted_;
+}
+
+void ConnectionControl::WriteStruckOff()
+{
   if (untrusted_)
-    untrusted_->Remove(remotePath);
+    StrikeOffWritten(untrusted_->Flush());
+}
+
+void ConnectionControl::StrikeOffWritten(bool written)
+{
+  // Once a connection, not for every file of a run.
+  if (written || strikeOffFailureLogged_)
+    return;
+  strikeOffFailureLogged_ = true;
+  ConnLog(untrusted_->Error() + " Files stored whole or deleted are still written down there, so the next " +
+          "compare ticks them for upload again.");
 }
 
 void ConnectionControl::SyncNotSent(const std::string& remotePath)
@@ -457,9 +498,10 @@ void ConnectionControl::SyncNotSent(const std::string& remotePath)
 
 void ConnectionControl::TreesCompared()
 {
-  if (!untrusted_)
+  UntrustedUploads* record = Untrusted();
+  if (!record)
     return;
-  const std::set<std::string> paths = untrusted_->Paths();
+  const std::set<std::string> paths = record->Paths();
   if (paths.empty())
     return;
   for (std::size_t i = 0; i < pSyncL.size(); ++i) {

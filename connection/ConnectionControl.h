@@ -108,6 +108,7 @@ protected:
   bool SyncUntrusted(const std::vector<std::string>& remotePaths) override;
   void SyncSettled(const std::string& remotePath) override;
   void SyncNotSent(const std::string& remotePath) override;
+  void SyncEnded() override { WriteStruckOff(); }
   bool SyncStoreWritten() const override { return commandSocket.StoreWritten(); }
   bool SyncReplyAnswers(const std::string& command) const override { return commandSocket.Answering() == command; }
   void SyncDeleteFile(const std::string& remotePath) override;
@@ -132,6 +133,17 @@ private:
   std::optional<UntrustedUploads> untrusted_;
   // What the last plan wrote down that was not written down before.
   std::set<std::string> plannedAnew_;
+  // A strike-off that could not be written has been logged on this
+  // connection.
+  bool strikeOffFailureLogged_ = false;
+
+  // The record, told which address the connection reached; nullptr before
+  // the first connection.
+  UntrustedUploads* Untrusted();
+  // Writes what was struck off: nothing settled is lost to a quit, a crash
+  // after the end notice, or a new connection.
+  void WriteStruckOff();
+  void StrikeOffWritten(bool written);
 
   bool FirstCwdPending() const;
   std::string LogConnectionEnd();

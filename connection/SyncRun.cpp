@@ -446,4 +446,5 @@ void SyncRun::End(bool finished)
   pUpload = 0;
   pRemove = false;
   pFin2 = finished;
+  SyncEnded();
 }

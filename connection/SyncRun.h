@@ -102,6 +102,8 @@ protected:
   // No STOR went out for remotePath in this run: what its plan wrote down
   // may go, but not what an earlier upload cut short left there.
   virtual void SyncNotSent(const std::string& /*remotePath*/) {}
+  // The run has ended, however it ended, before its notice is shown.
+  virtual void SyncEnded() {}
   // The STOR of the upload in flight has been written.
   virtual bool SyncStoreWritten() const { return true; }
   // The reply being handled answers command, as it was written.

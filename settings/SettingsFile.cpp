@@ -39,15 +39,19 @@ namespace {
 // Writes through a temporary file so that a failure keeps the previous one.
 template <typename Stream>
 bool WriteAtomically(const FolderItem& file, Stream* (AtomicFile::*open)(),
-                     const std::function<void(Stream&)>& write)
+                     const std::function<void(Stream&)>& write, std::string* why = nullptr)
 {
   AtomicFile out(file, 0600);
   if (Stream* stream = (out.*open)())
     write(*stream);
   if (out.Commit())
     return true;
-  MsgBox("Could not save the settings file \"" + file.NativePath() + "\" (" + out.Error() +
-         "). The previous file was kept.");
+  const std::string text =
+      "Could not save the settings file \"" + file.NativePath() + "\" (" + out.Error() + "). The previous file was kept.";
+  if (why)
+    *why = text;
+  else
+    MsgBox(text);
   return false;
 }
 } // namespace
@@ -60,4 +64,10 @@ bool WriteSettingsFile(const FolderItem& file, const std::function<void(BinarySt
 bool WriteSettingsTextFile(const FolderItem& file, const std::function<void(TextOutputStream&)>& write)
 {
   return WriteAtomically(file, &AtomicFile::Text, write);
+}
+
+bool WriteSettingsTextFileQuietly(const FolderItem& file, const std::function<void(TextOutputStream&)>& write,
+                                  std::string& why)
+{
+  return WriteAtomically(file, &AtomicFile::Text, write, &why);
 }

@@ -4,6 +4,7 @@
 #include "framework/FolderItem.h"
 
 #include <functional>
+#include <string>
 
 class BinaryStream;
 class TextOutputStream;
@@ -16,3 +17,6 @@ bool CreateSettingsFolderIfMissing();
 // is reported once in an English box naming the file; the old file stays.
 bool WriteSettingsFile(const FolderItem& file, const std::function<void(BinaryStream&)>& write);
 bool WriteSettingsTextFile(const FolderItem& file, const std::function<void(TextOutputStream&)>& write);
+// The same with no box: false with why set to the words the box would say.
+bool WriteSettingsTextFileQuietly(const FolderItem& file, const std::function<void(TextOutputStream&)>& write,
+                                  std::string& why);

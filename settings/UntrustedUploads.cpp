@@ -3,10 +3,13 @@
 #include "Globals.h"
 #include "SettingsFile.h"
 
+#include "framework/Modal.h"
 #include "framework/TextStream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 const char* const UntrustedFileName = "untrusted";
@@ -54,10 +57,42 @@ std::string Unescaped(const std::string& text)
   return out;
 }
 
+// Fields split at TAB, unescaped.
+std::vector<std::string> Fields(const std::string& line)
+{
+  std::vector<std::string> fields;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t end = line.find('\t', begin);
+    fields.push_back(Unescaped(line.substr(begin, end == std::string::npos ? std::string::npos : end - begin)));
+    if (end == std::string::npos)
+      return fields;
+    begin = end + 1;
+  }
+}
+
+// A host name as the resolver takes it: letters in either case, and a
+// trailing dot or none.
+std::string HostKey(const std::string& host)
+{
+  std::string key = host;
+  while (!key.empty() && key.back() == '.')
+    key.pop_back();
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
+std::string Quoted(const FolderItem& file)
+{
+  return "\"" + file.NativePath() + "\"";
+}
+
 } // namespace
 
 UntrustedUploads::UntrustedUploads(std::string host, std::string user)
-    : host_(std::move(host)), user_(std::move(user))
+    : host_(std::move(host)), hostKey_(HostKey(host_)), user_(std::move(user))
 {
 }
 
@@ -66,39 +101,71 @@ UntrustedUploads::~UntrustedUploads()
   Flush();
 }
 
-std::vector<UntrustedUploads::Entry> UntrustedUploads::Load()
+void UntrustedUploads::Reached(const std::string& address)
 {
-  std::vector<Entry> entries;
-  const FolderItem file = SettingsFolder().Child(UntrustedFileName);
-  if (!file.Exists())
-    return entries;
-  auto in = file.OpenAsTextFile();
-  if (!in)
-    return entries;
-  while (!in->EOF()) {
-    const std::string line = in->ReadLine();
-    const std::size_t a = line.find('\t');
-    const std::size_t b = a == std::string::npos ? a : line.find('\t', a + 1);
-    if (b == std::string::npos || line.find('\t', b + 1) != std::string::npos)
-      continue;
-    entries.push_back({Unescaped(line.substr(0, a)), Unescaped(line.substr(a + 1, b - a - 1)),
-                       Unescaped(line.substr(b + 1))});
-  }
-  return entries;
+  if (!address.empty())
+    reached_ = address;
 }
 
-// Writes entries less what was struck off meanwhile.
-bool UntrustedUploads::Save(std::vector<Entry> entries)
+bool UntrustedUploads::Mine(const Entry& e) const
+{
+  return e.line.empty() && e.user == user_ &&
+         (HostKey(e.host) == hostKey_ || (!reached_.empty() && e.address == reached_));
+}
+
+UntrustedUploads::Loaded UntrustedUploads::Load()
+{
+  Loaded loaded;
+  const FolderItem file = SettingsFolder().Child(UntrustedFileName);
+  if (!file.Exists()) {
+    // A link to what is not there now (a drive not mounted) is no empty
+    // record: writing would replace the link.
+    if (file.IsLink())
+      loaded.error = "it is a link to nothing";
+    return loaded;
+  }
+  errno = 0;
+  auto in = file.OpenAsTextFile();
+  if (!in) {
+    loaded.error = errno != 0 ? std::strerror(errno) : "it is not a file";
+    return loaded;
+  }
+  while (!in->EOF()) {
+    const std::string line = in->ReadLine();
+    const std::vector<std::string> f = Fields(line);
+    if (f.size() == 3 || f.size() == 4)
+      loaded.entries.push_back({f[0], f[1], f[2], f.size() == 4 ? f[3] : std::string(), {}});
+    else if (!line.empty())
+      loaded.entries.push_back({{}, {}, {}, {}, line}); // a later version's, say
+  }
+  if (in->ReadError())
+    loaded.error = "it could not be read to its end";
+  return loaded;
+}
+
+// Writes entries less what was struck off meanwhile. Quietly: no box, the
+// words are kept in error_.
+bool UntrustedUploads::Save(std::vector<Entry> entries, bool quietly)
 {
   entries.erase(std::remove_if(entries.begin(), entries.end(),
                                [&](const Entry& e) { return Mine(e) && struckOff_.count(e.path) > 0; }),
                 entries.end());
+  for (Entry& e : entries)
+    if (Mine(e) && !reached_.empty())
+      e.address = reached_;
   CreateSettingsFolderIfMissing();
   lastWrite_ = std::chrono::steady_clock::now();
-  const bool ok = WriteSettingsTextFile(SettingsFolder().Child(UntrustedFileName), [&](TextOutputStream& out) {
-    for (const Entry& e : entries)
-      out.WriteLine(Escaped(e.host) + "\t" + Escaped(e.user) + "\t" + Escaped(e.path));
-  });
+  const auto write = [&](TextOutputStream& out) {
+    for (const Entry& e : entries) {
+      if (!e.line.empty())
+        out.WriteLine(e.line);
+      else
+        out.WriteLine(Escaped(e.host) + "\t" + Escaped(e.user) + "\t" + Escaped(e.path) +
+                      (e.address.empty() ? "" : "\t" + Escaped(e.address)));
+    }
+  };
+  const FolderItem file = SettingsFolder().Child(UntrustedFileName);
+  const bool ok = quietly ? WriteSettingsTextFileQuietly(file, write, error_) : WriteSettingsTextFile(file, write);
   if (!ok)
     return false;
   struckOff_.clear();
@@ -120,7 +187,17 @@ bool UntrustedUploads::Add(const std::vector<std::string>& paths)
       struckOff_.erase(path); // still in the file
     return true;
   }
-  std::vector<Entry> entries = Load();
+  Loaded loaded = Load();
+  const FolderItem file = SettingsFolder().Child(UntrustedFileName);
+  if (!loaded.error.empty()) {
+    // Written anew it would hold this plan alone, and every earlier record
+    // of every server would be lost.
+    error_ = "Could not read the settings file " + Quoted(file) + " (" + loaded.error + ").";
+    MsgBox(error_ + " The files to upload could not be written down in it, so nothing was uploaded; the file " +
+           "was left as it is.");
+    return false;
+  }
+  std::vector<Entry>& entries = loaded.entries;
   std::set<std::string> mine;
   for (const Entry& e : entries)
     if (Mine(e))
@@ -129,40 +206,48 @@ bool UntrustedUploads::Add(const std::vector<std::string>& paths)
   for (const std::string& path : paths) {
     struckOff_.erase(path);
     if (mine.insert(path).second) {
-      entries.push_back({host_, user_, path});
+      entries.push_back({host_, user_, path, reached_, {}});
       added = true;
     }
   }
   if (added)
-    return Save(std::move(entries));
+    return Save(std::move(entries), false);
   written_ = std::move(mine); // all there already: nothing to write
   return true;
 }
 
-void UntrustedUploads::Remove(const std::string& path)
+bool UntrustedUploads::Remove(const std::string& path)
 {
   struckOff_.insert(path);
   if (std::chrono::steady_clock::now() - lastWrite_ >= std::chrono::seconds(1))
-    Flush();
+    return Flush();
+  return true;
 }
 
-void UntrustedUploads::Flush()
+bool UntrustedUploads::Flush()
 {
   if (struckOff_.empty())
-    return;
-  std::vector<Entry> entries = Load();
-  const bool any = std::any_of(entries.begin(), entries.end(),
+    return true;
+  Loaded loaded = Load();
+  if (!loaded.error.empty()) {
+    // Never replaced by what this object knows: tried again a second on.
+    lastWrite_ = std::chrono::steady_clock::now();
+    error_ = "Could not read the settings file " + Quoted(SettingsFolder().Child(UntrustedFileName)) + " (" +
+             loaded.error + ").";
+    return false;
+  }
+  const bool any = std::any_of(loaded.entries.begin(), loaded.entries.end(),
                                [&](const Entry& e) { return Mine(e) && struckOff_.count(e.path) > 0; });
   if (any)
-    Save(std::move(entries));
-  else
-    struckOff_.clear();
+    return Save(std::move(loaded.entries), true);
+  struckOff_.clear();
+  return true;
 }
 
 std::set<std::string> UntrustedUploads::Paths() const
 {
   std::set<std::string> paths;
-  for (const Entry& e : Load())
+  for (const Entry& e : Load().entries)
     if (Mine(e) && struckOff_.count(e.path) == 0)
       paths.insert(e.path);
   return paths;

@@ -183,3 +183,28 @@ TEST_F(SettingsTest, UntrustedUploadsStayWithTheirServerAndAccount)
   EXPECT_EQ(UntrustedUploads("ftp.example.org", "user").Paths(), std::set<std::string>{"/www/c.html"});
   EXPECT_EQ(modeOf(folderPath() + "/untrusted"), 0600u);
 }
+
+// The record is found whatever way its server is typed: in other letter
+// case or with a trailing dot, or as another name of the address the
+// connection reached; a line written before addresses were kept is found
+// by its name. A line of another version is kept as it is, and another
+// account at that address keeps its own.
+TEST_F(SettingsTest, UntrustedUploadsFindTheirServerUnderAnySpelling)
+{
+  const std::string later = "a line\tof\tsome\tlater\tversion";
+  writeFile("untrusted", "FTP.Example.COM.\tuser\t/www/old.html\n" + later +
+                             "\nftp.example.com\tother\t/www/theirs.html\t192.0.2.7\n");
+  UntrustedUploads byName("ftp.example.com", "user");
+  EXPECT_EQ(byName.Paths(), std::set<std::string>{"/www/old.html"});
+  byName.Reached("192.0.2.7");
+  ASSERT_TRUE(byName.Add({"/www/new.html"}));
+  UntrustedUploads byAddress("192.0.2.7", "user");
+  byAddress.Reached("192.0.2.7");
+  EXPECT_EQ(byAddress.Paths(), (std::set<std::string>{"/www/new.html", "/www/old.html"}));
+  byAddress.Remove("/www/new.html");
+  byAddress.Remove("/www/old.html");
+  byAddress.Flush();
+  EXPECT_TRUE(UntrustedUploads("ftp.example.com", "user").Paths().empty());
+  EXPECT_EQ(UntrustedUploads("ftp.example.com", "other").Paths(), std::set<std::string>{"/www/theirs.html"});
+  EXPECT_NE(readFile("untrusted").find(later + "\n"), std::string::npos) << readFile("untrusted");
+}
