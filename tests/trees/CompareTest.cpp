@@ -107,9 +107,11 @@ TEST(Compare, LinksThatCannotBeFollowedAreSkipped)
 // A name one side passes over on purpose is not missing there: its twin on
 // the other side, and everything below it, is ticked neither to go up nor to
 // be deleted, and the log says once per name what was left alone and why.
+// On the server that twin is every name a server may have stored it as.
 TEST(Compare, NamesEitherWalkPassesOverLeaveTheirTwinsAlone)
 {
   TempTree local;
+  local.File("Notes.", 2009, 1, 6, 10, 0); // Windows stores it as "Notes"
   local.Link("photos", "/nonexistent-quill-drive/photos"); // a drive not plugged in
   local.Link("self", "self");
   ASSERT_EQ(::mkfifo((local / "feed.xml").c_str(), 0644), 0);
@@ -120,18 +122,23 @@ TEST(Compare, NamesEitherWalkPassesOverLeaveTheirTwinsAlone)
   TestTrees t;
   t.localFolder = GetFolderItem(local.Root());
   const char* d = "Jan 05 2009";
-  RunCompare(t, {{"/srv", Line("d", d, "photos") + Line("-", d, "self") + Line("-", d, "feed.xml") +
+  RunCompare(t, {{"/srv", Line("-", d, "NOTES") + Line("-", d, "notes") + Line("d", d, "Photos") +
+                              Line("d", d, "photos") + Line("-", d, "self") + Line("-", d, "feed.xml") +
                               "lrwxrwxrwx 1 u g 20 Jan 05 2009 config.txt -> ../shared/config.txt\r\n" +
                               "crw-rw-rw- 1 u g 1, 3 Jan 05 2009 null\r\n" +
                               "lrwxrwxrwx 1 u g 9 Jan 05 2009 linkdir -> ../shared\r\n" + Line("-", d, "gone.txt")},
+                 {"/srv/Photos", Line("-", d, "c.jpg")},
                  {"/srv/photos", Line("-", d, "a.jpg") + Line("d", d, "2009")},
                  {"/srv/photos/2009", Line("-", d, "b.jpg")}});
   EXPECT_EQ(Ticked(t.pSyncL, local.Root()), (std::set<std::string>{"new.txt"}));
   EXPECT_EQ(Ticked(t.pSyncR, "/srv"), (std::set<std::string>{"/gone.txt"}));
-  ASSERT_EQ(t.log.size(), 6u);
-  for (const std::string& left : std::vector<std::string>{"/srv/photos on the server", "/srv/self on the server",
-                                                          "/srv/feed.xml on the server", local.Root() + "config.txt alone",
-                                                          local.Root() + "null alone", local.Root() + "linkdir/ alone"})
+  ASSERT_EQ(t.log.size(), 10u);
+  for (const std::string& left :
+       std::vector<std::string>{"the local " + local.Root() + "Notes. alone", "/srv/NOTES on the server",
+                                "/srv/notes on the server", "/srv/Photos on the server", "/srv/photos on the server",
+                                "/srv/self on the server", "/srv/feed.xml on the server",
+                                local.Root() + "config.txt alone", local.Root() + "null alone",
+                                local.Root() + "linkdir/ alone"})
     EXPECT_EQ(std::count_if(t.log.begin(), t.log.end(),
                             [&](const std::string& line) { return line.rfind("Left " + left, 0) == 0; }),
               1)
@@ -176,6 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnsendableCase{"controlCharacter", "tab\tname.gif", "tab\tname.gif"},
                       UnsendableCase{"byteFF", "v\xFF\xF4" "1.txt", "v\xFF\xF4" "1.txt"},
                       UnsendableCase{"trailingBlank", "notes ", "notes "},
+                      UnsendableCase{"trailingDot", "notes.", "notes."},
                       // "STOR /srv/" and 1,991 bytes pass 2,000: pyftpdlib
                       // refuses a line beyond 2,048 and answers it twice
                       UnsendableCase{"pathTooLong",
