@@ -358,14 +358,45 @@ TEST_P(WindowRoadFolding, RunsDeleteNothingTheServerHoldsForALocalName)
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, WindowRoadFolding,
-    ::testing::Values(FoldingCase{"windowsTrailingDot", NameFolding::Windows, {{"notes.", "local notes"}},
-                                  {{"notes", "server notes"}, {"gone.txt", "gone"}}, {{"notes", "server notes"}}},
+    ::testing::Values(FoldingCase{"windowsTrailingDot",
+                                  NameFolding::Windows,
+                                  {{"notes.", "local notes"}, {"new.txt", "new"}},
+                                  {{"notes", "server notes"}, {"gone.txt", "gone"}},
+                                  {{"notes", "server notes"}, {"new.txt", "new"}}},
                       FoldingCase{"fullCaseFolding",
                                   NameFolding::Full,
                                   {{"straße.txt", "local strasse"}, {"ﬁle.txt", "local file"}},
                                   {{"strasse.txt", "server strasse"}, {"file.txt", "server file"}, {"gone.txt", "gone"}},
                                   {{"strasse.txt", "local strasse"}, {"file.txt", "local file"}}}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// A local root holding nothing to send, only a hidden ".keepme" or a name
+// left alone, is taken for a drive not there: an upload-and-delete run
+// deletes nothing on the server, and the box says why.
+class WindowRoadNearlyEmptyLocalRoot : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WindowRoadNearlyEmptyLocalRoot, DeletesNothingOnTheServer)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, true, true);
+  Window1& w = *road.w;
+  road.server.WriteFile("site/a.txt", "a");
+  road.server.WriteFile("site/old/b.txt", "b");
+  site::WriteAged(road.local / GetParam(), "local", 0);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  site::AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  EXPECT_EQ(ModalRecorder::Count("Nothing was deleted on the server: the local folder holds nothing to send."), 1)
+      << Requests();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0) << Requests();
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"),
+            (site::Tree{{"a.txt", "a"}, {"old", "<dir>"}, {"old/b.txt", "b"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Roots, WindowRoadNearlyEmptyLocalRoot, ::testing::Values(".keepme", "notes."),
+                         [](const auto& info) { return std::string(info.index == 0 ? "hiddenOnly" : "leftAloneOnly"); });
 
 // A run that starts with a removal right after the walk: the answers to
 // DELE and RMD are the run's, and nothing else is sent for them.

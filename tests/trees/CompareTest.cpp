@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -211,31 +212,54 @@ TEST(Compare, UnreadableRemoteRootListingTicksNothing)
   EXPECT_NE(t.log[0].find("/srv"), std::string::npos) << t.log[0];
 }
 
-// A local root that holds nothing at all is more likely a drive not mounted
-// than a site to be wiped: nothing on the server is ticked, and the log says
-// why. One that holds only hidden entries is a folder like any other.
-class NearlyEmptyLocalRoot : public ::testing::TestWithParam<bool> {};
+// A local root that holds nothing to send is more likely a drive not
+// mounted than a site to be wiped: nothing on the server is ticked, and the
+// log says why. Hidden entries and entries left alone count for nothing; a
+// root holding one file is a folder like any other.
+struct RootCase {
+  const char* label;
+  std::function<void(const TempTree&)> fill;
+  bool ticks;
+};
 
-TEST_P(NearlyEmptyLocalRoot, TicksTheServerOnlyWhenItHoldsSomething)
+void PrintTo(const RootCase& c, std::ostream* out)
+{
+  *out << c.label;
+}
+
+class NearlyEmptyLocalRoot : public ::testing::TestWithParam<RootCase> {};
+
+TEST_P(NearlyEmptyLocalRoot, TicksTheServerOnlyWhenItHoldsSomethingToSend)
 {
   TempTree local;
-  const bool hidden = GetParam();
-  if (hidden)
-    local.File(".hidden", 2009, 1, 5, 10, 0);
+  GetParam().fill(local);
   TestTrees t;
   t.localFolder = GetFolderItem(local.Root());
   RunCompare(t, {{"/srv", Line("d", "Jan 05 2008", "a") + Line("-", "Jan 05 2008", "b")},
                  {"/srv/a", Line("-", "Jan 05 2008", "c")}});
+  const bool ticks = GetParam().ticks;
   const std::set<std::string> all{"/a", "/b", "/a/c"};
-  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), hidden ? all : std::set<std::string>{});
-  ASSERT_EQ(t.log.size(), hidden ? 0u : 1u);
-  if (!hidden) {
-    EXPECT_NE(t.log[0].find(local.Root() + " holds nothing"), std::string::npos) << t.log[0];
-  }
+  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), ticks ? all : std::set<std::string>{});
+  const std::string why = local.Root() + " holds nothing to send";
+  EXPECT_EQ(std::count_if(t.log.begin(), t.log.end(),
+                          [&](const std::string& line) { return line.find(why) != std::string::npos; }),
+            ticks ? 0 : 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Roots, NearlyEmptyLocalRoot, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "hiddenEntryOnly" : "empty"; });
+INSTANTIATE_TEST_SUITE_P(
+    Roots, NearlyEmptyLocalRoot,
+    ::testing::Values(RootCase{"empty", [](const TempTree&) {}, false},
+                      RootCase{"hiddenEntryOnly", [](const TempTree& l) { l.File(".keepme", 2009, 1, 5, 10, 0); },
+                               false},
+                      RootCase{"leftAloneOnly",
+                               [](const TempTree& l) {
+                                 l.File("notes.", 2009, 1, 5, 10, 0);
+                                 l.Link("photos", "/nonexistent-quill-drive/photos");
+                                 ASSERT_EQ(::mkfifo((l / "feed.xml").c_str(), 0644), 0);
+                               },
+                               false},
+                      RootCase{"aFile", [](const TempTree& l) { l.File("a.txt", 2009, 1, 5, 10, 0); }, true}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(Compare, UnreadableLocalRootTicksNothing)
 {
