@@ -160,8 +160,8 @@ private:
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
   void CutShortDeleAnswered(bool deleted);
-  // The compare found the local folder empty: the removal phase ends
-  // before it starts, and a box says why.
+  // The compare found nothing to send in the local folder: the removal
+  // phase ends before it starts, and a box says why.
   void RefuseRemovalForEmptyFolder();
   // What was just stored or made at remotePath: its namesakes on the server
   // in other letter case or Unicode form are kept for the rest of this

@@ -192,12 +192,13 @@ void SyncRun::SyncRemove()
 
 void SyncRun::RefuseRemovalForEmptyFolder()
 {
-  // Whatever is ticked, by the user too: an empty folder is no plan.
+  // Whatever is ticked, by the user too: a folder with nothing to send is no
+  // plan.
   const FolderItem* root = TreesLocalFolder();
   const std::string folder = root ? root->AbsolutePath() : std::string();
-  SyncLog("Nothing was deleted on the server: the local folder " + folder + " is empty.");
+  SyncLog("Nothing was deleted on the server: the local folder " + folder + " holds nothing to send.");
   End(false);
-  gCautionDlg1("Nothing was deleted on the server: the local folder is empty.",
+  gCautionDlg1("Nothing was deleted on the server: the local folder holds nothing to send.",
                "Check that the drive of " + folder + " is there.", SyncParentWindow());
 }
 

@@ -27,6 +27,8 @@ std::string WhyNameLeftAlone(const std::string& name, std::size_t remotePathLeng
   }
   if (!name.empty() && name.back() == ' ')
     return "named with a trailing blank, which a server may store as another name";
+  if (!name.empty() && name.back() == '.')
+    return "named with a trailing dot, which a server may store as another name";
   if (kLongestVerb + remotePathLength > kLongestCommandLine)
     return "on a path too long for one command line";
   return {};

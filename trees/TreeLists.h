@@ -134,9 +134,10 @@ protected:
   // The remote folder's listing held an entry passed over on purpose: the
   // folder cannot be emptied.
   bool RemoteFolderHoldsSkipped(const std::string& folderPath) const;
-  // The local root held no entry at all, hidden ones included, when it was
-  // read: a drive not mounted looks just so, and nothing may be deleted on
-  // the server for it.
+  // The local root held nothing to send when it was read: no entry, or only
+  // hidden ones and ones left alone (links that cannot be followed, pipes,
+  // names left alone). A drive not mounted looks just so, and nothing may
+  // be deleted on the server for it.
   bool LocalRootHeldNothing() const { return localRootEmpty_; }
 
 private:

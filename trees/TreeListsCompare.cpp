@@ -1,5 +1,6 @@
 #include "trees/TreeLists.h"
 
+#include "framework/CaseFold.h"
 #include "framework/FolderItem.h"
 #include "trees/SendableName.h"
 
@@ -173,19 +174,30 @@ void TreeLists::ReserveTwins()
                         std::size_t skippedRoot, bool twinsLocal) {
     if (skipped.empty())
       return;
-    std::unordered_map<std::string, std::size_t> byPath;
+    // A server that folds names may hold a local name under any name that
+    // folds alike ("notes." as "notes", "Straße" as "strasse"): all of them
+    // stay. A local twin is the name itself.
+    const auto key = [twinsLocal](const std::string& below) {
+      return twinsLocal ? below : CaseAndFormFolded(below);
+    };
+    std::unordered_map<std::string, std::vector<std::size_t>> byPath;
     for (std::size_t i = 0; i < twins.size(); ++i)
-      byPath.emplace(BelowRoot(twins[i].path, twinRoot), i);
+      byPath[key(BelowRoot(twins[i].path, twinRoot))].push_back(i);
     for (const SkippedEntry& s : skipped) {
-      const auto twin = byPath.find(BelowRoot(s.path, skippedRoot));
-      if (twin == byPath.end() || twins[twin->second].reserved)
+      const auto found = byPath.find(key(BelowRoot(s.path, skippedRoot)));
+      if (found == byPath.end())
         continue;
-      SyncRecord& r = twins[twin->second];
-      r.reserved = true;
-      const std::string shownTwin = ShownName(r.path);
-      const std::string shownName = ShownName(s.path);
-      TreesLog(twinsLocal ? "Left " + shownTwin + " alone: " + shownName + " on the server is " + s.why + "."
-                          : "Left " + shownTwin + " on the server alone: the local " + shownName + " is " + s.why + ".");
+      for (const std::size_t twin : found->second) {
+        SyncRecord& r = twins[twin];
+        if (r.reserved)
+          continue;
+        r.reserved = true;
+        const std::string shownTwin = ShownName(r.path);
+        const std::string shownName = ShownName(s.path);
+        TreesLog(twinsLocal ? "Left " + shownTwin + " alone: " + shownName + " on the server is " + s.why + "."
+                            : "Left " + shownTwin + " on the server alone: the local " + shownName + " is " + s.why +
+                                  ".");
+      }
     }
     // Nothing below a name left alone is touched either; content lies after
     // its folder.

@@ -64,8 +64,6 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
   std::vector<std::string> names;
   if (!ReadFolderNames(dirPath, names))
     return false;
-  if (localOnPath_.empty())
-    localRootEmpty_ = names.empty();
   // Nothing is appended until every entry has been examined.
   const std::int32_t group = pGroupL + 1;
   SyncRecords list;
@@ -125,6 +123,10 @@ bool TreeLists::GetCompareList32l(const FolderItem& folder)
     list.push_back(std::move(r));
   }
 
+  // Hidden entries and those left alone count for nothing: a root holding
+  // only a ".keepme" would otherwise delete the whole server folder.
+  if (localOnPath_.empty())
+    localRootEmpty_ = list.empty();
   pGroupL = group;
   skippedL_.insert(skippedL_.end(), skipped.begin(), skipped.end());
   const auto start = static_cast<std::int32_t>(pSyncL.size());
@@ -162,11 +164,11 @@ void TreeLists::GetCompareList3()
   // look empty and tick the whole other side.
   if (!remoteRootUnread_ && !localRootUnread_) {
     ReserveTwins();
-    // Against a folder that holds nothing every server file would look
-    // deleted; the likelier cause is a drive that is not there.
+    // Against a folder that holds nothing to send every server file would
+    // look deleted; the likelier cause is a drive that is not there.
     if (localRootEmpty_ && !pSyncR.empty()) {
       TreesLog("The local folder " + root->AbsolutePath() +
-               " holds nothing; nothing on the server is ticked for removal.");
+               " holds nothing to send; nothing on the server is ticked for removal.");
     } else {
       GetCompareList34c(0, pSyncL.empty(), 0, 0, pSyncR.empty(), 0);
       GetCompareList34l();

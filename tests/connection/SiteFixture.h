@@ -63,11 +63,12 @@ inline void UseTypeTable()
 }
 
 // The program connects to port 21 only.
-inline FtpServerOptions OnPort21(const std::string& user = "quill")
+inline FtpServerOptions OnPort21(const std::string& user = "quill", NameFolding folding = NameFolding::None)
 {
   FtpServerOptions o;
   o.port = 21;
   o.user = user;
+  o.folding = folding;
   return o;
 }
 

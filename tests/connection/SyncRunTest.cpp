@@ -372,7 +372,7 @@ TEST_F(SyncRunTest, EmptyLocalFolderDeletesNothingOnTheServer)
   run.SyncUpload();
   EXPECT_TRUE(run.sent.empty());
   EXPECT_FALSE(run.SyncRunning());
-  EXPECT_EQ(ModalRecorder::Count("Nothing was deleted on the server: the local folder is empty."), 1);
+  EXPECT_EQ(ModalRecorder::Count("Nothing was deleted on the server: the local folder holds nothing to send."), 1);
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0);
 }
 

@@ -52,8 +52,8 @@ public:
   // Without openWindow the window waits for OpenWindow(), as in a child
   // process that must make its own.
   Road(FtpServerKind kind, bool passive, bool uploadAndDelete, const std::string& user = "quill",
-       bool openWindow = true)
-      : server(kind, site::OnPort21(user)), passive_(passive), uploadAndDelete_(uploadAndDelete)
+       bool openWindow = true, NameFolding folding = NameFolding::None)
+      : server(kind, site::OnPort21(user, folding)), passive_(passive), uploadAndDelete_(uploadAndDelete)
   {
     server.MakeFolder("site");
     if (openWindow)
@@ -314,6 +314,91 @@ INSTANTIATE_TEST_SUITE_P(Servers, WindowRoadLeftAlone,
                                               : info.param == FtpServerKind::PureFtpd ? "PureFtpd"
                                                                                       : "Vsftpd");
                          });
+
+// A server that folds names otherwise than the local disk: on Windows
+// "notes." is "notes", on a case-folding file system "straße.txt" is
+// "strasse.txt" and "ﬁle.txt" "file.txt". What it holds under such a name
+// is the local file's, or may be: two upload-and-delete runs delete none of
+// it, and the rest goes.
+struct FoldingCase {
+  const char* label;
+  NameFolding folding;
+  site::Tree local;
+  site::Tree remote;
+  site::Tree after;
+};
+
+void PrintTo(const FoldingCase& c, std::ostream* out)
+{
+  *out << c.label;
+}
+
+class WindowRoadFolding : public ::testing::TestWithParam<FoldingCase> {};
+
+TEST_P(WindowRoadFolding, RunsDeleteNothingTheServerHoldsForALocalName)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const FoldingCase& c = GetParam();
+  Road road(FtpServerKind::Pyftpdlib, true, true, "quill", true, c.folding);
+  Window1& w = *road.w;
+  for (const auto& [name, bytes] : c.remote)
+    road.server.WriteFile("site/" + name, bytes);
+  for (const auto& [name, bytes] : c.local)
+    site::WriteAged(road.local / name, bytes, 0);
+  for (int run = 0; run < 2; ++run) {
+    if (run > 0)
+      ModalRecorder::PushButton(0); // "実行": clear the earlier results
+    ASSERT_TRUE(road.Connect()) << Requests();
+    site::AnswerGoAhead(3);
+    w.Toolbar11.Press("ToolItem4");
+    ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+    EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), run + 1) << Requests();
+    EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), c.after) << "after run " << run + 1;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, WindowRoadFolding,
+    ::testing::Values(FoldingCase{"windowsTrailingDot",
+                                  NameFolding::Windows,
+                                  {{"notes.", "local notes"}, {"new.txt", "new"}},
+                                  {{"notes", "server notes"}, {"gone.txt", "gone"}},
+                                  {{"notes", "server notes"}, {"new.txt", "new"}}},
+                      FoldingCase{"fullCaseFolding",
+                                  NameFolding::Full,
+                                  {{"straße.txt", "local strasse"}, {"ﬁle.txt", "local file"}},
+                                  {{"strasse.txt", "server strasse"}, {"file.txt", "server file"}, {"gone.txt", "gone"}},
+                                  {{"strasse.txt", "local strasse"}, {"file.txt", "local file"}}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// A local root holding nothing to send, only a hidden ".keepme" or a name
+// left alone, is taken for a drive not there: an upload-and-delete run
+// deletes nothing on the server, and the box says why.
+class WindowRoadNearlyEmptyLocalRoot : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WindowRoadNearlyEmptyLocalRoot, DeletesNothingOnTheServer)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, true, true);
+  Window1& w = *road.w;
+  road.server.WriteFile("site/a.txt", "a");
+  road.server.WriteFile("site/old/b.txt", "b");
+  site::WriteAged(road.local / GetParam(), "local", 0);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  site::AnswerGoAhead(3);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  EXPECT_EQ(ModalRecorder::Count("Nothing was deleted on the server: the local folder holds nothing to send."), 1)
+      << Requests();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0) << Requests();
+  EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"),
+            (site::Tree{{"a.txt", "a"}, {"old", "<dir>"}, {"old/b.txt", "b"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Roots, WindowRoadNearlyEmptyLocalRoot, ::testing::Values(".keepme", "notes."),
+                         [](const auto& info) { return std::string(info.index == 0 ? "hiddenOnly" : "leftAloneOnly"); });
 
 // A run that starts with a removal right after the walk: the answers to
 // DELE and RMD are the run's, and nothing else is sent for them.

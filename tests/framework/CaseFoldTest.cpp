@@ -13,8 +13,9 @@ struct FoldCase {
 class CaseFold : public ::testing::TestWithParam<FoldCase> {};
 
 // As servers on case- or normalisation-ignoring file systems fold names:
-// one letter for one, beyond ASCII, composed; bytes that are not UTF-8 as
-// the U+FFFD a server keeping UTF-8 names stores for them.
+// beyond ASCII, a letter into several where Unicode folds it so, composed,
+// each name without the trailing dots and blanks Windows drops; bytes that
+// are not UTF-8 as the U+FFFD a server keeping UTF-8 names stores for them.
 TEST_P(CaseFold, FoldsLettersOfUtf8Only)
 {
   EXPECT_EQ(CaseAndFormFolded(GetParam().text), GetParam().folded);
@@ -25,7 +26,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FoldCase{"ascii", "/Pub/Photo.JPG", "/pub/photo.jpg"},
                       FoldCase{"latin", "ÄRGER Éte ÿ", "ärger éte ÿ"},
                       FoldCase{"greekAndCyrillic", "ΣΟΦΊΑ ς ПРИВЕТ Ё", "σοφία σ привет ё"},
-                      FoldCase{"simpleNotFull", "STRAẞE ß ǅ", "straße ß ǆ"},
+                      FoldCase{"full", "STRAẞE Straße ǅ ﬁle ﬃ İ", "strasse strasse ǆ file ffi i\u0307"},
+                      FoldCase{"trailingDotsAndBlanks", "//Site. /Notes../a.b/c. .", "//site/notes/a.b/c"},
                       FoldCase{"unchanged", "日本語 1-2_3", "日本語 1-2_3"},
                       // decomposed as a Mac writes it, beside a byte that is not UTF-8
                       FoldCase{"composed", "Cafe\u0301 \xFF A\u0308", "caf\u00E9 \uFFFD \u00E4"},

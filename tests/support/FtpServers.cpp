@@ -312,11 +312,19 @@ void FtpServerProcess::Start()
     if (choosePort)
       options_.port = FreeLocalPort();
     std::vector<std::string> args;
+    if (options_.folding != NameFolding::None && kind_ != FtpServerKind::Pyftpdlib)
+      throw std::runtime_error(std::string(Name()) + " cannot fold names");
     if (kind_ == FtpServerKind::Pyftpdlib) {
       // Debian's pyftpdlib belongs to Debian's own Python.
-      args = {"/usr/bin/python3", "-m", "pyftpdlib", "-i", options_.host, "-p", std::to_string(options_.port),
-              "-d", options_.root, "-u", options_.user, "-P", options_.password, "-w", "-r",
-              std::to_string(options_.passiveLow) + "-" + std::to_string(options_.passiveHigh)};
+      args = {"/usr/bin/python3", "-m", "pyftpdlib"};
+      if (options_.folding != NameFolding::None)
+        args = {"/usr/bin/python3", QUILL_SOURCE_DIR "/tests/support/FoldingFtpd.py",
+                options_.folding == NameFolding::Windows ? "windows" : "full"};
+      const std::vector<std::string> options = {
+          "-i", options_.host, "-p", std::to_string(options_.port), "-d", options_.root, "-u", options_.user,
+          "-P", options_.password, "-w", "-r",
+          std::to_string(options_.passiveLow) + "-" + std::to_string(options_.passiveHigh)};
+      args.insert(args.end(), options.begin(), options.end());
     } else if (kind_ == FtpServerKind::Vsftpd) {
       args = VsftpdArguments();
     } else {

@@ -16,6 +16,13 @@
 
 enum class FtpServerKind { Pyftpdlib, PureFtpd, Vsftpd };
 
+// How the served file system takes names (pyftpdlib only, through
+// FoldingFtpd.py): as given; as on Windows, letter case ignored and each
+// name's trailing dots and blanks dropped; or by Unicode full case folding
+// ("Straße" is "strasse"). A new name that folds as an existing one is
+// stored under the existing one.
+enum class NameFolding { None, Windows, Full };
+
 struct FtpServerOptions {
   std::string host = "127.0.0.1";
   int port = 0;          // 0: a free port on host
@@ -24,6 +31,7 @@ struct FtpServerOptions {
   std::string password = "secret";
   int passiveLow = 0;    // passive port range; 0: a random range of 100
   int passiveHigh = 0;
+  NameFolding folding = NameFolding::None;
 };
 
 class FtpServerProcess {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -107,9 +108,11 @@ TEST(Compare, LinksThatCannotBeFollowedAreSkipped)
 // A name one side passes over on purpose is not missing there: its twin on
 // the other side, and everything below it, is ticked neither to go up nor to
 // be deleted, and the log says once per name what was left alone and why.
+// On the server that twin is every name a server may have stored it as.
 TEST(Compare, NamesEitherWalkPassesOverLeaveTheirTwinsAlone)
 {
   TempTree local;
+  local.File("Notes.", 2009, 1, 6, 10, 0); // Windows stores it as "Notes"
   local.Link("photos", "/nonexistent-quill-drive/photos"); // a drive not plugged in
   local.Link("self", "self");
   ASSERT_EQ(::mkfifo((local / "feed.xml").c_str(), 0644), 0);
@@ -120,18 +123,23 @@ TEST(Compare, NamesEitherWalkPassesOverLeaveTheirTwinsAlone)
   TestTrees t;
   t.localFolder = GetFolderItem(local.Root());
   const char* d = "Jan 05 2009";
-  RunCompare(t, {{"/srv", Line("d", d, "photos") + Line("-", d, "self") + Line("-", d, "feed.xml") +
+  RunCompare(t, {{"/srv", Line("-", d, "NOTES") + Line("-", d, "notes") + Line("d", d, "Photos") +
+                              Line("d", d, "photos") + Line("-", d, "self") + Line("-", d, "feed.xml") +
                               "lrwxrwxrwx 1 u g 20 Jan 05 2009 config.txt -> ../shared/config.txt\r\n" +
                               "crw-rw-rw- 1 u g 1, 3 Jan 05 2009 null\r\n" +
                               "lrwxrwxrwx 1 u g 9 Jan 05 2009 linkdir -> ../shared\r\n" + Line("-", d, "gone.txt")},
+                 {"/srv/Photos", Line("-", d, "c.jpg")},
                  {"/srv/photos", Line("-", d, "a.jpg") + Line("d", d, "2009")},
                  {"/srv/photos/2009", Line("-", d, "b.jpg")}});
   EXPECT_EQ(Ticked(t.pSyncL, local.Root()), (std::set<std::string>{"new.txt"}));
   EXPECT_EQ(Ticked(t.pSyncR, "/srv"), (std::set<std::string>{"/gone.txt"}));
-  ASSERT_EQ(t.log.size(), 6u);
-  for (const std::string& left : std::vector<std::string>{"/srv/photos on the server", "/srv/self on the server",
-                                                          "/srv/feed.xml on the server", local.Root() + "config.txt alone",
-                                                          local.Root() + "null alone", local.Root() + "linkdir/ alone"})
+  ASSERT_EQ(t.log.size(), 10u);
+  for (const std::string& left :
+       std::vector<std::string>{"the local " + local.Root() + "Notes. alone", "/srv/NOTES on the server",
+                                "/srv/notes on the server", "/srv/Photos on the server", "/srv/photos on the server",
+                                "/srv/self on the server", "/srv/feed.xml on the server",
+                                local.Root() + "config.txt alone", local.Root() + "null alone",
+                                local.Root() + "linkdir/ alone"})
     EXPECT_EQ(std::count_if(t.log.begin(), t.log.end(),
                             [&](const std::string& line) { return line.rfind("Left " + left, 0) == 0; }),
               1)
@@ -176,6 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnsendableCase{"controlCharacter", "tab\tname.gif", "tab\tname.gif"},
                       UnsendableCase{"byteFF", "v\xFF\xF4" "1.txt", "v\xFF\xF4" "1.txt"},
                       UnsendableCase{"trailingBlank", "notes ", "notes "},
+                      UnsendableCase{"trailingDot", "notes.", "notes."},
                       // "STOR /srv/" and 1,991 bytes pass 2,000: pyftpdlib
                       // refuses a line beyond 2,048 and answers it twice
                       UnsendableCase{"pathTooLong",
@@ -203,31 +212,54 @@ TEST(Compare, UnreadableRemoteRootListingTicksNothing)
   EXPECT_NE(t.log[0].find("/srv"), std::string::npos) << t.log[0];
 }
 
-// A local root that holds nothing at all is more likely a drive not mounted
-// than a site to be wiped: nothing on the server is ticked, and the log says
-// why. One that holds only hidden entries is a folder like any other.
-class NearlyEmptyLocalRoot : public ::testing::TestWithParam<bool> {};
+// A local root that holds nothing to send is more likely a drive not
+// mounted than a site to be wiped: nothing on the server is ticked, and the
+// log says why. Hidden entries and entries left alone count for nothing; a
+// root holding one file is a folder like any other.
+struct RootCase {
+  const char* label;
+  std::function<void(const TempTree&)> fill;
+  bool ticks;
+};
 
-TEST_P(NearlyEmptyLocalRoot, TicksTheServerOnlyWhenItHoldsSomething)
+void PrintTo(const RootCase& c, std::ostream* out)
+{
+  *out << c.label;
+}
+
+class NearlyEmptyLocalRoot : public ::testing::TestWithParam<RootCase> {};
+
+TEST_P(NearlyEmptyLocalRoot, TicksTheServerOnlyWhenItHoldsSomethingToSend)
 {
   TempTree local;
-  const bool hidden = GetParam();
-  if (hidden)
-    local.File(".hidden", 2009, 1, 5, 10, 0);
+  GetParam().fill(local);
   TestTrees t;
   t.localFolder = GetFolderItem(local.Root());
   RunCompare(t, {{"/srv", Line("d", "Jan 05 2008", "a") + Line("-", "Jan 05 2008", "b")},
                  {"/srv/a", Line("-", "Jan 05 2008", "c")}});
+  const bool ticks = GetParam().ticks;
   const std::set<std::string> all{"/a", "/b", "/a/c"};
-  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), hidden ? all : std::set<std::string>{});
-  ASSERT_EQ(t.log.size(), hidden ? 0u : 1u);
-  if (!hidden) {
-    EXPECT_NE(t.log[0].find(local.Root() + " holds nothing"), std::string::npos) << t.log[0];
-  }
+  EXPECT_EQ(Ticked(t.pSyncR, "/srv"), ticks ? all : std::set<std::string>{});
+  const std::string why = local.Root() + " holds nothing to send";
+  EXPECT_EQ(std::count_if(t.log.begin(), t.log.end(),
+                          [&](const std::string& line) { return line.find(why) != std::string::npos; }),
+            ticks ? 0 : 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Roots, NearlyEmptyLocalRoot, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "hiddenEntryOnly" : "empty"; });
+INSTANTIATE_TEST_SUITE_P(
+    Roots, NearlyEmptyLocalRoot,
+    ::testing::Values(RootCase{"empty", [](const TempTree&) {}, false},
+                      RootCase{"hiddenEntryOnly", [](const TempTree& l) { l.File(".keepme", 2009, 1, 5, 10, 0); },
+                               false},
+                      RootCase{"leftAloneOnly",
+                               [](const TempTree& l) {
+                                 l.File("notes.", 2009, 1, 5, 10, 0);
+                                 l.Link("photos", "/nonexistent-quill-drive/photos");
+                                 ASSERT_EQ(::mkfifo((l / "feed.xml").c_str(), 0644), 0);
+                               },
+                               false},
+                      RootCase{"aFile", [](const TempTree& l) { l.File("a.txt", 2009, 1, 5, 10, 0); }, true}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(Compare, UnreadableLocalRootTicksNothing)
 {
