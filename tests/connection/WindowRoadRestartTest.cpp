@@ -1,0 +1,271 @@
+// What a run leaves behind when it is stopped at any point (a new
+// "接続", a quit, "切断", a kill), and what the next start on the same
+// settings folder believes of the server's files.
+
+#include "WindowRoad.h"
+
+namespace {
+
+TEST(WindowRoadErrors, UnreadableUntrustedRecordStopsUploadsAndIsKept)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::PureFtpd, true, false, "quill", false);
+  site::WriteAged(road.local / "new.txt", "new", 0);
+  ::chmod(road.local.Path().c_str(), 0755);
+  TempDir config;
+  ::chmod(config.Path().c_str(), 0755);
+  const std::string folder = config / "Quillmere初期設定";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(folder.c_str(), kNobody, kNogroup), 0);
+  const std::string record = folder + "/untrusted";
+  const std::string bytes = "ftp.example.com\tuser\t/www/a.html\n127.0.0.1\tquill\t/site/old.txt\n";
+  config.Write("Quillmere初期設定/untrusted", bytes);
+  ::chmod(record.c_str(), 0600);
+  RunAsNobody([&] {
+    ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    road.OpenWindow();
+    Window1& w = *road.w;
+    ASSERT_TRUE(road.Connect()) << Requests();
+    site::AnswerGoAhead(1);
+    w.Toolbar11.Press("ToolItem4");
+    ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+    int naming = 0;
+    for (const auto& r : ModalRecorder::Requests())
+      naming += r.message.find(record) != std::string::npos;
+    EXPECT_EQ(naming, 1) << Requests();
+    EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0) << Requests();
+  });
+  EXPECT_FALSE(road.server.Exists("site/new.txt"));
+  EXPECT_EQ(config.Read("Quillmere初期設定/untrusted"), bytes);
+}
+
+TEST(WindowRoadErrors, QuittingDuringAnUploadAsksFirst)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, false, false);
+  Window1& w = *road.w;
+  const std::string big(24 << 20, 'q');
+  site::WriteAged(road.local / "big.gif", big, 0);
+  ASSERT_TRUE(road.Connect());
+  site::AnswerGoAhead(1);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return w.dataConnected && w.totalBytes > 0; })) << Requests();
+  // "切断" on the toolbar is refused while data flows.
+  w.Toolbar11.Press("ToolItem2");
+  EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::DataConnectedNoDisconnect);
+  EXPECT_EQ(w.pMode, 1);
+  ModalRecorder::PushButton(1); // "キャンセル"
+  EXPECT_FALSE(road.app->Quit());
+  EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::QuitDuringTransfer);
+  EXPECT_FALSE(w.Closed());
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  EXPECT_EQ(road.server.ReadFile("site/big.gif"), big);
+}
+
+// "接続" pressed while a folder is being made asks its question with the run
+// going on behind it; by the answer an upload has begun, and a new
+// connection now would cut it short.
+TEST(WindowRoadErrors, ConnectAnsweredAfterTheRunMovedOnNeverCutsAnUpload)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Vsftpd, true, false);
+  Window1& w = *road.w;
+  const std::string big(24 << 20, 'q');
+  site::WriteAged(road.local / "new/big.gif", big, 0);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  site::AnswerGoAhead(1);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(w.SyncRunning());
+  ASSERT_EQ(w.commandSocket.Awaited(), "the reply to MKD /site/new");
+  ModalRecorder::Push([&](const ModalRequest& r) {
+    EXPECT_EQ(r.message, ConnectionText::EarlierResults);
+    EXPECT_TRUE(PumpUntil([&] { return w.dataConnected && w.totalBytes > 0; }));
+    return ModalAnswer{0, {}}; // "実行"
+  });
+  w.Toolbar11.Press("ToolItem1");
+  EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::DataConnectedNoDisconnect);
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+  EXPECT_EQ(road.server.ReadFile("site/new/big.gif"), big);
+  for (const auto& r : ModalRecorder::Requests())
+    EXPECT_EQ(r.message.find("cut short"), std::string::npos) << r.message;
+  EXPECT_EQ(w.pMode, 1);
+}
+
+enum class CutBy { Connect, Quit, Killed };
+
+struct StopCase {
+  CutBy by;
+  std::string firstAddress; // the profile's address while the upload runs
+  std::string nextAddress;  // and as typed for the next connection
+  std::string name;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os)
+{
+  *os << c.name;
+}
+
+class UploadStopsMidway : public ::testing::TestWithParam<StopCase> {};
+
+// An upload stopped midway on vsftpd, which keeps what it got, dated after
+// the local file: "接続" is refused while it runs; quitting (answered
+// "切断") or the program dying leaves the part, and the next compare still
+// sends the file again, also when the server's address is typed another
+// way, so one more "接続" and "同期" leave it whole.
+TEST_P(UploadStopsMidway, EndsWholeAfterTheNextSync)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const CutBy by = GetParam().by;
+  Road road(FtpServerKind::Vsftpd, true, false, "quill", false);
+  road.address = GetParam().firstAddress;
+  const std::string big(24 << 20, 'q');
+  site::WriteAged(road.local / "big.gif", big, 1);
+  const auto startUpload = [&] {
+    road.OpenWindow();
+    ASSERT_TRUE(road.Connect()) << Requests();
+    site::AnswerGoAhead(1);
+    road.w->Toolbar11.Press("ToolItem4");
+    ASSERT_TRUE(PumpUntil([&] { return road.w->dataConnected && road.w->totalBytes > 0; })) << Requests();
+  };
+  if (by == CutBy::Killed) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      startUpload(); // the window is made here: Qt's painting threads do not survive a fork
+      ::raise(SIGKILL);
+      std::_Exit(3); // the upload could not be started
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
+    road.address = GetParam().nextAddress;
+    road.OpenWindow();
+  } else {
+    startUpload();
+    if (by == CutBy::Quit) {
+      ModalRecorder::PushButton(0); // "切断"
+      ModalRecorder::Push([&](const ModalRequest& r) {
+        EXPECT_NE(r.message.find("cut short"), std::string::npos) << r.message;
+        EXPECT_FALSE(road.w->dataSocket.IsOpen()) << "the upload goes on behind the box";
+        return ModalAnswer{};
+      });
+      ASSERT_TRUE(road.app->Quit());
+      road.app.reset();
+      road.address = GetParam().nextAddress;
+      road.OpenWindow();
+    } else {
+      road.w->Toolbar11.Press("ToolItem1");
+      EXPECT_EQ(ModalRecorder::Requests().back().message, ConnectionText::DataConnectedNoDisconnect);
+      ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; })) << Requests();
+      ModalRecorder::PushButton(0); // "実行": clear the earlier results
+    }
+  }
+  ASSERT_NE(road.server.ReadFile("site/big.gif"), by == CutBy::Connect ? "" : big);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  site::AnswerGoAhead(1);
+  road.w->Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) >= 1 && !road.w->SyncRunning(); }))
+      << Requests();
+  EXPECT_TRUE(road.server.ReadFile("site/big.gif") == big) << "the server keeps a part";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, UploadStopsMidway,
+                         ::testing::Values(StopCase{CutBy::Connect, "127.0.0.1", "127.0.0.1", "connect"},
+                                           StopCase{CutBy::Quit, "127.0.0.1", "127.0.0.1", "quit"},
+                                           StopCase{CutBy::Killed, "127.0.0.1", "127.0.0.1", "killed"},
+                                           StopCase{CutBy::Killed, "127.0.0.1", "LOCALHOST", "killedThenByNameInCapitals"},
+                                           StopCase{CutBy::Killed, "127.0.0.1", "localhost", "killedThenByName"},
+                                           StopCase{CutBy::Killed, "localhost", "127.0.0.1", "killedByNameThenByAddress"}),
+                         [](const auto& info) { return info.param.name; });
+
+enum class LeftBy { Quit, DisconnectThenKilled };
+
+struct LeaveCase {
+  FtpServerKind server;
+  LeftBy by;
+  std::string name;
+};
+
+void PrintTo(const LeaveCase& c, std::ostream* os)
+{
+  *os << c.name;
+}
+
+class RunEndedWhole : public ::testing::TestWithParam<LeaveCase> {};
+
+// A run that ended with its notice, then File > Quit, or "切断" and the
+// program killed: started again on the same settings folder, the next
+// compare trusts every file the run stored, so a copy someone else put on
+// the server since stays there after one more "同期".
+TEST_P(RunEndedWhole, NextStartTicksNoneOfItsFiles)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const LeaveCase c = GetParam();
+  Road road(c.server, true, false, "quill", false);
+  const std::vector<std::string> names = {"a.txt", "b.txt", "e.html", "img/c.gif", "img/d.gif"};
+  for (const std::string& name : names)
+    site::WriteAged(road.local / name, "local " + name, 1);
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The window is made here: Qt's painting threads do not survive a fork.
+    road.OpenWindow();
+    bool ended = road.Connect();
+    if (ended) {
+      site::AnswerGoAhead(1);
+      road.w->Toolbar11.Press("ToolItem4");
+      ended = PumpUntil([&] { return ModalRecorder::Count(ConnectionText::SyncFinished) == 1; });
+    }
+    if (!ended) {
+      std::fprintf(stderr, "the first run did not end: %s\n", Requests().c_str());
+      std::_Exit(1);
+    }
+    if (c.by == LeftBy::Quit) {
+      road.w->GetMenuBar()->Lookup("FileQuit")->Choose();
+      // As the program ends once its event loop has: the window is not deleted.
+      std::_Exit(road.app->Quitting() ? 0 : 1);
+    }
+    road.w->Toolbar11.Press("ToolItem2");
+    ::raise(SIGKILL);
+    std::_Exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  if (c.by == LeftBy::Quit)
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  else
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "wait status " << status;
+  for (const std::string& name : names)
+    ASSERT_EQ(road.server.ReadFile("site/" + name), "local " + name);
+  road.server.WriteFile("site/b.txt", "theirs"); // newer than the local file
+
+  road.OpenWindow();
+  ASSERT_TRUE(road.Connect()) << Requests();
+  const std::string log = road.w->EditField5.Text();
+  EXPECT_EQ(log.find("did not end whole"), std::string::npos) << log;
+  for (const SyncRecord& r : road.w->pSyncL)
+    EXPECT_FALSE(r.check) << r.path;
+  site::AnswerGoAhead(1);
+  road.w->Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return !road.w->SyncRunning() && road.w->SyncConnectionIdle(); })) << Requests();
+  EXPECT_EQ(road.server.ReadFile("site/b.txt"), "theirs");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, RunEndedWhole,
+                         ::testing::Values(LeaveCase{FtpServerKind::Vsftpd, LeftBy::Quit, "VsftpdQuit"},
+                                           LeaveCase{FtpServerKind::Vsftpd, LeftBy::DisconnectThenKilled,
+                                                     "VsftpdDisconnectThenKilled"},
+                                           LeaveCase{FtpServerKind::PureFtpd, LeftBy::Quit, "PureFtpdQuit"},
+                                           LeaveCase{FtpServerKind::PureFtpd, LeftBy::DisconnectThenKilled,
+                                                     "PureFtpdDisconnectThenKilled"}),
+                         [](const auto& info) { return info.param.name; });
+
+
+} // namespace
