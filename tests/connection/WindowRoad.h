@@ -101,6 +101,21 @@ public:
     return PumpUntil([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); });
   }
 
+  // "接続" (clearing what an earlier one left) and "同期", going ahead at
+  // every question, until the server has answered everything.
+  ::testing::AssertionResult ConnectAndSync()
+  {
+    if (w->pMode != 0)
+      ModalRecorder::PushButton(0); // "実行": clear the earlier results
+    if (!Connect())
+      return ::testing::AssertionFailure() << "the compare did not end: " << Requests();
+    site::AnswerGoAhead(3);
+    w->Toolbar11.Press("ToolItem4");
+    if (!PumpUntil([&] { return !w->SyncRunning() && w->SyncConnectionIdle(); }))
+      return ::testing::AssertionFailure() << "the run did not end: " << Requests();
+    return ::testing::AssertionSuccess();
+  }
+
   FtpServerProcess server;
   TempDir local;
   std::unique_ptr<App> app;

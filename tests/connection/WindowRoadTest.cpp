@@ -182,12 +182,7 @@ TEST_P(WindowRoadLeftAlone, NamesAServerMayTakeForOthersAreNeverSent)
   for (const char* name : {"notes ", "tab\tname.gif", "v\xFF\xF4" "1.txt"})
     site::WriteAged(road.local / name, "left", 0);
   for (int run = 0; run < 2; ++run) {
-    if (run > 0)
-      ModalRecorder::PushButton(0); // "実行": clear the earlier results
-    ASSERT_TRUE(road.Connect()) << Requests();
-    site::AnswerGoAhead(3);
-    w.Toolbar11.Press("ToolItem4");
-    ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+    ASSERT_TRUE(road.ConnectAndSync());
     EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), run + 1) << Requests();
   }
   const std::string latin = GetParam() == FtpServerKind::Pyftpdlib ? "lat\uFFFD.txt" : "lat\xE9.txt";
@@ -232,18 +227,12 @@ TEST_P(WindowRoadFolding, RunsDeleteNothingTheServerHoldsForALocalName)
     return;
   const FoldingCase& c = GetParam();
   Road road(FtpServerKind::Pyftpdlib, true, true, "quill", true, c.folding);
-  Window1& w = *road.w;
   for (const auto& [name, bytes] : c.remote)
     road.server.WriteFile("site/" + name, bytes);
   for (const auto& [name, bytes] : c.local)
     site::WriteAged(road.local / name, bytes, 0);
   for (int run = 0; run < 2; ++run) {
-    if (run > 0)
-      ModalRecorder::PushButton(0); // "実行": clear the earlier results
-    ASSERT_TRUE(road.Connect()) << Requests();
-    site::AnswerGoAhead(3);
-    w.Toolbar11.Press("ToolItem4");
-    ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+    ASSERT_TRUE(road.ConnectAndSync());
     EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), run + 1) << Requests();
     EXPECT_EQ(site::ReadTree(road.server.Root() + "/site"), c.after) << "after run " << run + 1;
   }
@@ -273,14 +262,10 @@ TEST_P(WindowRoadNearlyEmptyLocalRoot, DeletesNothingOnTheServer)
   if (!RunInPrivateNetwork())
     return;
   Road road(FtpServerKind::Pyftpdlib, true, true);
-  Window1& w = *road.w;
   road.server.WriteFile("site/a.txt", "a");
   road.server.WriteFile("site/old/b.txt", "b");
   site::WriteAged(road.local / GetParam(), "local", 0);
-  ASSERT_TRUE(road.Connect()) << Requests();
-  site::AnswerGoAhead(3);
-  w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  ASSERT_TRUE(road.ConnectAndSync());
   EXPECT_EQ(ModalRecorder::Count("Nothing was deleted on the server: the local folder holds nothing to send."), 1)
       << Requests();
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0) << Requests();
