@@ -133,7 +133,6 @@ void ConnectionControl::makeConnection2(const std::string& password)
   // Stopped before the box: while it is open nothing may still flow.
   dataSocket.Abort();
   commandSocket.Close();
-  WriteStruckOff();
   SyncForgetCutShort();
   dataConnected = false;
   getList = false;
@@ -168,7 +167,6 @@ void ConnectionControl::CloseConnection()
   SyncFailed();
   commandSocket.StopSequence();
   SyncForgetCutShort();
-  WriteStruckOff();
   commandSocket.sendQUIT();
 }
 
@@ -181,7 +179,6 @@ bool ConnectionControl::ConnectionCancelClose()
       SyncForgetCutShort();
       commandSocket.Close();
     }
-    WriteStruckOff();
     return false;
   }
   const std::int32_t answer =
@@ -199,7 +196,6 @@ bool ConnectionControl::ConnectionCancelClose()
     commandSocket.Close();
     SyncForgetCutShort();
   }
-  WriteStruckOff();
   return false;
 }
 
@@ -207,8 +203,6 @@ void ConnectionControl::ConnectionClose()
 {
   dataConnected = false;
   ConnProgressMaximum(1);
-  // The window goes, and with a quit the process ends before it is deleted.
-  WriteStruckOff();
 }
 
 // -------------------------------------------------- control connection
@@ -216,7 +210,6 @@ void ConnectionControl::ConnectionClose()
 void ConnectionControl::commandSocket_Error()
 {
   SyncFailed();
-  WriteStruckOff();
   const std::string ended = closing ? std::string() : LogConnectionEnd();
   // No DELE can reach the server now: the user must know which file.
   const std::string left = SyncCutShortLeft();
@@ -443,13 +436,7 @@ bool ConnectionControl::SyncUntrusted(const std::vector<std::string>& remotePath
 {
   plannedAnew_.clear();
   UntrustedUploads* record = Untrusted();
-  if (!record)
-    return true;
-  const std::set<std::string> before = record->Paths();
-  for (const std::string& path : remotePaths)
-    if (before.count(path) == 0)
-      plannedAnew_.insert(path);
-  return record->Add(remotePaths);
+  return !record || record->Add(remotePaths, &plannedAnew_);
 }
 
 void ConnectionControl::SyncSettled(const std::string& remotePath)

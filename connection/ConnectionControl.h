@@ -140,8 +140,9 @@ private:
   // The record, told which address the connection reached; nullptr before
   // the first connection.
   UntrustedUploads* Untrusted();
-  // Writes what was struck off: nothing settled is lost to a quit, a crash
-  // after the end notice, or a new connection.
+  // Writes what a run struck off, as it ends: nothing it settled is lost to
+  // a quit, a crash after its end notice, or a new connection. Outside a
+  // run a strike-off is written at once.
   void WriteStruckOff();
   void StrikeOffWritten(bool written);
 

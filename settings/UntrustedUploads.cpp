@@ -84,11 +84,6 @@ std::string HostKey(const std::string& host)
   return key;
 }
 
-std::string Quoted(const FolderItem& file)
-{
-  return "\"" + file.NativePath() + "\"";
-}
-
 } // namespace
 
 UntrustedUploads::UntrustedUploads(std::string host, std::string user)
@@ -117,19 +112,19 @@ UntrustedUploads::Loaded UntrustedUploads::Load()
 {
   Loaded loaded;
   const FolderItem file = SettingsFolder().Child(UntrustedFileName);
+  const auto unreadable = [&](const std::string& why) {
+    loaded.error = "Could not read the settings file \"" + file.NativePath() + "\" (" + why + ").";
+    return loaded;
+  };
   if (!file.Exists()) {
     // A link to what is not there now (a drive not mounted) is no empty
     // record: writing would replace the link.
-    if (file.IsLink())
-      loaded.error = "it is a link to nothing";
-    return loaded;
+    return file.IsLink() ? unreadable("it is a link to nothing") : loaded;
   }
   errno = 0;
   auto in = file.OpenAsTextFile();
-  if (!in) {
-    loaded.error = errno != 0 ? std::strerror(errno) : "it is not a file";
-    return loaded;
-  }
+  if (!in)
+    return unreadable(errno != 0 ? std::strerror(errno) : "it is not a file");
   while (!in->EOF()) {
     const std::string line = in->ReadLine();
     const std::vector<std::string> f = Fields(line);
@@ -138,9 +133,7 @@ UntrustedUploads::Loaded UntrustedUploads::Load()
     else if (!line.empty())
       loaded.entries.push_back({{}, {}, {}, {}, line}); // a later version's, say
   }
-  if (in->ReadError())
-    loaded.error = "it could not be read to its end";
-  return loaded;
+  return in->ReadError() ? unreadable("it could not be read to its end") : loaded;
 }
 
 // Writes entries less what was struck off meanwhile. Quietly: no box, the
@@ -176,23 +169,28 @@ bool UntrustedUploads::Save(std::vector<Entry> entries, bool quietly)
   return true;
 }
 
-bool UntrustedUploads::Add(const std::vector<std::string>& paths)
+bool UntrustedUploads::Add(const std::vector<std::string>& paths, std::set<std::string>* anew)
 {
+  // A path struck off but not yet written was settled: it is written down
+  // anew as much as one not in the file.
+  const auto takeBack = [&](const std::string& path) {
+    if (struckOff_.erase(path) > 0 && anew)
+      anew->insert(path);
+  };
   // Most of a run's files were written down with its plan.
   bool known = true;
   for (const std::string& path : paths)
     known = known && written_.count(path) > 0;
   if (known) {
     for (const std::string& path : paths)
-      struckOff_.erase(path); // still in the file
+      takeBack(path); // still in the file
     return true;
   }
   Loaded loaded = Load();
-  const FolderItem file = SettingsFolder().Child(UntrustedFileName);
   if (!loaded.error.empty()) {
     // Written anew it would hold this plan alone, and every earlier record
     // of every server would be lost.
-    error_ = "Could not read the settings file " + Quoted(file) + " (" + loaded.error + ").";
+    error_ = loaded.error;
     MsgBox(error_ + " The files to upload could not be written down in it, so nothing was uploaded; the file " +
            "was left as it is.");
     return false;
@@ -204,10 +202,12 @@ bool UntrustedUploads::Add(const std::vector<std::string>& paths)
       mine.insert(e.path);
   bool added = false;
   for (const std::string& path : paths) {
-    struckOff_.erase(path);
+    takeBack(path);
     if (mine.insert(path).second) {
       entries.push_back({host_, user_, path, reached_, {}});
       added = true;
+      if (anew)
+        anew->insert(path);
     }
   }
   if (added)
@@ -232,8 +232,7 @@ bool UntrustedUploads::Flush()
   if (!loaded.error.empty()) {
     // Never replaced by what this object knows: tried again a second on.
     lastWrite_ = std::chrono::steady_clock::now();
-    error_ = "Could not read the settings file " + Quoted(SettingsFolder().Child(UntrustedFileName)) + " (" +
-             loaded.error + ").";
+    error_ = loaded.error;
     return false;
   }
   const bool any = std::any_of(loaded.entries.begin(), loaded.entries.end(),

@@ -30,8 +30,9 @@ public:
 
   // Writes paths down before returning; false, after a box naming the
   // settings file, when they could not be written, or when the file there
-  // could not be read (it is then left as it is).
-  bool Add(const std::vector<std::string>& paths);
+  // could not be read (it is then left as it is). anew, when given, gets
+  // those that were not written down before.
+  bool Add(const std::vector<std::string>& paths, std::set<std::string>* anew = nullptr);
   // Strikes path off. Written with the next Add or Flush, or once a second
   // has passed since the last write: losing it only sends a file again.
   // False when what was struck off could not be written now (Error() says
@@ -55,7 +56,7 @@ private:
   };
   struct Loaded {
     std::vector<Entry> entries;
-    std::string error; // the file exists but could not be read through
+    std::string error; // the file exists but could not be read through: why, for a box
   };
   std::string host_;
   std::string hostKey_;
