@@ -255,13 +255,14 @@ TEST_P(RealServer, StoresATextStringAndListsNames)
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
                          ::testing::Combine(::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd,
-                                                              FtpServerKind::Vsftpd),
+                                                              FtpServerKind::Vsftpd, FtpServerKind::ProFtpd),
                                             ::testing::Bool()),
                          [](const ::testing::TestParamInfo<Mode>& info) {
                            const FtpServerKind kind = std::get<0>(info.param);
                            return std::string(kind == FtpServerKind::Pyftpdlib  ? "pyftpdlib"
                                               : kind == FtpServerKind::PureFtpd ? "pureftpd"
-                                                                                : "vsftpd") +
+                                              : kind == FtpServerKind::Vsftpd   ? "vsftpd"
+                                                                                : "proftpd") +
                                   (std::get<1>(info.param) ? "_passive" : "_active");
                          });
 

@@ -244,16 +244,18 @@ const char* FtpServerProcess::Name() const
     return "pure-ftpd";
   case FtpServerKind::Vsftpd:
     return "vsftpd";
+  case FtpServerKind::ProFtpd:
+    return "proftpd";
   }
   return "?";
 }
 
 void FtpServerProcess::GiveToServerUser(const std::string& path) const
 {
-  // pure-ftpd and vsftpd work as their virtual users' system account.
+  // pure-ftpd, proftpd and vsftpd work as their virtual users' system account.
   if (::geteuid() != 0)
     return;
-  if (kind_ == FtpServerKind::PureFtpd) {
+  if (kind_ == FtpServerKind::PureFtpd || kind_ == FtpServerKind::ProFtpd) {
     (void)::chown(path.c_str(), kNobody, kNogroup);
   } else if (kind_ == FtpServerKind::Vsftpd) {
     const Account a = VsftpdAccount();
@@ -305,6 +307,36 @@ std::vector<std::string> FtpServerProcess::VsftpdArguments()
   return {binary, config};
 }
 
+std::vector<std::string> FtpServerProcess::ProFtpdArguments()
+{
+  if (::geteuid() != 0)
+    throw std::runtime_error("proftpd needs root");
+  // One virtual user in a passwd-style file, working as nobody.
+  const std::string users = workDir_ + "/proftpd.passwd";
+  std::ofstream(users) << options_.user << ":" << RunForOutput("openssl passwd -6 '" + options_.password + "'")
+                       << ":" << kNobody << ":" << kNogroup << "::" << options_.root << ":/bin/false\n";
+  ::chmod(users.c_str(), 0600);
+  const std::string config = workDir_ + "/proftpd.conf";
+  std::ofstream out(config);
+  out << "ServerType standalone\nDefaultServer on\nUseIPv6 off\nSocketBindTight on\n"
+      << "DefaultAddress " << options_.host << "\nPort " << options_.port << "\n"
+      << "User nobody\nGroup nogroup\nUmask 022\nAllowOverwrite on\n"
+      << "AuthOrder mod_auth_file.c\nAuthUserFile " << users << "\nRequireValidShell off\nDefaultRoot ~\n"
+      << "PassivePorts " << options_.passiveLow << " " << options_.passiveHigh << "\n"
+      << "PidFile " << workDir_ << "/proftpd.pid\nScoreboardFile " << workDir_ << "/proftpd.scoreboard\n"
+      << "DelayTable none\nWtmpLog off\nUseReverseDNS off\nTransferLog none\n"
+      << "SystemLog " << workDir_ << "/server.log\n";
+  for (const std::string& line : options_.proftpdDirectives)
+    out << line << "\n";
+  out.close();
+  // scripts/setup.sh unpacks it beside the system: its package conflicts
+  // with pure-ftpd's.
+  const char* binary = "/opt/quillmere-test/proftpd/usr/sbin/proftpd";
+  if (::access(binary, X_OK) != 0)
+    binary = "/usr/sbin/proftpd";
+  return {binary, "-n", "-q", "-c", config};
+}
+
 void FtpServerProcess::Start()
 {
   for (int attempt = 0; attempt < 5; ++attempt) {
@@ -327,6 +359,8 @@ void FtpServerProcess::Start()
       args.insert(args.end(), options.begin(), options.end());
     } else if (kind_ == FtpServerKind::Vsftpd) {
       args = VsftpdArguments();
+    } else if (kind_ == FtpServerKind::ProFtpd) {
+      args = ProFtpdArguments();
     } else {
       // A fast password hash: the default one costs seconds per login.
       const std::string hash = RunForOutput("openssl passwd -6 '" + options_.password + "'");
@@ -452,8 +486,8 @@ bool FtpServerProcess::Exists(const std::string& relative) const
 
 std::string FtpServerProcess::TextAsStored(const std::string& text) const
 {
-  // pyftpdlib and pure-ftpd store each CR LF as LF; vsftpd keeps the bytes
-  // (no ascii_upload_enable).
+  // pyftpdlib, pure-ftpd and proftpd store each CR LF as LF; vsftpd keeps
+  // the bytes (no ascii_upload_enable).
   const std::string lineEnd = kind_ == FtpServerKind::Vsftpd ? "\r\n" : "\n";
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -5,6 +5,7 @@
 //   FtpServerProcess server(FtpServerKind::PureFtpd);       // free port
 //   FtpServerProcess fixed(FtpServerKind::Pyftpdlib, {.port = 21});
 //   FtpServerProcess vs(FtpServerKind::Vsftpd);             // needs root
+//   FtpServerProcess pro(FtpServerKind::ProFtpd);           // needs root
 //   server.WriteFile("dir/a.txt", "bytes");                 // into its root
 //   server.ReadFile("dir/a.txt");
 //
@@ -14,7 +15,7 @@
 #include <string>
 #include <vector>
 
-enum class FtpServerKind { Pyftpdlib, PureFtpd, Vsftpd };
+enum class FtpServerKind { Pyftpdlib, PureFtpd, Vsftpd, ProFtpd };
 
 // How the served file system takes names (pyftpdlib only, through
 // FoldingFtpd.py): as given; as on Windows, letter case ignored and each
@@ -32,6 +33,9 @@ struct FtpServerOptions {
   int passiveLow = 0;    // passive port range; 0: a random range of 100
   int passiveHigh = 0;
   NameFolding folding = NameFolding::None;
+  // proftpd only: directives added to its configuration, one a line
+  // ("HiddenStores on", "MaxStoreFileSize 100 B").
+  std::vector<std::string> proftpdDirectives;
 };
 
 class FtpServerProcess {
@@ -73,6 +77,7 @@ private:
 
   void Start();
   std::vector<std::string> VsftpdArguments();
+  std::vector<std::string> ProFtpdArguments();
   void RemoveFiles();
   void GiveToServerUser(const std::string& path) const;
 };

@@ -139,13 +139,14 @@ TEST_P(RealServerWalk, WalksComparesAndShowsTheTrees)
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServerWalk,
                          ::testing::Combine(::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::PureFtpd,
-                                                              FtpServerKind::Vsftpd),
+                                                              FtpServerKind::Vsftpd, FtpServerKind::ProFtpd),
                                             ::testing::Bool()),
                          [](const auto& info) {
                            const FtpServerKind kind = std::get<0>(info.param);
                            return std::string(kind == FtpServerKind::Pyftpdlib  ? "pyftpdlib"
                                               : kind == FtpServerKind::PureFtpd ? "pureftpd"
-                                                                                : "vsftpd") +
+                                              : kind == FtpServerKind::Vsftpd   ? "vsftpd"
+                                                                                : "proftpd") +
                                   (std::get<1>(info.param) ? "Passive" : "Active");
                          });
 
