@@ -10,7 +10,7 @@ if [ "${1:-}" = "--test" ]; then
   # vsftpd's and proftpd's own libraries: the servers themselves are
   # unpacked below.
   packages+=(python3-pyftpdlib pure-ftpd lftp curl iproute2 openssl util-linux
-             libwrap0 libpam-modules libcap2 libssl3
+             libwrap0 libpam-modules libcap2 libssl3 tzdata
              libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libidn2-0 libacl1)
 fi
 

@@ -1,5 +1,6 @@
 #include "Globals.h"
 
+#include <cmath>
 #include <ctime>
 
 std::array<std::int32_t, PrefSlotCount> gPref{};
@@ -54,6 +55,8 @@ void gGetTimeZone()
   std::tm local{};
   if (!localtime_r(&now, &local))
     return;
-  // Whole hours, cut toward zero (GMT+5:30 gives 5).
-  gTzone = static_cast<std::int32_t>(static_cast<double>(local.tm_gmtoff) / 3600.0);
+  // Whole hours, rounded down (GMT+5:30 gives 5, GMT-3:30 gives -4): a
+  // server date corrected by too little looks older, so a wrong half hour
+  // sends a file once more rather than never.
+  gTzone = static_cast<std::int32_t>(std::floor(static_cast<double>(local.tm_gmtoff) / 3600.0));
 }

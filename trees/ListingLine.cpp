@@ -297,15 +297,24 @@ std::string FormatRemoteDate(const std::string& text, int zoneHours, const Civil
     const SysMinutes serverNow =
         ToSys(localNow.year, localNow.month, localNow.day, localNow.hour, localNow.minute) -
         std::chrono::hours{zoneHours};
-    year = FromSys(serverNow).year;
-    // Last year's only when this year's would lie well ahead: a server clock
-    // running a little fast must not date a fresh file a year back, nor one
-    // written just after its New Year's midnight.
-    const SysMinutes soon = serverNow + std::chrono::days{1};
-    if (ToSys(year + 1, month, day, hour, minute) <= soon)
-      ++year;
-    else if (ToSys(year, month, day, hour, minute) > soon)
-      --year;
+    // The listing leaves out the year: take the one that puts the entry
+    // nearest the server's present. A copy dated ahead (a fast clock, a
+    // date kept by another client) then stays ahead instead of going a
+    // year back and being replaced as old.
+    const int serverYear = FromSys(serverNow).year;
+    std::chrono::minutes best = std::chrono::minutes::max();
+    for (int candidate = serverYear - 1; candidate <= serverYear + 1; ++candidate) {
+      // Feb 29 belongs to leap years only.
+      if (!std::chrono::year_month_day{std::chrono::year{candidate} / month / day}.ok())
+        continue;
+      const auto distance = std::chrono::abs(ToSys(candidate, month, day, hour, minute) - serverNow);
+      if (distance < best) {
+        best = distance;
+        year = candidate;
+      }
+    }
+    if (year == 0)
+      year = serverYear;
   } else if (!ParseYear(part(2), year)) {
     return {};
   }

@@ -449,6 +449,24 @@ TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
   EXPECT_TRUE(w.pSyncR.empty());
 }
 
+// A colleague's copy dated two days ahead (a server clock running fast):
+// pyftpdlib lists it with a time of day and no year. It stays the newer
+// copy, so the user's older file does not replace it.
+TEST(WindowConnection, ServerCopyDatedAheadIsNotTakenForLastYears)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  Road road(FtpServerKind::Pyftpdlib, true, false);
+  Window1& w = *road.w;
+  road.server.WriteFile("site/news.txt", "colleague's");
+  site::SetAge(road.server.Root() + "/site/news.txt", -2);
+  site::WriteAged(road.local / "news.txt", "mine", 0);
+  ASSERT_TRUE(road.ConnectAndSync());
+  ASSERT_EQ(w.pSyncL.size(), 1u);
+  EXPECT_FALSE(w.pSyncL[0].check) << w.pSyncL[0].date << " against " << w.pSyncR[0].date;
+  EXPECT_EQ(road.server.ReadFile("site/news.txt"), "colleague's");
+}
+
 // A file of many pieces: at its end the bar and the byte count have taken
 // every byte of it, then the display is back at rest.
 TEST(WindowConnection, ProgressCountsEveryByteOfAFileOfManyPieces)

@@ -1,5 +1,6 @@
 #include "ProfileFixture.h"
 
+#include <ctime>
 #include <sys/stat.h>
 
 namespace {
@@ -241,6 +242,23 @@ TEST_F(ProfileTest, TimeZoneBoxFillsTheLocalOffsetAndAnEmptyFieldSavesNone)
   EXPECT_EQ(gDataset.back().Zone, "0");
   EXPECT_FALSE(w->CheckBox4.Value());
   EXPECT_FALSE(w->CheckBox5.Value());
+}
+
+// St. John's is 3:30 west of GMT (2:30 in summer): the box offers the
+// whole hour below, so a corrected server date is never later than it is.
+TEST_F(ProfileTest, TimeZoneBoxRoundsAHalfHourZoneDown)
+{
+  {
+    EnvGuard tz("TZ", "America/St_Johns");
+    gGetTimeZone();
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    w->BevelButton1.Push();
+    w->CheckBox4.SetValue(true);
+    EXPECT_EQ(w->EditField8.Text(), local.tm_isdst > 0 ? "-3" : "-4");
+  }
+  tzset();
 }
 
 struct LongField {

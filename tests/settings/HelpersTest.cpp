@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Months, DayCount,
 
 class TimeZone : public ::testing::TestWithParam<std::pair<std::string, int>> {};
 
-TEST_P(TimeZone, OffsetInWholeHoursEastPositive)
+TEST_P(TimeZone, OffsetInWholeHoursEastPositiveRoundedDown)
 {
   {
     EnvGuard tz("TZ", GetParam().first);
@@ -55,4 +55,5 @@ TEST_P(TimeZone, OffsetInWholeHoursEastPositive)
 INSTANTIATE_TEST_SUITE_P(Zones, TimeZone,
                          ::testing::Values(std::pair{std::string("JST-9"), 9}, std::pair{std::string("UTC0"), 0}, std::pair{std::string("EST5"), -5},
                                            std::pair{std::string("HST10"), -10}, std::pair{std::string("IST-5:30"), 5},
-                                           std::pair{std::string("NST3:30"), -3}, std::pair{std::string("XXX-14"), 14}));
+                                           std::pair{std::string("NST3:30"), -4},
+                                           std::pair{std::string("NPT-5:45"), 5}, std::pair{std::string("XXX-14"), 14}));

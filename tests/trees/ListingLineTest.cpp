@@ -88,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DateCase{"Jan 5 12:34", "9", kMarch2009, "2009/01/05 21:34"},
         DateCase{"Dec 31 2008", "9", kMarch2009, "2009/01/01 08:59"},
-        DateCase{"Apr 2 10:00", "9", kMarch2009, "2008/04/02 19:00"},
+        DateCase{"Apr 2 10:00", "9", kMarch2009, "2009/04/02 19:00"},
+        DateCase{"Oct 2 10:00", "9", kMarch2009, "2008/10/02 19:00"},
         DateCase{"Jan 5 12:34", "12", kMarch2009, "2009/01/06 00:34"},
         DateCase{" Jan  5  2008", "", kMarch2009, "2008/01/05 23:59"},
         DateCase{"Mar 15 11:00", "0", kMarch2009, "2009/03/15 11:00"},
@@ -110,9 +111,16 @@ INSTANTIATE_TEST_SUITE_P(
         // month is this year's, not last year's; of the new year, next year's
         DateCase{"Apr 1 00:05", "0", CivilMinute{2009, 3, 31, 23, 59}, "2009/04/01 00:05"},
         DateCase{"Apr 1 00:30", "9", CivilMinute{2009, 4, 1, 8, 0}, "2009/04/01 09:30"},
-        DateCase{"Apr 2 00:05", "0", CivilMinute{2009, 3, 31, 23, 59}, "2008/04/02 00:05"},
+        // a copy dated ahead stays ahead, up to about six months; beyond, it
+        // is last year's
+        DateCase{"Apr 2 00:05", "0", CivilMinute{2009, 3, 31, 23, 59}, "2009/04/02 00:05"},
+        DateCase{"Dec 11 10:00", "0", CivilMinute{2026, 12, 9, 23, 24}, "2026/12/11 10:00"},
+        DateCase{"Sep 1 10:00", "0", CivilMinute{2009, 3, 31, 23, 59}, "2009/09/01 10:00"},
+        DateCase{"Nov 1 10:00", "0", CivilMinute{2009, 3, 31, 23, 59}, "2008/11/01 10:00"},
+        DateCase{"Feb 29 10:00", "0", CivilMinute{2009, 3, 15, 12, 0}, "2008/02/29 10:00"},
         DateCase{"Jan 1 00:05", "0", CivilMinute{2026, 12, 31, 23, 50}, "2027/01/01 00:05"},
-        DateCase{"Jan 2 00:05", "0", CivilMinute{2026, 12, 31, 23, 50}, "2026/01/02 00:05"},
+        DateCase{"Jan 2 00:05", "0", CivilMinute{2026, 12, 31, 23, 50}, "2027/01/02 00:05"},
+        DateCase{"Aug 2 00:05", "0", CivilMinute{2026, 12, 31, 23, 50}, "2026/08/02 00:05"},
         // typed with a Japanese input method
         DateCase{"Jan 5 12:34", "９", kMarch2009, "2009/01/05 21:34"},
         DateCase{"Jan 1 02:00", "－５", kMarch2009, "2008/12/31 21:00"},
