@@ -7,6 +7,9 @@
 #include "framework/Modal.h"
 #include "framework/TextStream.h"
 
+#include <cerrno>
+#include <cstring>
+
 const char* const PrefFileName = "pref";
 const char* const DatasetFileName = "dataset";
 const char* const DatasetBadFileName = "dataset.bad";
@@ -70,4 +73,37 @@ bool WriteSettingsTextFileQuietly(const FolderItem& file, const std::function<vo
                                   std::string& why)
 {
   return WriteAtomically(file, &AtomicFile::Text, write, &why);
+}
+
+std::string CouldNotReadSettingsFile(const FolderItem& file, const std::string& why)
+{
+  return "Could not read the settings file \"" + file.NativePath() + "\" (" + why + ").";
+}
+
+namespace {
+template <typename Open>
+auto OpenToRead(const FolderItem& file, std::string& why, Open open) -> decltype(open())
+{
+  why.clear();
+  if (!file.Exists()) {
+    if (file.IsLink())
+      why = CouldNotReadSettingsFile(file, "it is a link to nothing");
+    return nullptr;
+  }
+  errno = 0;
+  auto in = open();
+  if (!in)
+    why = CouldNotReadSettingsFile(file, errno != 0 ? std::strerror(errno) : "it is not a file");
+  return in;
+}
+} // namespace
+
+std::unique_ptr<BinaryStream> OpenSettingsFile(const FolderItem& file, std::string& why)
+{
+  return OpenToRead(file, why, [&] { return file.OpenAsBinaryFile(false); });
+}
+
+std::unique_ptr<TextInputStream> OpenSettingsTextFile(const FolderItem& file, std::string& why)
+{
+  return OpenToRead(file, why, [&] { return file.OpenAsTextFile(); });
 }
