@@ -32,3 +32,14 @@ std::string CouldNotReadSettingsFile(const FolderItem& file, const std::string& 
 // link to what is not there now, a drive not mounted say, is no missing file.
 std::unique_ptr<BinaryStream> OpenSettingsFile(const FolderItem& file, std::string& why);
 std::unique_ptr<TextInputStream> OpenSettingsTextFile(const FolderItem& file, std::string& why);
+
+// What the start made of file: the sentence saying why it could not be read,
+// and what is used instead; empty when it was read or is missing. A file
+// that could not be read is never written over in this run, even once it
+// can be: the run holds no more than the defaults.
+void FoundAtStart(const FolderItem& file, const std::string& unreadable, const std::string& instead);
+
+// False when the quit must leave file as it is: it could not be read at
+// start, or cannot be now. When changed says the run changed what belongs
+// in it, a box tells that the changes to what could not be saved.
+bool MayReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what);
