@@ -5,6 +5,7 @@
 #include "framework/Modal.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 
 namespace {
@@ -46,6 +47,25 @@ bool damaged(const FolderItem& file)
   auto in = file.OpenAsBinaryFile(false);
   std::vector<Dataset> ignored;
   return in && !readDataset(*in, ignored);
+}
+
+// Renames a damaged "dataset" to "dataset.bad", or the first of
+// "dataset.bad.1", "dataset.bad.2"… that is free: a copy kept earlier may be
+// the only one left of some profiles.
+bool keepAside(const FolderItem& file)
+{
+  constexpr int MaxKeptCopies = 1000;
+  for (int i = 0; i < MaxKeptCopies; ++i) {
+    const FolderItem bad =
+        file.Parent().Child(std::string(DatasetBadFileName) + (i == 0 ? "" : "." + std::to_string(i)));
+    if (file.MoveToNew(bad))
+      return true;
+    if (errno != EEXIST)
+      break;
+  }
+  MsgBox("Could not keep the damaged settings file \"" + file.NativePath() + "\" as \"" +
+         file.Parent().Child(DatasetBadFileName).NativePath() + "\" or a free name after it; it was not replaced.");
+  return false;
 }
 
 // The profiles in use, in order.
@@ -94,14 +114,8 @@ void SaveSet()
   const FolderItem file = folder.Child(DatasetFileName);
   if (!MayReplaceSettingsFile(file, changedSinceLoad(file), "the profiles"))
     return;
-  if (damaged(file)) {
-    const FolderItem bad = folder.Child(DatasetBadFileName);
-    if (!file.MoveTo(bad)) {
-      MsgBox("Could not keep the damaged settings file \"" + file.NativePath() + "\" as \"" + bad.NativePath() +
-             "\"; it was not replaced.");
-      return;
-    }
-  }
+  if (damaged(file) && !keepAside(file))
+    return;
   WriteSettingsFile(file, [](BinaryStream& out) {
     std::int32_t count = -1;
     for (std::size_t i = 0; i < gDataset.size(); ++i)
