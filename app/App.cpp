@@ -100,6 +100,7 @@ void App::LoadSettings()
   if (!LoadFileType())
     InitFileType();
   LoadSet();
+  TellUnreadableSettings();
   settingsLoaded_ = true;
 }
 

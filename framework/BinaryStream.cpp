@@ -122,6 +122,11 @@ bool BinaryStream::EOF() const
   return false;
 }
 
+bool BinaryStream::ReadError() const
+{
+  return file_ && std::ferror(file_) != 0;
+}
+
 std::int64_t BinaryStream::Length() const
 {
   if (!file_)

@@ -35,6 +35,8 @@ public:
 
   bool EOF() const;
   bool ShortRead() const { return shortRead_; }
+  // A read failed on the system's side (an I/O error), not at the end.
+  bool ReadError() const;
   bool WriteFailed() const { return writeFailed_; }
   std::int64_t Length() const;
   std::int64_t Position() const;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -251,4 +252,18 @@ bool FolderItem::Delete() const
 bool FolderItem::MoveTo(const FolderItem& target) const
 {
   return ::rename(path_.c_str(), target.path_.c_str()) == 0;
+}
+
+bool FolderItem::MoveToNew(const FolderItem& target) const
+{
+  if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.path_.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS)
+    return false;
+  // A file system without RENAME_NOREPLACE: a new link refuses an existing
+  // name just as well.
+  if (::link(path_.c_str(), target.path_.c_str()) != 0)
+    return false;
+  ::unlink(path_.c_str());
+  return true;
 }

@@ -63,6 +63,8 @@ public:
   bool Delete() const;
   // Renames this entry to target (same file system), replacing a file there.
   bool MoveTo(const FolderItem& target) const;
+  // The same, but false when anything already stands at target.
+  bool MoveToNew(const FolderItem& target) const;
 
   // Mac file type and creator codes are not kept here; these do nothing.
   void SetMacType(const std::string&) const {}

@@ -4,6 +4,10 @@
 #include "framework/BinaryStream.h"
 #include "framework/Modal.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <iterator>
+
 namespace {
 // Smallest size of one stored profile: eight length bytes and the Int32
 // length of Path.
@@ -36,31 +40,70 @@ bool readDataset(BinaryStream& in, std::vector<Dataset>& out)
   return clean && in.EOF();
 }
 
-// True when an existing "dataset" would lose something if replaced: it
-// cannot be read or it is damaged.
-bool needsKeeping(const FolderItem& file)
+// True when a "dataset" that reads through is damaged, so that it would
+// lose something if replaced.
+bool damaged(const FolderItem& file)
 {
-  if (!file.Exists() && !file.IsLink())
-    return false;
   auto in = file.OpenAsBinaryFile(false);
-  if (!in)
-    return true;
   std::vector<Dataset> ignored;
-  return !readDataset(*in, ignored);
+  return in && !readDataset(*in, ignored);
+}
+
+// Renames a damaged "dataset" to "dataset.bad", or the first of
+// "dataset.bad.1", "dataset.bad.2"… that is free: a copy kept earlier may be
+// the only one left of some profiles.
+bool keepAside(const FolderItem& file)
+{
+  constexpr int MaxKeptCopies = 1000;
+  for (int i = 0; i < MaxKeptCopies; ++i) {
+    const FolderItem bad =
+        file.Parent().Child(std::string(DatasetBadFileName) + (i == 0 ? "" : "." + std::to_string(i)));
+    if (file.MoveToNew(bad))
+      return true;
+    if (errno != EEXIST)
+      break;
+  }
+  MsgBox("Could not keep the damaged settings file \"" + file.NativePath() + "\" as \"" +
+         file.Parent().Child(DatasetBadFileName).NativePath() + "\" or a free name after it; it was not replaced.");
+  return false;
+}
+
+// The profiles in use, in order.
+std::vector<Dataset> liveProfiles()
+{
+  std::vector<Dataset> live;
+  std::copy_if(gDataset.begin(), gDataset.end(), std::back_inserter(live), [](const Dataset& d) { return d.Eflg; });
+  return live;
+}
+
+// The profiles as the start left them, and the file they came from, to
+// tell whether the run changed any.
+std::vector<Dataset> loadedProfiles;
+std::string loadedFrom;
+
+bool changedSinceLoad(const FolderItem& file)
+{
+  return file.NativePath() != loadedFrom || liveProfiles() != loadedProfiles;
 }
 } // namespace
 
 void LoadSet()
 {
-  if (CreateSettingsFolderIfMissing())
-    return;
   const FolderItem file = SettingsFolder().Child(DatasetFileName);
-  if (!file.Exists())
-    return;
-  auto in = file.OpenAsBinaryFile(false);
-  if (!in)
-    return;
-  readDataset(*in, gDataset);
+  std::string why;
+  if (!CreateSettingsFolderIfMissing()) {
+    if (auto in = OpenSettingsFile(file, why)) {
+      std::vector<Dataset> read;
+      readDataset(*in, read);
+      if (in->ReadError())
+        why = CouldNotReadSettingsFile(file);
+      else
+        gDataset.insert(gDataset.end(), read.begin(), read.end());
+    }
+  }
+  FoundAtStart(file, why, "No profiles are shown.");
+  loadedProfiles = liveProfiles();
+  loadedFrom = file.NativePath();
 }
 
 void SaveSet()
@@ -69,14 +112,10 @@ void SaveSet()
   if (!folder.Directory())
     return;
   const FolderItem file = folder.Child(DatasetFileName);
-  if (needsKeeping(file)) {
-    const FolderItem bad = folder.Child(DatasetBadFileName);
-    if (!file.MoveTo(bad)) {
-      MsgBox("Could not keep the damaged settings file \"" + file.NativePath() + "\" as \"" + bad.NativePath() +
-             "\"; it was not replaced.");
-      return;
-    }
-  }
+  if (!MayReplaceSettingsFile(file, changedSinceLoad(file), "the profiles"))
+    return;
+  if (damaged(file) && !keepAside(file))
+    return;
   WriteSettingsFile(file, [](BinaryStream& out) {
     std::int32_t count = -1;
     for (std::size_t i = 0; i < gDataset.size(); ++i)

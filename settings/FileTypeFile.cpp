@@ -17,36 +17,24 @@ FileTypeEntry entryOf(const std::string& line)
   e.bin = line.substr(tab + 1, tab2 == std::string::npos ? std::string::npos : tab2 - tab - 1);
   return e;
 }
-
-// True when an existing file cannot be read through, so it must not be
-// replaced by the defaults at quit.
-bool unreadable(const FolderItem& file)
-{
-  if (!file.Exists())
-    return file.IsLink();
-  auto in = file.OpenAsTextFile();
-  if (!in)
-    return true;
-  in->ReadAll();
-  return in->ReadError();
-}
 } // namespace
 
 bool LoadFileType()
 {
-  if (CreateSettingsFolderIfMissing())
-    return false;
   const FolderItem file = SettingsFolder().Child(FileTypeFileName);
-  if (!file.Exists())
-    return false;
-  auto in = file.OpenAsTextFile();
-  if (!in)
-    return false;
+  std::string why;
   std::vector<FileTypeEntry> read;
-  while (!in->EOF())
-    read.push_back(entryOf(in->ReadLine()));
-  // A file that fails part way, or holds nothing at all, gives the defaults.
-  if (in->ReadError() || read.empty())
+  if (!CreateSettingsFolderIfMissing()) {
+    if (auto in = OpenSettingsTextFile(file, why)) {
+      while (!in->EOF())
+        read.push_back(entryOf(in->ReadLine()));
+      if (in->ReadError())
+        why = CouldNotReadSettingsFile(file);
+    }
+  }
+  FoundAtStart(file, why, "The default transfer types are used instead.");
+  // A file that holds nothing at all gives the defaults too.
+  if (!why.empty() || read.empty())
     return false;
   gFileType.insert(gFileType.end(), read.begin(), read.end());
   return true;
@@ -71,7 +59,8 @@ void SaveFileType()
   if (!folder.Directory())
     return;
   const FolderItem file = folder.Child(FileTypeFileName);
-  if (unreadable(file))
+  // The table cannot be changed in the program: nothing to tell of.
+  if (!MayReplaceSettingsFile(file, false, "the transfer types"))
     return;
   WriteSettingsTextFile(file, [](TextOutputStream& out) {
     for (const FileTypeEntry& e : gFileType)

@@ -73,6 +73,9 @@ void SaveSet();
 bool LoadFileType();
 void InitFileType();
 void SaveFileType();
+// One box naming every settings file the loaders above found there but
+// could not read, and what is used instead of each.
+void TellUnreadableSettings();
 void CloseApp(); // SavePref, SaveSet, SaveFileType
 
 // Caution alert with 1 to 3 buttons (action, cancel, alternate), modal within

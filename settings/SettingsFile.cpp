@@ -7,6 +7,11 @@
 #include "framework/Modal.h"
 #include "framework/TextStream.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
 const char* const PrefFileName = "pref";
 const char* const DatasetFileName = "dataset";
 const char* const DatasetBadFileName = "dataset.bad";
@@ -70,4 +75,107 @@ bool WriteSettingsTextFileQuietly(const FolderItem& file, const std::function<vo
                                   std::string& why)
 {
   return WriteAtomically(file, &AtomicFile::Text, write, &why);
+}
+
+std::string CouldNotReadSettingsFile(const FolderItem& file, const std::string& why)
+{
+  return "Could not read the settings file \"" + file.NativePath() + "\" (" + why + ").";
+}
+
+namespace {
+template <typename Open>
+auto OpenToRead(const FolderItem& file, std::string& why, Open open) -> decltype(open())
+{
+  why.clear();
+  if (!file.Exists()) {
+    if (file.IsLink())
+      why = CouldNotReadSettingsFile(file, "it is a link to nothing");
+    return nullptr;
+  }
+  errno = 0;
+  auto in = open();
+  if (!in)
+    why = CouldNotReadSettingsFile(file, errno != 0 ? std::strerror(errno) : "it is not a file");
+  return in;
+}
+
+// Why file cannot be read through now; empty when it can or nothing is there.
+std::string WhyUnreadableNow(const FolderItem& file)
+{
+  std::string why;
+  if (auto in = OpenSettingsTextFile(file, why)) {
+    in->ReadAll();
+    if (in->ReadError())
+      why = CouldNotReadSettingsFile(file);
+  }
+  return why;
+}
+
+struct Unreadable {
+  std::string path;
+  std::string why;
+  std::string instead;
+  bool told = false;
+};
+
+// In the order the start found them.
+std::vector<Unreadable>& unreadableAtStart()
+{
+  static std::vector<Unreadable> found;
+  return found;
+}
+
+std::vector<Unreadable>::iterator foundAt(const FolderItem& file)
+{
+  auto& found = unreadableAtStart();
+  return std::find_if(found.begin(), found.end(), [&](const Unreadable& u) { return u.path == file.NativePath(); });
+}
+} // namespace
+
+std::unique_ptr<BinaryStream> OpenSettingsFile(const FolderItem& file, std::string& why)
+{
+  return OpenToRead(file, why, [&] { return file.OpenAsBinaryFile(false); });
+}
+
+std::unique_ptr<TextInputStream> OpenSettingsTextFile(const FolderItem& file, std::string& why)
+{
+  return OpenToRead(file, why, [&] { return file.OpenAsTextFile(); });
+}
+
+void FoundAtStart(const FolderItem& file, const std::string& unreadable, const std::string& instead)
+{
+  auto& found = unreadableAtStart();
+  const auto it = foundAt(file);
+  if (it != found.end())
+    found.erase(it);
+  if (!unreadable.empty())
+    found.push_back({file.NativePath(), unreadable, instead});
+}
+
+void TellUnreadableSettings()
+{
+  std::string text;
+  int files = 0;
+  for (Unreadable& u : unreadableAtStart()) {
+    if (u.told)
+      continue;
+    u.told = true;
+    text += u.why + " " + u.instead + "\n";
+    ++files;
+  }
+  if (files == 0)
+    return;
+  MsgBox(text + (files == 1 ? "The file is left as it is; nothing is saved over it at quit."
+                            : "The files are left as they are; nothing is saved over them at quit."));
+}
+
+bool MayReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what)
+{
+  const auto it = foundAt(file);
+  const std::string why = it != unreadableAtStart().end() ? it->why : WhyUnreadableNow(file);
+  if (why.empty())
+    return true;
+  if (changed)
+    MsgBox(why + " The changes to " + what + " made in this session could not be saved; the file was left as it is.");
+  return false;
 }

@@ -7,9 +7,7 @@
 #include "framework/TextStream.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 const char* const UntrustedFileName = "untrusted";
@@ -112,19 +110,9 @@ UntrustedUploads::Loaded UntrustedUploads::Load()
 {
   Loaded loaded;
   const FolderItem file = SettingsFolder().Child(UntrustedFileName);
-  const auto unreadable = [&](const std::string& why) {
-    loaded.error = "Could not read the settings file \"" + file.NativePath() + "\" (" + why + ").";
-    return loaded;
-  };
-  if (!file.Exists()) {
-    // A link to what is not there now (a drive not mounted) is no empty
-    // record: writing would replace the link.
-    return file.IsLink() ? unreadable("it is a link to nothing") : loaded;
-  }
-  errno = 0;
-  auto in = file.OpenAsTextFile();
+  auto in = OpenSettingsTextFile(file, loaded.error);
   if (!in)
-    return unreadable(errno != 0 ? std::strerror(errno) : "it is not a file");
+    return loaded;
   while (!in->EOF()) {
     const std::string line = in->ReadLine();
     const std::vector<std::string> f = Fields(line);
@@ -133,7 +121,9 @@ UntrustedUploads::Loaded UntrustedUploads::Load()
     else if (!line.empty())
       loaded.entries.push_back({{}, {}, {}, {}, line}); // a later version's, say
   }
-  return in->ReadError() ? unreadable("it could not be read to its end") : loaded;
+  if (in->ReadError())
+    loaded.error = CouldNotReadSettingsFile(file);
+  return loaded;
 }
 
 // Writes entries less what was struck off meanwhile. Quietly: no box, the

@@ -2,8 +2,14 @@
 
 #include "app/MenuBar1.h"
 
+#include "AsNobody.h"
+#include "TempDir.h"
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST_F(AppFixture, FirstStartKeepsDesignedPlaceAndSize)
 {
@@ -132,6 +138,113 @@ TEST_F(AppFixture, ClosingTheMainWindowQuitsAndSavesTheSettingsInOrder)
   EXPECT_LE(ns(a), ns(b));
   EXPECT_LE(ns(b), ns(c));
 }
+
+// How a settings file comes to be there but unreadable to the user.
+struct UnreadableWay {
+  const char* name;
+  void (*make)(const std::string& path, const std::string& bytes);
+};
+
+void PrintTo(const UnreadableWay& w, std::ostream* os)
+{
+  *os << w.name;
+}
+
+class UnreadableSettings : public AppFixture, public ::testing::WithParamInterface<UnreadableWay> {};
+
+// The three settings files there but unreadable (left root's by a run
+// under sudo, a link to a drive not mounted, a folder in the way): each
+// start says so in one box naming them, and no quit replaces or renames
+// them, while changes to profiles and preferences are told to be unsaved.
+// As an ordinary user, whose settings folder it is.
+TEST_P(UnreadableSettings, SurviveTwoStartsAndQuitsAndAreToldOfOnce)
+{
+  TempDir config;
+  ::chmod(config.Path().c_str(), 0755);
+  const std::string folder = config / "Quillmere初期設定";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(folder.c_str(), kNobody, kNogroup), 0);
+  const std::vector<std::string> names{"pref", "dataset", "filetype.txt"};
+  std::string pref("\0\0\0\x32", 4); // slots 0 to 50, slot 12 off
+  for (int i = 0; i < PrefSlotCount; ++i)
+    pref += std::string("\0\0\0", 3) + (i == PrefConfirmSync ? '\0' : '\1');
+  GetParam().make(folder + "/pref", pref);
+  const char dataset[] = "\0\0\0\0\1n\1a\1u\4pass\1/\3yes\0\0\0\2/p\2up\1" "0"; // one profile
+  GetParam().make(folder + "/dataset", std::string(dataset, sizeof dataset - 1));
+  GetParam().make(folder + "/filetype.txt", "txt\tI\n");
+  const auto state = [&] {
+    std::string all;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      struct stat st {};
+      ::lstat(e.path().c_str(), &st);
+      all += e.path().filename().string() + " " + std::to_string(st.st_mode) + " " + std::to_string(st.st_uid) + " " +
+             (e.is_symlink() ? std::filesystem::read_symlink(e.path()).string() : "") +
+             (e.is_regular_file() ? config.Read("Quillmere初期設定/" + e.path().filename().string()) : "") + "\n";
+    }
+    return all;
+  };
+  const std::string before = state();
+  const auto naming = [](const ModalRequest& r, const std::string& path) {
+    return r.message.find("\"" + path + "\"") != std::string::npos;
+  };
+  RunAsNobody([&] {
+    ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    for (int run = 1; run <= 2; ++run) {
+      SCOPED_TRACE(run);
+      gDataset.clear();
+      gFileType.clear();
+      app = std::make_unique<App>();
+      StartUp();
+      ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
+      for (const std::string& name : names)
+        EXPECT_TRUE(naming(ModalRecorder::Requests()[0], folder + "/" + name)) << ModalRecorder::Requests()[0].message;
+      EXPECT_EQ(w->ListBox1.ListCount(), 0);
+      EXPECT_EQ(gPref[PrefConfirmSync], 1);
+      EXPECT_EQ(gFileType.size(), 19u);
+      ModalRecorder::Clear();
+      if (run == 1) {
+        gDataset.push_back({true, "new", "ftp.example.com", "u", "secret", "/", "yes", "/tmp", "up", "0"});
+        gPref[PrefConfirmSync] = 0; // as the preferences dialog stores it
+      } else {
+        w->SetBounds(w->Left() + 40, w->Top() + 30, 900, 700);
+        w->Event_Moved();
+        w->Event_Resized();
+      }
+      Quit();
+      const auto& told = ModalRecorder::Requests();
+      if (run == 1) {
+        ASSERT_EQ(told.size(), 2u);
+        EXPECT_TRUE(naming(told[0], folder + "/pref")) << told[0].message;
+        EXPECT_TRUE(naming(told[1], folder + "/dataset")) << told[1].message;
+      } else {
+        EXPECT_TRUE(told.empty()) << told.front().message; // a moved and resized window is no change to tell
+      }
+      ModalRecorder::Clear();
+    }
+  });
+  EXPECT_EQ(state(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, UnreadableSettings,
+    ::testing::Values(
+        UnreadableWay{"AnotherOwners",
+                      [](const std::string& path, const std::string& bytes) {
+                        std::ofstream(path, std::ios::binary) << bytes;
+                        ::chmod(path.c_str(), 0600);
+                      }},
+        UnreadableWay{"LinkToNothing",
+                      [](const std::string& path, const std::string&) {
+                        ASSERT_EQ(::symlink(("/media/quill-not-mounted/" + path.substr(path.rfind('/') + 1)).c_str(),
+                                            path.c_str()),
+                                  0);
+                      }},
+        UnreadableWay{"FolderInTheWay",
+                      [](const std::string& path, const std::string& bytes) {
+                        ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+                        std::ofstream(path + "/kept", std::ios::binary) << bytes;
+                      }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AppLoading, AnErrorWhileLoadingIsReportedAndNothingIsWrittenAtQuit)
 {

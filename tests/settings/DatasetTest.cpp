@@ -144,6 +144,23 @@ INSTANTIATE_TEST_SUITE_P(
                       DamageCase{"bytes after the last profile", SettingsTest::int32(0) + one + one, 1},
                       DamageCase{"short count", std::string("\xff\xff", 2), 0}));
 
+// A copy kept aside may hold the only bytes left of some profiles: one
+// kept later never takes its name.
+TEST_F(DatasetTest, DamagedFileKeptAgainNeverReplacesAnEarlierCopy)
+{
+  const std::vector<std::string> damaged{int32(5) + bytesOf(profile("a")), int32(-2),
+                                         int32(0) + bytesOf(profile("c")) + "x"};
+  for (const std::string& bytes : damaged) {
+    loadFrom(bytes);
+    SaveSet();
+  }
+  EXPECT_EQ(readFile("dataset.bad"), damaged[0]);
+  EXPECT_EQ(readFile("dataset.bad.1"), damaged[1]);
+  EXPECT_EQ(readFile("dataset.bad.2"), damaged[2]);
+  EXPECT_EQ(loadFrom(readFile("dataset")), std::vector<Dataset>{profile("c")});
+  EXPECT_EQ(messageCount(), 0u);
+}
+
 TEST_F(DatasetTest, SoundFileIsReplacedWithoutABadCopy)
 {
   writeFile("dataset", int32(0) + bytesOf(profile("a")));

@@ -74,13 +74,18 @@ TEST_F(FileTypeTest, EmptyTableWritesNothing)
   EXPECT_EQ(readFile("filetype.txt"), "keep\tA\n");
 }
 
-TEST_F(FileTypeTest, UnreadableFileGivesDefaultsButIsNotOverwritten)
+TEST_F(FileTypeTest, UnreadableFileGivesDefaultsWithABoxButIsNotOverwritten)
 {
   makeFolder();
   mkdir(filePath("filetype.txt").c_str(), 0700); // exists, cannot be read as a file
   EXPECT_FALSE(LoadFileType());
   InitFileType();
+  TellUnreadableSettings();
+  ASSERT_EQ(messageCount(), 1u);
+  const std::string told = ModalRecorder::Requests()[0].message;
+  EXPECT_NE(told.find("\"" + filePath("filetype.txt") + "\""), std::string::npos) << told;
+  EXPECT_NE(told.find("default transfer types"), std::string::npos) << told;
   SaveFileType();
   EXPECT_TRUE(std::filesystem::is_directory(filePath("filetype.txt")));
-  EXPECT_EQ(messageCount(), 0u);
+  EXPECT_EQ(messageCount(), 1u);
 }
