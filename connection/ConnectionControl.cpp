@@ -314,13 +314,13 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   if (SyncRemovalRefused(text, commandSocket.Answering()))
     return;
   SyncFailed();
-  // The refusal of a cut-short file's DELE: the part stays on the server.
-  const std::string left = SyncCutShortDeleAwaited() ? SyncCutShortLeft() : std::string();
+  // A refused STOR, or the DELE of what one left: nothing more is deleted,
+  // and the box says what the server may still hold.
+  const std::string left = SyncCutShortRefused();
   MsgBox("An error occurred: " + text + (left.empty() ? "" : "\n\n" + left));
   transferEnded();
   getList = false; // a refused download asks for no listing
   ConnLog(text);
-  SyncDeleteCutShort();
 }
 
 void ConnectionControl::commandSocket_userCancelledUpload()

@@ -110,6 +110,7 @@ protected:
   void SyncNotSent(const std::string& remotePath) override;
   void SyncEnded() override { WriteStruckOff(); }
   bool SyncStoreWritten() const override { return commandSocket.StoreWritten(); }
+  bool SyncStoreWhole() const override { return dataSocket.UploadWhole(); }
   bool SyncReplyAnswers(const std::string& command) const override { return commandSocket.Answering() == command; }
   void SyncDeleteFile(const std::string& remotePath) override;
   void SyncDeleteDirectory(const std::string& remotePath) override;
