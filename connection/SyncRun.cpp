@@ -429,6 +429,9 @@ void SyncRun::StepCarried()
   stepPath_.clear();
   stepCommand_.clear();
   awaitingReply_ = false;
+  // Nothing is in flight until the next step goes out: a run that fails
+  // while the next file's type is asked has sent nothing of that file.
+  pUpload = 0;
   settled_ = static_cast<std::size_t>(pSyncListIdx);
 }
 

@@ -401,6 +401,39 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadCutShortOnTheServer,
                                            CutShort::DeleUnansweredAtDisconnect, CutShort::QuitBeforeOpening),
                          [](const auto& info) { return std::string(kCutShortNames[static_cast<int>(info.param)]); });
 
+// The server ends the connection (an idle time-out) while the type of the
+// next file is asked, after one was stored whole: no file is named as cut
+// short, and neither is written down as untrusted, so the next compare
+// does not tick them again.
+TEST(RunErrors, ConnectionEndedDuringTheTypeQuestionLeavesNothingUntrusted)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  ScriptedFtpServer server(
+      [](ScriptSession& s) {
+        WalkThenStore(s, "/site/a.bin");
+        s.Send("150 Ok to send\r\n");
+        s.ReadDataUntilClosed();
+        s.Send("226 Transfer complete.\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        s.Send("421 Timeout.\r\n");
+        ::shutdown(s.controlFd, SHUT_RDWR);
+      },
+      21);
+  ScriptedSite t;
+  site::WriteAged(t.local / "a.bin", "a", 0);
+  site::WriteAged(t.local / "b.dat", "b", 0);
+  t.conn.whileAsked = [&] { PumpUntil([&] { return !t.conn.SyncRunning(); }); };
+  ASSERT_TRUE(t.Connect());
+  t.conn.SyncUpload();
+  ASSERT_TRUE(PumpUntil([&] { return server.Done() && !t.conn.commandSocket.IsOpen(); }));
+  PumpFor(100);
+  EXPECT_EQ(server.Failure(), "");
+  for (const std::string& line : t.conn.log)
+    EXPECT_EQ(line.find("The upload of "), std::string::npos) << line;
+  EXPECT_EQ(UntrustedUploads(t.conn.host, t.conn.user).Paths(), std::set<std::string>{});
+}
+
 enum class Refusal { Type, Pasv, DataConnection };
 
 class RefusedStep : public ::testing::TestWithParam<Refusal> {};
