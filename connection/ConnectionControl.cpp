@@ -520,6 +520,18 @@ bool ConnectionControl::SyncConnectionIdle() const
          !commandSocket.TransferReplyAwaited() && SyncCutShortPath().empty();
 }
 
+std::string ConnectionControl::SyncBusyWith() const
+{
+  if (!commandSocket.IsConnected())
+    return "There is no connection to the server.";
+  if (dataConnected || getList || commandSocket.TransferReplyAwaited())
+    return "A listing or a transfer is still under way.";
+  const std::string awaited = commandSocket.Awaited();
+  if (!awaited.empty())
+    return "The server has not answered yet: the program waits for " + awaited + ".";
+  return SyncRun::SyncBusyWith();
+}
+
 void ConnectionControl::SyncProgressStart(std::int64_t length)
 {
   progressInBytes_ = length <= 1024;

@@ -68,6 +68,7 @@ public:
 
   // The control connection has answered everything it was sent.
   bool SyncConnectionIdle() const override;
+  std::string SyncBusyWith() const override;
 
   // The remote walk's handlers; the trees' window versions replace these.
   virtual void commandSocket_loggedIn(const std::string& reply);

@@ -120,6 +120,8 @@ protected:
   virtual void SyncDeleteDirectory(const std::string& /*remotePath*/) {}
   // The control connection has answered everything it was sent.
   virtual bool SyncConnectionIdle() const { return true; }
+  // Why it is not, in a sentence for the user.
+  virtual std::string SyncBusyWith() const { return "The connection to the server is busy."; }
   // The mode menu reads "アップロード＆削除".
   virtual bool SyncUploadAndDelete() const { return false; }
   // The confirmation list; true when the user pressed "実行".
@@ -168,6 +170,8 @@ private:
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
   void CutShortDeleAnswered(bool deleted);
+  // "同期" pressed when no run can start: a box says why.
+  void RefuseBusyStart();
   // The compare found nothing to send in the local folder: the removal
   // phase ends before it starts, and a box says why.
   void RefuseRemovalForEmptyFolder();

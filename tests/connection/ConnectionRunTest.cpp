@@ -504,7 +504,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, RefusedStep, ::testing::Values(Refusal::Type, Ref
 
 // The walk's last folder is refused, so its change back to the root is
 // still unanswered when the compare is shown and "同期" is pressed at once:
-// no step is sent before that answer, nor moved by it.
+// a box says what the program waits for, and no step is sent before that
+// answer, nor moved by it.
 TEST(RunErrors, RunStepsWaitForTheAnswersToTheirOwnCommands)
 {
   if (!RunInPrivateNetwork())
@@ -533,6 +534,9 @@ TEST(RunErrors, RunStepsWaitForTheAnswersToTheirOwnCommands)
   t.conn.MakeConnection();
   ASSERT_TRUE(PumpUntil([&] { return t.conn.pFin && !t.conn.pSyncRFlg; }));
   t.conn.SyncUpload();
+  ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
+  EXPECT_EQ(ModalRecorder::Requests()[0].explanation,
+            "The server has not answered yet: the program waits for the reply to CWD /site.");
   ASSERT_TRUE(PumpUntil([&] {
     if (!t.conn.SyncRunning() && t.conn.Idle() && ModalRecorder::Count(ConnectionText::SyncFinished) == 0)
       t.conn.SyncUpload(); // refused at first: pressed again
