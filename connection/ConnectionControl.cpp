@@ -314,13 +314,13 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   if (SyncRemovalRefused(text, commandSocket.Answering()))
     return;
   SyncFailed();
-  // The refusal of a cut-short file's DELE: the part stays on the server.
-  const std::string left = SyncCutShortDeleAwaited() ? SyncCutShortLeft() : std::string();
+  // A refused STOR, or the DELE of what one left: nothing more is deleted,
+  // and the box says what the server may still hold.
+  const std::string left = SyncCutShortRefused();
   MsgBox("An error occurred: " + text + (left.empty() ? "" : "\n\n" + left));
   transferEnded();
   getList = false; // a refused download asks for no listing
   ConnLog(text);
-  SyncDeleteCutShort();
 }
 
 void ConnectionControl::commandSocket_userCancelledUpload()
@@ -518,6 +518,18 @@ bool ConnectionControl::SyncConnectionIdle() const
 {
   return commandSocket.IsConnected() && !commandSocket.AnswerDue() && !getList && !dataConnected &&
          !commandSocket.TransferReplyAwaited() && SyncCutShortPath().empty();
+}
+
+std::string ConnectionControl::SyncBusyWith() const
+{
+  if (!commandSocket.IsConnected())
+    return "There is no connection to the server.";
+  if (dataConnected || getList || commandSocket.TransferReplyAwaited())
+    return "A listing or a transfer is still under way.";
+  const std::string awaited = commandSocket.Awaited();
+  if (!awaited.empty())
+    return "The server has not answered yet: the program waits for " + awaited + ".";
+  return SyncRun::SyncBusyWith();
 }
 
 void ConnectionControl::SyncProgressStart(std::int64_t length)

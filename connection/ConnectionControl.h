@@ -68,6 +68,7 @@ public:
 
   // The control connection has answered everything it was sent.
   bool SyncConnectionIdle() const override;
+  std::string SyncBusyWith() const override;
 
   // The remote walk's handlers; the trees' window versions replace these.
   virtual void commandSocket_loggedIn(const std::string& reply);
@@ -110,6 +111,7 @@ protected:
   void SyncNotSent(const std::string& remotePath) override;
   void SyncEnded() override { WriteStruckOff(); }
   bool SyncStoreWritten() const override { return commandSocket.StoreWritten(); }
+  bool SyncStoreWhole() const override { return dataSocket.UploadWhole(); }
   bool SyncReplyAnswers(const std::string& command) const override { return commandSocket.Answering() == command; }
   void SyncDeleteFile(const std::string& remotePath) override;
   void SyncDeleteDirectory(const std::string& remotePath) override;

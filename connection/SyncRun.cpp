@@ -59,10 +59,13 @@ std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds)
   return std::llround(static_cast<double>(totalBytes) / elapsedSeconds);
 }
 
-std::string CutShortNotice(const std::string& remotePath)
+std::string CutShortNotice(const std::string& remotePath, bool stored)
 {
-  return "The upload of " + remotePath + " was cut short, and the server may keep the part it got: the next " +
-         "compare ticks the file for upload again.";
+  if (stored)
+    return "The upload of " + remotePath + " was cut short, and the server keeps the part it got: the next " +
+           "compare ticks the file for upload again.";
+  return "The upload of " + remotePath + " was cut short: the server may still hold its older copy of the file, " +
+         "or the part it got. The next compare ticks the file for upload again.";
 }
 
 bool EndsWithExtension(const std::string& text, const std::string& ext)
@@ -229,8 +232,12 @@ void SyncRun::SyncReplyLine(const std::string& line)
         CutShortDeleAnswered(line[0] == '2');
     } else if (SyncConnectionAnswers() && SyncReplyAnswers("STOR " + cutShort_)) {
       // Nothing is sent after a failed STOR until its final reply: this is
-      // it, and the server is done with the file.
-      SendCutShortDele();
+      // it, and the server is done with the file. Only what it took for the
+      // file may go; after a refusal it may still hold its older copy.
+      if (line[0] == '2')
+        SendCutShortDele();
+      else
+        SyncCutShortLeft();
     }
   }
   // Only the answer to the step's own command moves it: the walk's last
@@ -276,17 +283,15 @@ void SyncRun::SyncFailed()
 {
   if (!running_)
     return;
-  // Whether the server opened it is known for sure only with its final
-  // reply; its opening reply may still be on the way.
-  if (phase_ == Phase::Upload && pUpload == 1) {
-    if (SyncStoreOpened() || SyncStoreReplyAwaited()) {
+  // What the server made of a STOR written is known only with its final
+  // reply, which may still be on the way; some servers empty the file on
+  // STOR even when they refuse it.
+  if (phase_ == Phase::Upload && pUpload == 1 && !SyncStoreWhole()) {
+    if (SyncStoreWritten()) {
       cutShort_ = stepPath_;
       cutShortDeleSent_ = false;
-    } else if (!SyncStoreWritten()) {
-      SyncNotSent(stepPath_); // no STOR went out: the server's file is as it was
     } else {
-      // Refused, but some servers empty the file on STOR all the same.
-      SyncLog("The upload of " + stepPath_ + " did not end whole: the next compare ticks it for upload again.");
+      SyncNotSent(stepPath_); // no STOR went out: the server's file is as it was
     }
   }
   End(false);
@@ -330,10 +335,17 @@ void SyncRun::SyncDeleteCutShort()
   SendCutShortDele();
 }
 
+std::string SyncRun::SyncCutShortRefused()
+{
+  if (SyncStoreReplyAwaited())
+    return {};
+  return SyncCutShortLeft();
+}
+
 void SyncRun::SendCutShortDele()
 {
   if (!SyncStoreOpened()) {
-    cutShort_.clear(); // refused before it was opened: the server's file is as it was
+    cutShort_.clear(); // stored whole after all
     return;
   }
   // Logged once its answer says it is gone, not before.
@@ -346,12 +358,14 @@ std::string SyncRun::SyncCutShortLeft()
   const std::string path = cutShort_;
   // A STOR written may have emptied the file even before it was opened.
   const bool touched = cutShortDeleSent_ || SyncStoreOpened() || SyncStoreWritten();
+  // Its DELE goes only once the server has taken the part for the file.
+  const bool stored = cutShortDeleSent_;
   cutShort_.clear();
   cutShortDeleSent_ = false;
   if (path.empty() || !touched)
     return {};
-  SyncLog(CutShortNotice(path));
-  return CutShortNotice(path);
+  SyncLog(CutShortNotice(path, stored));
+  return CutShortNotice(path, stored);
 }
 
 void SyncRun::SyncForgetCutShort()
@@ -415,6 +429,9 @@ void SyncRun::StepCarried()
   stepPath_.clear();
   stepCommand_.clear();
   awaitingReply_ = false;
+  // Nothing is in flight until the next step goes out: a run that fails
+  // while the next file's type is asked has sent nothing of that file.
+  pUpload = 0;
   settled_ = static_cast<std::size_t>(pSyncListIdx);
 }
 

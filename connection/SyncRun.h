@@ -72,16 +72,22 @@ public:
   // Remote path of the step in flight (or of the last one).
   const std::string& SyncStepPath() const { return stepPath_; }
 
-  // A STOR the server had opened when the run failed leaves its file there
-  // cut short: it is deleted once the server has answered the STOR, so the
-  // next compare offers the upload again. Its remote path until that DELE
-  // has its 2xx or is known never to get one, else empty.
+  // A STOR written when the run failed leaves its file unsettled until its
+  // final reply. Only a 2xx, the server taking what it got for the file,
+  // leads to a DELE, so the next compare offers the upload again. Any other
+  // end deletes nothing: a server that stores an upload under another name
+  // until it is whole (proftpd's HiddenStores) still holds its older copy,
+  // and the record of untrusted uploads keeps the file for the next compare.
+  // Its remote path until that is settled, else empty.
   const std::string& SyncCutShortPath() const { return cutShort_; }
-  // Sends that DELE when the connection answers and the STOR's final reply
-  // is in; the error handlers call it once they have reported the failure.
+  // After a data connection's failure: sends that DELE when the connection
+  // answers and the STOR's 2xx is in (an error reply would have ended the
+  // run and settled the file already).
   void SyncDeleteCutShort();
-  // The DELE is out and its answer still to come: an error reply now is it.
-  bool SyncCutShortDeleAwaited() const { return !cutShort_.empty() && cutShortDeleSent_; }
+  // An error reply has come: the refusal of the STOR or of its DELE. The
+  // file is left as the server has it; the words naming it for the user's
+  // box (also logged), or empty when no file is unsettled.
+  std::string SyncCutShortRefused();
   // The file will not be deleted: the DELE was refused, or the connection
   // is gone before it was answered. The words naming it for the user's box
   // (also logged), or empty when the server's file was never touched.
@@ -106,12 +112,16 @@ protected:
   virtual void SyncEnded() {}
   // The STOR of the upload in flight has been written.
   virtual bool SyncStoreWritten() const { return true; }
+  // It went out whole and the server took it.
+  virtual bool SyncStoreWhole() const { return false; }
   // The reply being handled answers command, as it was written.
   virtual bool SyncReplyAnswers(const std::string& /*command*/) const { return true; }
   virtual void SyncDeleteFile(const std::string& /*remotePath*/) {}
   virtual void SyncDeleteDirectory(const std::string& /*remotePath*/) {}
   // The control connection has answered everything it was sent.
   virtual bool SyncConnectionIdle() const { return true; }
+  // Why it is not, in a sentence for the user.
+  virtual std::string SyncBusyWith() const { return "The connection to the server is busy."; }
   // The mode menu reads "アップロード＆削除".
   virtual bool SyncUploadAndDelete() const { return false; }
   // The confirmation list; true when the user pressed "実行".
@@ -160,6 +170,8 @@ private:
   void SkipEntry(std::int32_t index);
   void SendCutShortDele();
   void CutShortDeleAnswered(bool deleted);
+  // "同期" pressed when no run can start: a box says why.
+  void RefuseBusyStart();
   // The compare found nothing to send in the local folder: the removal
   // phase ends before it starts, and a box says why.
   void RefuseRemovalForEmptyFolder();
@@ -178,8 +190,9 @@ private:
 std::int32_t ProgressMaximumFor(std::int64_t length);
 // Bytes per second shown by the rate display.
 std::int64_t RateOf(std::int64_t totalBytes, double elapsedSeconds);
-// The log's and the error's words on a file an upload left cut short.
-std::string CutShortNotice(const std::string& remotePath);
+// The log's and the error's words on a file an upload left cut short;
+// stored: the server took what it got for the file.
+std::string CutShortNotice(const std::string& remotePath, bool stored);
 // True when text ends with the type table's extension, ASCII letters in
 // either case.
 bool EndsWithExtension(const std::string& text, const std::string& ext);

@@ -11,7 +11,6 @@
 
 #include "framework/CaseFold.h"
 #include "framework/FolderItem.h"
-#include "framework/Modal.h"
 #include "settings/Globals.h"
 
 #include <algorithm>
@@ -44,7 +43,7 @@ void SyncRun::SyncUpload()
   // One run at a time, and only once the compare is done and the server
   // has answered everything: an earlier reply would be taken for a step's.
   if (running_ || pSyncRFlg || dataConnected || !SyncConnectionIdle()) {
-    Beep();
+    RefuseBusyStart();
     return;
   }
   Begin(Phase::Upload);
@@ -110,6 +109,16 @@ void SyncRun::SyncUpload()
   // A run with nothing to send has ended here; say so now, not at some
   // later reply.
   SyncShowEndIfDue();
+}
+
+void SyncRun::RefuseBusyStart()
+{
+  // Never a press lost without a word: on a slow server the walk's last
+  // reply may still be due when the trees are already shown.
+  const std::string why = running_    ? "A run is already under way."
+                          : pSyncRFlg ? "The server folder is still being listed."
+                                      : SyncBusyWith();
+  gCautionDlg1("The run cannot start now.", why, SyncParentWindow());
 }
 
 void SyncRun::SyncAppend(const std::string& side, std::int32_t index)

@@ -9,6 +9,7 @@
 #include "framework/FolderItem.h"
 #include "Pump.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,7 +31,15 @@ public:
 
   HeadlessConnection() { BindConnectionEvents(); }
 
-  std::string GenSelectDlg(const std::string&) override { return typeAnswer; }
+  // Runs while the type question is open, before it is answered.
+  std::function<void()> whileAsked;
+
+  std::string GenSelectDlg(const std::string&) override
+  {
+    if (whileAsked)
+      whileAsked();
+    return typeAnswer;
+  }
 
   bool Idle() const { return SyncConnectionIdle(); }
   // The compare is done and the server has answered everything.

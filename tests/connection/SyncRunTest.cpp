@@ -490,13 +490,15 @@ TEST_F(SyncRunTest, CancelledChildQuestionAbandonsRemovalWithoutNotice)
     EXPECT_FALSE(r.sync) << r.path;
 }
 
+// A press that cannot start a run says why in a box, and changes nothing.
 TEST_F(SyncRunTest, SecondSyncWhileRunningIsRefused)
 {
   run.SyncUpload();
   const auto list = run.pSyncList;
-  const int beeps = BeepCount();
+  ModalRecorder::Clear();
   run.SyncUpload();
-  EXPECT_EQ(BeepCount(), beeps + 1);
+  ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
+  EXPECT_EQ(ModalRecorder::Requests()[0].explanation, "A run is already under way.");
   EXPECT_EQ(run.pSyncList, list);
   EXPECT_EQ(run.sent.size(), 1u);
 }
@@ -510,6 +512,11 @@ TEST_F(SyncRunTest, SyncWaitsForTheConnectionAndTheCompare)
   run.SyncUpload();
   EXPECT_TRUE(run.sent.empty());
   EXPECT_TRUE(run.headings.empty());
+  std::vector<std::string> why;
+  for (const auto& r : ModalRecorder::Requests())
+    why.push_back(r.message + " " + r.explanation);
+  EXPECT_EQ(why, (std::vector<std::string>{"The run cannot start now. The connection to the server is busy.",
+                                           "The run cannot start now. The server folder is still being listed."}));
 }
 
 TEST_F(SyncRunTest, SkippedFileGoesOnWithTheNextEntryAndStaysQueueable)

@@ -32,6 +32,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <sys/wait.h>
@@ -51,7 +52,12 @@ public:
   // process that must make its own.
   Road(FtpServerKind kind, bool passive, bool uploadAndDelete, const std::string& user = "quill",
        bool openWindow = true, NameFolding folding = NameFolding::None)
-      : server(kind, site::OnPort21(user, folding)), passive_(passive), uploadAndDelete_(uploadAndDelete)
+      : Road(kind, site::OnPort21(user, folding), passive, uploadAndDelete, openWindow)
+  {
+  }
+
+  Road(FtpServerKind kind, FtpServerOptions options, bool passive, bool uploadAndDelete, bool openWindow = true)
+      : server(kind, std::move(options)), passive_(passive), uploadAndDelete_(uploadAndDelete)
   {
     server.MakeFolder("site");
     if (openWindow)

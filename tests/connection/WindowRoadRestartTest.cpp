@@ -94,6 +94,54 @@ TEST(WindowRoadErrors, ConnectAnsweredAfterTheRunMovedOnNeverCutsAnUpload)
   EXPECT_EQ(w.pMode, 1);
 }
 
+// proftpd with HiddenStores stores an upload under a hidden name and keeps
+// the old file whole until the new one is complete; over MaxStoreFileSize
+// its STOR fails. The server's copy, dated after the local file, goes up
+// only by a tick by hand, then by the record: neither two runs nor one
+// after a quit and a new start on the same settings folder delete it.
+TEST(WindowRoadErrors, FailedUploadLeavesTheServersOlderCopyWholeAcrossRunsAndARestart)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  FtpServerOptions options = site::OnPort21();
+  options.proftpdDirectives = {"HiddenStores on", "MaxStoreFileSize 100 B"};
+  Road road(FtpServerKind::ProFtpd, options, true, false);
+  road.server.WriteFile("site/page.html", "kept whole");
+  site::WriteAged(road.local / "page.html", std::string(500, 'n'), 1);
+  const std::string local = road.local / "page.html";
+  auto runOnce = [&](int run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    Window1& w = *road.w;
+    ASSERT_EQ(w.pSyncL.size(), 1u);
+    ASSERT_TRUE(w.pSyncL[0].check);
+    site::AnswerGoAhead(1);
+    const std::size_t boxes = ModalRecorder::Requests().size();
+    w.Toolbar11.Press("ToolItem4");
+    ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+    PumpFor(200);
+    EXPECT_EQ(road.server.ReadFile("site/page.html"), "kept whole");
+    ASSERT_GT(ModalRecorder::Requests().size(), boxes + 1) << Requests();
+    const std::string box = ModalRecorder::Requests().back().message;
+    EXPECT_NE(box.find("/site/page.html"), std::string::npos) << box;
+    EXPECT_NE(box.find("may still hold its older copy"), std::string::npos) << box;
+    EXPECT_TRUE(w.pSyncL[0].check) << "offered again";
+  };
+  ASSERT_TRUE(road.Connect()) << Requests();
+  ASSERT_EQ(road.w->pSyncL.size(), 1u);
+  ASSERT_FALSE(road.w->pSyncL[0].check);
+  road.w->localListBox.UserSetCheck(0, 0, true);
+  runOnce(1);
+  runOnce(2);
+  road.w->GetMenuBar()->Lookup("FileQuit")->Choose();
+  ASSERT_TRUE(road.app->Quitting());
+  road.app.reset();
+  road.OpenWindow();
+  ASSERT_TRUE(road.Connect()) << Requests();
+  const std::string log = road.w->EditField5.Text();
+  EXPECT_NE(log.find("Ticked " + local + " for upload"), std::string::npos) << log;
+  runOnce(3);
+}
+
 enum class CutBy { Connect, Quit, Killed };
 
 struct StopCase {
