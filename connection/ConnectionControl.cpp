@@ -301,7 +301,7 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   const bool firstCwd = FirstCwdPending();
   if (RemoteWalkRefused(reply)) {
     transferEnded();
-    return; // a sub-folder of the walk: logged and skipped there
+    return; // a folder of the walk: logged, and named once the trees are filled
   }
   if (firstCwd && reply.compare(0, 3, "550") == 0) {
     transferEnded();
@@ -382,11 +382,28 @@ void ConnectionControl::dataSocket_FileTransferComplete()
   SyncTransferComplete();
 }
 
+namespace {
+
+// A listing's failed data connection, in words for the box naming its folder.
+std::string ListingDataError(int code)
+{
+  const std::string number = ", error " + std::to_string(code);
+  if (code == kSocketConnectFailed)
+    return "the data connection could not be made" + number;
+  if (code == kSocketConnectionReset)
+    return "the data connection was reset" + number;
+  if (code == kSocketListingTooLarge)
+    return "the listing was too large to keep" + number;
+  return "the data connection failed" + number;
+}
+
+} // namespace
+
 void ConnectionControl::dataSocket_Error()
 {
   const int code = dataSocket.LastErrorCode();
   std::string text = "An error " + std::to_string(code) + " occurred in the data port!";
-  if (RemoteWalkDataError(text)) {
+  if (RemoteWalkDataError(ListingDataError(code))) {
     dataConnected = false;
     ConnProgressMaximum(1);
     return; // a listing of the walk: that folder is skipped
@@ -491,17 +508,43 @@ void ConnectionControl::TreesCompared()
   const std::set<std::string> paths = record->Paths();
   if (paths.empty())
     return;
+  // Nothing goes up into a server folder whose listing failed.
+  std::set<std::string> unread;
+  for (const SyncRecord& r : pSyncR)
+    if (r.unread)
+      unread.insert(r.path);
+  auto belowUnread = [&unread](std::string remote) {
+    for (auto slash = remote.rfind('/'); slash != std::string::npos && slash > 0; slash = remote.rfind('/')) {
+      remote.resize(slash);
+      if (unread.count(remote) > 0)
+        return true;
+    }
+    return false;
+  };
   for (std::size_t i = 0; i < pSyncL.size(); ++i) {
     SyncRecord& r = pSyncL[i];
     if (r.kind != "f" || r.check || r.reserved || r.unread)
       continue;
     const std::string remote = SyncUpload2Path(static_cast<std::int32_t>(i), "full");
-    if (paths.count(remote) == 0)
+    if (paths.count(remote) == 0 || belowUnread(remote))
       continue;
     r.check = true;
     ConnLog("Ticked " + r.path + " for upload: its last upload to " + remote +
             " did not end whole, so the server's copy is not trusted.");
   }
+}
+
+void ConnectionControl::TreesListingsFailed(const std::string& message)
+{
+  MsgBox(message);
+}
+
+void ConnectionControl::SyncEnded()
+{
+  WriteStruckOff();
+  // A run's end never passes over in silence what it could not see.
+  for (const FailedListing& failed : FailedListings())
+    ConnLog("Nothing in " + failed.path + " was uploaded or deleted: its listing failed (" + failed.why + ").");
 }
 
 void ConnectionControl::SyncDeleteFile(const std::string& remotePath)

@@ -108,7 +108,7 @@ protected:
   bool SyncUntrusted(const std::vector<std::string>& remotePaths) override;
   void SyncSettled(const std::string& remotePath) override;
   void SyncNotSent(const std::string& remotePath) override;
-  void SyncEnded() override { WriteStruckOff(); }
+  void SyncEnded() override;
   bool SyncStoreWritten() const override { return commandSocket.StoreWritten(); }
   bool SyncReplyAnswers(const std::string& command) const override { return commandSocket.Answering() == command; }
   void SyncDeleteFile(const std::string& remotePath) override;
@@ -126,6 +126,7 @@ protected:
   std::string TreesListingReply() const override { return dataSocket.FinalReplyText(); }
   // Files whose last upload to this server did not end whole go up again.
   void TreesCompared() override;
+  void TreesListingsFailed(const std::string& message) override;
 
 private:
   bool progressInBytes_ = false; // the bar's maximum is in bytes (small files)

@@ -30,6 +30,11 @@ std::string OneLine(const std::string& text)
   return out;
 }
 
+std::string FailedListingSentence(const std::string& path, const std::string& why)
+{
+  return "The listing of " + path + " failed (" + why + "); nothing in it is uploaded or deleted.";
+}
+
 // "/a/b/" -> "/a/b"; "/" stays.
 std::string WithoutTrailingSlash(std::string path)
 {
@@ -83,6 +88,7 @@ void TreeLists::GetCompareList()
   skippedR_.clear();
   skippedL_.clear();
   foldersWithSkippedR_.clear();
+  failedListings_.clear();
   // The first CWD waits for the login: written before the greeting it
   // would be refused and use up a login try.
   walkStep_ = WalkStep::Login;
@@ -219,6 +225,19 @@ void TreeLists::LeaveFolderUnread(const std::string& why, const std::string& quo
   NextRemoteFolder();
 }
 
+void TreeLists::ListingFailed(const std::string& why)
+{
+  TreesLog(FailedListingSentence(currentPath, why));
+  failedListings_.push_back({currentPath, why});
+  if (walkFolder_ < 0) {
+    EndWalkWithoutRoot();
+    return;
+  }
+  pSyncR[walkFolder_].unread = true;
+  walkStep_ = WalkStep::Idle;
+  NextRemoteFolder();
+}
+
 void TreeLists::GetCompareList2r()
 {
   if (!RemoteWalkAwaitsListing())
@@ -229,7 +248,7 @@ void TreeLists::GetCompareList2r()
   // hide entries, whose local namesakes would then go up over them.
   const std::string reply = TreesListingReply();
   if (ListingReplyNotWhole(reply)) {
-    LeaveFolderUnread("was not whole, by the server's reply", OneLine(reply));
+    ListingFailed(OneLine(reply));
     return;
   }
   if (!listingDoubt_.empty()) {
@@ -360,22 +379,34 @@ bool TreeLists::RemoteWalkRefused(const std::string& reply)
       walkStep_ = WalkStep::Idle;
     return false;
   }
-  if (walkFolder_ < 0) {
+  if (walkStep_ == WalkStep::RootCwd) {
     EndWalkWithoutRoot();
     return false;
   }
-  TreesLog(WithoutLineEnds(reply));
-  pSyncR[walkFolder_].unread = true;
-  walkStep_ = WalkStep::Idle;
-  NextRemoteFolder();
+  ListingFailed(OneLine(reply));
   return true;
 }
 
-bool TreeLists::RemoteWalkDataError(const std::string& text)
+bool TreeLists::RemoteWalkDataError(const std::string& why)
 {
   if (!RemoteWalkAwaitsListing())
     return false;
-  return RemoteWalkRefused(text);
+  return RemoteWalkRefused(why);
+}
+
+std::string TreeLists::FailedListingsNotice() const
+{
+  if (failedListings_.size() == 1)
+    return FailedListingSentence(failedListings_[0].path, failedListings_[0].why);
+  // A box of thousands of lines helps nobody: the log holds them all.
+  constexpr std::size_t kNamed = 20;
+  std::string text = "The listings of " + std::to_string(failedListings_.size()) +
+                     " server folders failed; nothing in them is uploaded or deleted:";
+  for (std::size_t i = 0; i < failedListings_.size() && i < kNamed; ++i)
+    text += "\n" + failedListings_[i].path + " (" + failedListings_[i].why + ")";
+  if (failedListings_.size() > kNamed)
+    text += "\nand " + std::to_string(failedListings_.size() - kNamed) + " more, named in the log.";
+  return text;
 }
 
 std::string TreeLists::DateFormatR(const std::string& text)
