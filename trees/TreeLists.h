@@ -190,6 +190,10 @@ private:
   // Why the listing in listData cannot be cut into its lines; empty when it can.
   std::string listingDoubt_;
   std::vector<FailedListing> failedListings_;
+  // A listing failed on this connection: the next one may begin with what
+  // the server had left of it (proftpd sends it there), so it is asked for
+  // twice.
+  bool leftoverDue_ = false;
 };
 
 // The folder path in a PWD reply ("257 "/a ""b"" c" ..."), or empty.

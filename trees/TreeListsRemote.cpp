@@ -89,6 +89,7 @@ void TreeLists::GetCompareList()
   skippedL_.clear();
   foldersWithSkippedR_.clear();
   failedListings_.clear();
+  leftoverDue_ = false;
   // The first CWD waits for the login: written before the greeting it
   // would be refused and use up a login try.
   walkStep_ = WalkStep::Login;
@@ -242,6 +243,12 @@ void TreeLists::GetCompareList2r()
 {
   if (!RemoteWalkAwaitsListing())
     return;
+  if (leftoverDue_) {
+    // Bytes of the failed listing may open this one: it is asked for again.
+    leftoverDue_ = false;
+    TreesGetList();
+    return;
+  }
   walkStep_ = WalkStep::Idle;
   // A listing is the whole folder only when the server says it is and every
   // line is an entry or a line passed over on purpose. Anything else may
@@ -383,6 +390,8 @@ bool TreeLists::RemoteWalkRefused(const std::string& reply)
     EndWalkWithoutRoot();
     return false;
   }
+  if (walkStep_ == WalkStep::Listing)
+    leftoverDue_ = true;
   ListingFailed(OneLine(reply));
   return true;
 }
