@@ -159,6 +159,11 @@ void ConnectionControl::CloseConnection()
     MsgBox(ConnectionText::DataConnectedNoDisconnect);
     return;
   }
+  Disconnect();
+}
+
+void ConnectionControl::Disconnect()
+{
   ConnShowDisconnected();
   pMode = 2;
   closing = true;
@@ -273,17 +278,30 @@ bool ConnectionControl::FirstCwdPending() const
   return pSyncRFlg && pGroupR == -1 && pSyncR.empty() && commandSocket.Answering().rfind("CWD ", 0) == 0;
 }
 
-void ConnectionControl::OfferDownload()
+bool ConnectionControl::OfferDownload()
 {
   for (const FileTypeEntry& row : gFileType) {
-    if (!EndsWithExtension(path, row.ext))
+    // A row without an extension would take any folder for a file.
+    if (row.ext.empty() || !EndsWithExtension(path, row.ext))
       continue;
-    if (row.bin == "A" || row.bin == "I") {
-      getList = true; // its end asks for a listing
-      commandSocket.getFile(path, "", row.bin, "", "");
-    }
-    return;
+    if (row.bin != "A" && row.bin != "I")
+      return false;
+    getList = true; // its end asks for a listing
+    commandSocket.getFile(path, "", row.bin, "", "");
+    return true;
   }
+  return false;
+}
+
+void ConnectionControl::RemoteFolderRefused(const std::string& text)
+{
+  // As after a refused login: the connection ends, since nothing can be
+  // compared or sent over it.
+  const std::string words = "The server refused the remote folder " + path + " (" + text +
+                            "), so nothing was compared and the connection was closed.";
+  ConnLog(words);
+  Disconnect();
+  MsgBox(words);
 }
 
 void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
@@ -303,10 +321,13 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
     transferEnded();
     return; // a folder of the walk: logged, and named once the trees are filled
   }
-  if (firstCwd && reply.compare(0, 3, "550") == 0) {
+  if (firstCwd) {
     transferEnded();
-    ConnLog(text);
-    OfferDownload();
+    if (reply.compare(0, 3, "550") == 0 && OfferDownload()) {
+      ConnLog(text);
+      return;
+    }
+    RemoteFolderRefused(text);
     return;
   }
   // A folder the server will not remove: logged with the reply there, and

@@ -149,7 +149,14 @@ private:
 
   bool FirstCwdPending() const;
   std::string LogConnectionEnd();
-  void OfferDownload();
+  // The remote folder text names a file of a type the table knows: its
+  // download is offered. False when it does not.
+  bool OfferDownload();
+  // The server will not enter the remote folder: the connection ends, and a
+  // box names the folder and the reply.
+  void RemoteFolderRefused(const std::string& text);
+  // "切断" once no transfer is due.
+  void Disconnect();
 };
 
 // The reply text without its line ends.

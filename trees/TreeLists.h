@@ -69,8 +69,8 @@ public:
   // sub-folder, or any listing) the walk logs it, leaves that folder unread
   // and goes on, and the box after the compare names it: true, and the
   // caller shows and starts nothing. When the remote folder itself cannot be
-  // entered the compare ends with nothing ticked, and false is returned so
-  // the caller reports the reply as usual. False otherwise.
+  // entered the walk ends with nothing compared and false is returned: the
+  // caller says why. False otherwise.
   bool RemoteWalkRefused(const std::string& reply);
   // The data connection of an awaited listing failed (why, in words): as a
   // refused listing.
@@ -169,6 +169,8 @@ private:
   void ListingFailed(const std::string& why);
   void FinishRemoteWalk();
   void EndWalkWithoutRoot();
+  // The remote folder cannot be entered: nothing is read or compared.
+  void EndWalkUncompared();
   std::string FailedListingsNotice() const;
   void SortAppend(const SyncRecords& list, SyncRecords& target);
   // Marks the records of names the other side passes over on purpose, and

@@ -367,14 +367,23 @@ void TreeLists::FinishRemoteWalk()
 
 void TreeLists::EndWalkWithoutRoot()
 {
+  EndWalkUncompared();
+  GetCompareList3(); // the local tree alone
+}
+
+void TreeLists::EndWalkUncompared()
+{
   // Whatever folder the server is in is never taken for the root.
   pSyncR.clear();
+  pSyncL.clear();
   remoteRootUnread_ = true;
   pSyncRFlg = false;
   pFin = true;
   walkStep_ = WalkStep::Idle;
   walkFolder_ = -1;
-  GetCompareList3();
+  // Nothing of an earlier compare stays in view either.
+  GetCompareList35r(0, 0);
+  GetCompareList36l(0, 0);
 }
 
 bool TreeLists::RemoteWalkRefused(const std::string& reply)
@@ -387,7 +396,7 @@ bool TreeLists::RemoteWalkRefused(const std::string& reply)
     return false;
   }
   if (walkStep_ == WalkStep::RootCwd) {
-    EndWalkWithoutRoot();
+    EndWalkUncompared();
     return false;
   }
   if (walkStep_ == WalkStep::Listing)
