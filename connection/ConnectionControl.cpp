@@ -159,6 +159,11 @@ void ConnectionControl::CloseConnection()
     MsgBox(ConnectionText::DataConnectedNoDisconnect);
     return;
   }
+  Disconnect();
+}
+
+void ConnectionControl::Disconnect()
+{
   ConnShowDisconnected();
   pMode = 2;
   closing = true;
@@ -273,17 +278,30 @@ bool ConnectionControl::FirstCwdPending() const
   return pSyncRFlg && pGroupR == -1 && pSyncR.empty() && commandSocket.Answering().rfind("CWD ", 0) == 0;
 }
 
-void ConnectionControl::OfferDownload()
+bool ConnectionControl::OfferDownload()
 {
   for (const FileTypeEntry& row : gFileType) {
-    if (!EndsWithExtension(path, row.ext))
+    // A row without an extension would take any folder for a file.
+    if (row.ext.empty() || !EndsWithExtension(path, row.ext))
       continue;
-    if (row.bin == "A" || row.bin == "I") {
-      getList = true; // its end asks for a listing
-      commandSocket.getFile(path, "", row.bin, "", "");
-    }
-    return;
+    if (row.bin != "A" && row.bin != "I")
+      return false;
+    getList = true; // its end asks for a listing
+    commandSocket.getFile(path, "", row.bin, "", "");
+    return true;
   }
+  return false;
+}
+
+void ConnectionControl::RemoteFolderRefused(const std::string& text)
+{
+  // As after a refused login: the connection ends, since nothing can be
+  // compared or sent over it.
+  const std::string words = "The server refused the remote folder " + path + " (" + text +
+                            "), so nothing was compared and the connection was closed.";
+  ConnLog(words);
+  Disconnect();
+  MsgBox(words);
 }
 
 void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
@@ -301,12 +319,15 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   const bool firstCwd = FirstCwdPending();
   if (RemoteWalkRefused(reply)) {
     transferEnded();
-    return; // a sub-folder of the walk: logged and skipped there
+    return; // a folder of the walk: logged, and named once the trees are filled
   }
-  if (firstCwd && reply.compare(0, 3, "550") == 0) {
+  if (firstCwd) {
     transferEnded();
-    ConnLog(text);
-    OfferDownload();
+    if (reply.compare(0, 3, "550") == 0 && OfferDownload()) {
+      ConnLog(text);
+      return;
+    }
+    RemoteFolderRefused(text);
     return;
   }
   // A folder the server will not remove: logged with the reply there, and
@@ -382,11 +403,28 @@ void ConnectionControl::dataSocket_FileTransferComplete()
   SyncTransferComplete();
 }
 
+namespace {
+
+// A listing's failed data connection, in words for the box naming its folder.
+std::string ListingDataError(int code)
+{
+  const std::string number = ", error " + std::to_string(code);
+  if (code == kSocketConnectFailed)
+    return "the data connection could not be made" + number;
+  if (code == kSocketConnectionReset)
+    return "the data connection was reset" + number;
+  if (code == kSocketListingTooLarge)
+    return "the listing was too large to keep" + number;
+  return "the data connection failed" + number;
+}
+
+} // namespace
+
 void ConnectionControl::dataSocket_Error()
 {
   const int code = dataSocket.LastErrorCode();
   std::string text = "An error " + std::to_string(code) + " occurred in the data port!";
-  if (RemoteWalkDataError(text)) {
+  if (RemoteWalkDataError(ListingDataError(code))) {
     dataConnected = false;
     ConnProgressMaximum(1);
     return; // a listing of the walk: that folder is skipped
@@ -491,17 +529,43 @@ void ConnectionControl::TreesCompared()
   const std::set<std::string> paths = record->Paths();
   if (paths.empty())
     return;
+  // Nothing goes up into a server folder whose listing failed.
+  std::set<std::string> unread;
+  for (const SyncRecord& r : pSyncR)
+    if (r.unread)
+      unread.insert(r.path);
+  auto belowUnread = [&unread](std::string remote) {
+    for (auto slash = remote.rfind('/'); slash != std::string::npos && slash > 0; slash = remote.rfind('/')) {
+      remote.resize(slash);
+      if (unread.count(remote) > 0)
+        return true;
+    }
+    return false;
+  };
   for (std::size_t i = 0; i < pSyncL.size(); ++i) {
     SyncRecord& r = pSyncL[i];
     if (r.kind != "f" || r.check || r.reserved || r.unread)
       continue;
     const std::string remote = SyncUpload2Path(static_cast<std::int32_t>(i), "full");
-    if (paths.count(remote) == 0)
+    if (paths.count(remote) == 0 || belowUnread(remote))
       continue;
     r.check = true;
     ConnLog("Ticked " + r.path + " for upload: its last upload to " + remote +
             " did not end whole, so the server's copy is not trusted.");
   }
+}
+
+void ConnectionControl::TreesListingsFailed(const std::string& message)
+{
+  MsgBox(message);
+}
+
+void ConnectionControl::SyncEnded()
+{
+  WriteStruckOff();
+  // A run's end never passes over in silence what it could not see.
+  for (const FailedListing& failed : FailedListings())
+    ConnLog("Nothing in " + failed.path + " was uploaded or deleted: its listing failed (" + failed.why + ").");
 }
 
 void ConnectionControl::SyncDeleteFile(const std::string& remotePath)

@@ -109,7 +109,7 @@ protected:
   bool SyncUntrusted(const std::vector<std::string>& remotePaths) override;
   void SyncSettled(const std::string& remotePath) override;
   void SyncNotSent(const std::string& remotePath) override;
-  void SyncEnded() override { WriteStruckOff(); }
+  void SyncEnded() override;
   bool SyncStoreWritten() const override { return commandSocket.StoreWritten(); }
   bool SyncStoreWhole() const override { return dataSocket.UploadWhole(); }
   bool SyncReplyAnswers(const std::string& command) const override { return commandSocket.Answering() == command; }
@@ -128,6 +128,7 @@ protected:
   std::string TreesListingReply() const override { return dataSocket.FinalReplyText(); }
   // Files whose last upload to this server did not end whole go up again.
   void TreesCompared() override;
+  void TreesListingsFailed(const std::string& message) override;
 
 private:
   bool progressInBytes_ = false; // the bar's maximum is in bytes (small files)
@@ -150,7 +151,14 @@ private:
 
   bool FirstCwdPending() const;
   std::string LogConnectionEnd();
-  void OfferDownload();
+  // The remote folder text names a file of a type the table knows: its
+  // download is offered. False when it does not.
+  bool OfferDownload();
+  // The server will not enter the remote folder: the connection ends, and a
+  // box names the folder and the reply.
+  void RemoteFolderRefused(const std::string& text);
+  // "切断" once no transfer is due.
+  void Disconnect();
 };
 
 // The reply text without its line ends.

@@ -65,14 +65,24 @@ public:
   // own leaves its folder unread.
   void TakeListing(const std::string& listing);
   bool RemoteWalkAwaitsListing() const;
-  // A server error reply. When it refuses a sub-folder of the walk (its CWD,
-  // or its listing) the walk logs it, leaves that folder unread and goes on:
-  // true, and the caller shows and starts nothing. When the root cannot be
-  // entered or listed the compare ends with nothing ticked, and false is
-  // returned so the caller reports the reply as usual. False otherwise.
+  // A server error reply. When it refuses a folder of the walk (the CWD of a
+  // sub-folder, or any listing) the walk logs it, leaves that folder unread
+  // and goes on, and the box after the compare names it: true, and the
+  // caller shows and starts nothing. When the remote folder itself cannot be
+  // entered the walk ends with nothing compared and false is returned: the
+  // caller says why. False otherwise.
   bool RemoteWalkRefused(const std::string& reply);
-  // The data connection of an awaited listing failed: as a refused listing.
-  bool RemoteWalkDataError(const std::string& text);
+  // The data connection of an awaited listing failed (why, in words): as a
+  // refused listing.
+  bool RemoteWalkDataError(const std::string& why);
+
+  // A folder of this compare whose listing failed, and the server's reply or
+  // the error.
+  struct FailedListing {
+    std::string path;
+    std::string why;
+  };
+  const std::vector<FailedListing>& FailedListings() const { return failedListings_; }
 
   // --- local walk ----------------------------------------------------------
   // Appends the visible content of folder as one group, then walks each of
@@ -130,6 +140,8 @@ protected:
   virtual CivilMinute TreesNow() const { return LocalNow(); }
   // Both trees are compared and ticked; the views are not filled yet.
   virtual void TreesCompared() {}
+  // The views are filled, and listings failed: message names every folder.
+  virtual void TreesListingsFailed(const std::string& /*message*/) {}
 
   // The remote folder's listing held an entry passed over on purpose: the
   // folder cannot be emptied.
@@ -152,8 +164,14 @@ private:
   void NextRemoteFolder();
   // The folder being listed is left unread (its root: the compare ends).
   void LeaveFolderUnread(const std::string& why, const std::string& quote);
+  // The same for a listing that failed, which the box after the compare
+  // names.
+  void ListingFailed(const std::string& why);
   void FinishRemoteWalk();
   void EndWalkWithoutRoot();
+  // The remote folder cannot be entered: nothing is read or compared.
+  void EndWalkUncompared();
+  std::string FailedListingsNotice() const;
   void SortAppend(const SyncRecords& list, SyncRecords& target);
   // Marks the records of names the other side passes over on purpose, and
   // everything below them, as left alone, and logs each.
@@ -173,6 +191,11 @@ private:
   std::set<std::string> foldersWithSkippedR_;
   // Why the listing in listData cannot be cut into its lines; empty when it can.
   std::string listingDoubt_;
+  std::vector<FailedListing> failedListings_;
+  // A listing failed on this connection: the next one may begin with what
+  // the server had left of it (proftpd sends it there), so it is asked for
+  // twice.
+  bool leftoverDue_ = false;
 };
 
 // The folder path in a PWD reply ("257 "/a ""b"" c" ..."), or empty.

@@ -180,4 +180,7 @@ void TreeLists::GetCompareList3()
   GetCompareList35r2();
   GetCompareList36l(0, 0);
   GetCompareList36l2();
+  // Once, over the filled trees: the user sees what is left out.
+  if (!failedListings_.empty())
+    TreesListingsFailed(FailedListingsNotice());
 }

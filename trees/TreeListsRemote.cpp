@@ -30,6 +30,11 @@ std::string OneLine(const std::string& text)
   return out;
 }
 
+std::string FailedListingSentence(const std::string& path, const std::string& why)
+{
+  return "The listing of " + path + " failed (" + why + "); nothing in it is uploaded or deleted.";
+}
+
 // "/a/b/" -> "/a/b"; "/" stays.
 std::string WithoutTrailingSlash(std::string path)
 {
@@ -83,6 +88,8 @@ void TreeLists::GetCompareList()
   skippedR_.clear();
   skippedL_.clear();
   foldersWithSkippedR_.clear();
+  failedListings_.clear();
+  leftoverDue_ = false;
   // The first CWD waits for the login: written before the greeting it
   // would be refused and use up a login try.
   walkStep_ = WalkStep::Login;
@@ -219,17 +226,36 @@ void TreeLists::LeaveFolderUnread(const std::string& why, const std::string& quo
   NextRemoteFolder();
 }
 
+void TreeLists::ListingFailed(const std::string& why)
+{
+  TreesLog(FailedListingSentence(currentPath, why));
+  failedListings_.push_back({currentPath, why});
+  if (walkFolder_ < 0) {
+    EndWalkWithoutRoot();
+    return;
+  }
+  pSyncR[walkFolder_].unread = true;
+  walkStep_ = WalkStep::Idle;
+  NextRemoteFolder();
+}
+
 void TreeLists::GetCompareList2r()
 {
   if (!RemoteWalkAwaitsListing())
     return;
+  if (leftoverDue_) {
+    // Bytes of the failed listing may open this one: it is asked for again.
+    leftoverDue_ = false;
+    TreesGetList();
+    return;
+  }
   walkStep_ = WalkStep::Idle;
   // A listing is the whole folder only when the server says it is and every
   // line is an entry or a line passed over on purpose. Anything else may
   // hide entries, whose local namesakes would then go up over them.
   const std::string reply = TreesListingReply();
   if (ListingReplyNotWhole(reply)) {
-    LeaveFolderUnread("was not whole, by the server's reply", OneLine(reply));
+    ListingFailed(OneLine(reply));
     return;
   }
   if (!listingDoubt_.empty()) {
@@ -341,14 +367,23 @@ void TreeLists::FinishRemoteWalk()
 
 void TreeLists::EndWalkWithoutRoot()
 {
+  EndWalkUncompared();
+  GetCompareList3(); // the local tree alone
+}
+
+void TreeLists::EndWalkUncompared()
+{
   // Whatever folder the server is in is never taken for the root.
   pSyncR.clear();
+  pSyncL.clear();
   remoteRootUnread_ = true;
   pSyncRFlg = false;
   pFin = true;
   walkStep_ = WalkStep::Idle;
   walkFolder_ = -1;
-  GetCompareList3();
+  // Nothing of an earlier compare stays in view either.
+  GetCompareList35r(0, 0);
+  GetCompareList36l(0, 0);
 }
 
 bool TreeLists::RemoteWalkRefused(const std::string& reply)
@@ -360,22 +395,36 @@ bool TreeLists::RemoteWalkRefused(const std::string& reply)
       walkStep_ = WalkStep::Idle;
     return false;
   }
-  if (walkFolder_ < 0) {
-    EndWalkWithoutRoot();
+  if (walkStep_ == WalkStep::RootCwd) {
+    EndWalkUncompared();
     return false;
   }
-  TreesLog(WithoutLineEnds(reply));
-  pSyncR[walkFolder_].unread = true;
-  walkStep_ = WalkStep::Idle;
-  NextRemoteFolder();
+  if (walkStep_ == WalkStep::Listing)
+    leftoverDue_ = true;
+  ListingFailed(OneLine(reply));
   return true;
 }
 
-bool TreeLists::RemoteWalkDataError(const std::string& text)
+bool TreeLists::RemoteWalkDataError(const std::string& why)
 {
   if (!RemoteWalkAwaitsListing())
     return false;
-  return RemoteWalkRefused(text);
+  return RemoteWalkRefused(why);
+}
+
+std::string TreeLists::FailedListingsNotice() const
+{
+  if (failedListings_.size() == 1)
+    return FailedListingSentence(failedListings_[0].path, failedListings_[0].why);
+  // A box of thousands of lines helps nobody: the log holds them all.
+  constexpr std::size_t kNamed = 20;
+  std::string text = "The listings of " + std::to_string(failedListings_.size()) +
+                     " server folders failed; nothing in them is uploaded or deleted:";
+  for (std::size_t i = 0; i < failedListings_.size() && i < kNamed; ++i)
+    text += "\n" + failedListings_[i].path + " (" + failedListings_[i].why + ")";
+  if (failedListings_.size() > kNamed)
+    text += "\nand " + std::to_string(failedListings_.size() - kNamed) + " more, named in the log.";
+  return text;
 }
 
 std::string TreeLists::DateFormatR(const std::string& text)

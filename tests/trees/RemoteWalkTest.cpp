@@ -199,7 +199,11 @@ TEST(RemoteWalk, RefusedSubFoldersAreLoggedLeftUnreadAndPassed)
   EXPECT_FALSE(t.pSyncR[2].unread);
   EXPECT_EQ(t.pSyncR[2].childCount, 1);
   ASSERT_EQ(t.log.size(), 3u); // two refusals and the missing local folder
-  EXPECT_EQ(t.log[0], "550 /srv/a: No such file or directory.");
+  EXPECT_EQ(t.log[0], "The listing of /srv/a failed (550 /srv/a: No such file or directory.); nothing in it is "
+                      "uploaded or deleted.");
+  ASSERT_EQ(t.boxes.size(), 1u);
+  EXPECT_EQ(t.boxes[0], "The listings of 2 server folders failed; nothing in them is uploaded or deleted:\n"
+                        "/srv/a (550 /srv/a: No such file or directory.)\n/srv/b (550 cannot list)");
 }
 
 TEST(RemoteWalk, ListingArrivingBeforeItsFolderIsEnteredIsIgnored)

@@ -28,6 +28,7 @@ class TestTrees : public TreeLists {
 public:
   std::vector<std::string> sent; // "CWD x" and "LIST"
   std::vector<std::string> log;
+  std::vector<std::string> boxes; // the failed listings' notices
   std::string remoteFolder;
   std::string zone;
   std::optional<FolderItem> localFolder;
@@ -45,6 +46,7 @@ protected:
   const FolderItem* TreesLocalFolder() const override { return localFolder ? &*localFolder : nullptr; }
   bool TreesUserCancelled() const override { return cancelled; }
   CivilMinute TreesNow() const override { return now; }
+  void TreesListingsFailed(const std::string& message) override { boxes.push_back(message); }
 };
 
 // Plays the server for the walk: answers each CWD with the folder's PWD
