@@ -533,9 +533,12 @@ TEST(RunErrors, RunStepsWaitForTheAnswersToTheirOwnCommands)
   t.conn.localFolder = GetFolderItem(t.local.Path());
   t.conn.MakeConnection();
   ASSERT_TRUE(PumpUntil([&] { return t.conn.pFin && !t.conn.pSyncRFlg; }));
-  t.conn.SyncUpload();
+  // The first box names the folder whose listing was refused.
   ASSERT_EQ(ModalRecorder::Requests().size(), 1u);
-  EXPECT_EQ(ModalRecorder::Requests()[0].explanation,
+  EXPECT_NE(ModalRecorder::Requests()[0].message.find("/site/sealed"), std::string::npos);
+  t.conn.SyncUpload();
+  ASSERT_EQ(ModalRecorder::Requests().size(), 2u);
+  EXPECT_EQ(ModalRecorder::Requests()[1].explanation,
             "The server has not answered yet: the program waits for the reply to CWD /site.");
   ASSERT_TRUE(PumpUntil([&] {
     if (!t.conn.SyncRunning() && t.conn.Idle() && ModalRecorder::Count(ConnectionText::SyncFinished) == 0)

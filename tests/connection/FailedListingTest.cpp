@@ -375,10 +375,12 @@ TEST_P(MissingRemoteFolder, EndsTheConnectionWithABox)
     EXPECT_TRUE(w.ListBox1.Enabled());
     EXPECT_TRUE(w.pSyncL.empty());
     EXPECT_EQ(w.localListBox.ListCount(), 0);
+    // The button is off; pressed all the same, it only says why not.
     w.SyncUpload();
     ASSERT_TRUE(PumpUntil([&] { return !w.commandSocket.IsOpen(); }));
     PumpFor(200);
-    EXPECT_EQ(ModalRecorder::Requests().size(), 1u) << Requests();
+    ASSERT_EQ(ModalRecorder::Requests().size(), 2u) << Requests();
+    EXPECT_EQ(ModalRecorder::Requests()[1].message, "The run cannot start now.");
     ModalRecorder::Clear();
   }
 }
