@@ -529,25 +529,12 @@ void ConnectionControl::TreesCompared()
   const std::set<std::string> paths = record->Paths();
   if (paths.empty())
     return;
-  // Nothing goes up into a server folder whose listing failed.
-  std::set<std::string> unread;
-  for (const SyncRecord& r : pSyncR)
-    if (r.unread)
-      unread.insert(r.path);
-  auto belowUnread = [&unread](std::string remote) {
-    for (auto slash = remote.rfind('/'); slash != std::string::npos && slash > 0; slash = remote.rfind('/')) {
-      remote.resize(slash);
-      if (unread.count(remote) > 0)
-        return true;
-    }
-    return false;
-  };
   for (std::size_t i = 0; i < pSyncL.size(); ++i) {
     SyncRecord& r = pSyncL[i];
     if (r.kind != "f" || r.check || r.reserved || r.unread)
       continue;
     const std::string remote = SyncUpload2Path(static_cast<std::int32_t>(i), "full");
-    if (paths.count(remote) == 0 || belowUnread(remote))
+    if (paths.count(remote) == 0)
       continue;
     r.check = true;
     ConnLog("Ticked " + r.path + " for upload: its last upload to " + remote +

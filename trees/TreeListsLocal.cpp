@@ -175,6 +175,10 @@ void TreeLists::GetCompareList3()
       GetCompareList34r();
     }
     TreesCompared();
+  } else if (remoteRootUnread_) {
+    // The server's folder is unknown: nothing goes up into it.
+    for (SyncRecord& r : pSyncL)
+      r.reserved = true;
   }
   GetCompareList35r(0, 0);
   GetCompareList35r2();

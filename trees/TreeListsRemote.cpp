@@ -235,6 +235,9 @@ void TreeLists::ListingFailed(const std::string& why)
     return;
   }
   pSyncR[walkFolder_].unread = true;
+  // What the server holds there is unknown: nothing local goes up into it,
+  // ticked by hand or not.
+  skippedR_.push_back({currentPath, "a folder whose listing failed"});
   walkStep_ = WalkStep::Idle;
   NextRemoteFolder();
 }
