@@ -334,14 +334,19 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   // the run goes on.
   if (SyncRemovalRefused(text, commandSocket.Answering()))
     return;
+  // A server's refusal seldom names what it refused.
+  const std::string step = SyncStepRefused();
   SyncFailed();
   // A refused STOR, or the DELE of what one left: nothing more is deleted,
   // and the box says what the server may still hold.
   const std::string left = SyncCutShortRefused();
-  MsgBox("An error occurred: " + text + (left.empty() ? "" : "\n\n" + left));
+  const std::string named = !left.empty() ? left : step;
+  MsgBox("An error occurred: " + text + (named.empty() ? "" : "\n\n" + named));
   transferEnded();
   getList = false; // a refused download asks for no listing
   ConnLog(text);
+  if (!step.empty())
+    ConnLog(step);
 }
 
 void ConnectionControl::commandSocket_userCancelledUpload()

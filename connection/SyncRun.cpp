@@ -335,6 +335,20 @@ void SyncRun::SyncDeleteCutShort()
   SendCutShortDele();
 }
 
+std::string SyncRun::SyncStepRefused() const
+{
+  if (!running_ || !awaitingReply_ || stepPath_.empty())
+    return {};
+  const std::string stopped = ", so the run stopped there: nothing after it was uploaded or deleted.";
+  if (stepCommand_.rfind("MKD ", 0) == 0)
+    return "The folder " + stepPath_ + " could not be made on the server" + stopped;
+  if (stepCommand_.rfind("RMD ", 0) == 0)
+    return "The folder " + stepPath_ + " could not be removed from the server" + stopped;
+  if (stepCommand_.rfind("DELE ", 0) == 0)
+    return stepPath_ + " could not be deleted from the server" + stopped;
+  return {};
+}
+
 std::string SyncRun::SyncCutShortRefused()
 {
   if (SyncStoreReplyAwaited())

@@ -344,6 +344,44 @@ TEST(WindowRoadErrors, ReadOnlyRemoteFolderStopsTheRunAtTheError)
   EXPECT_EQ(road.server.ReadFile("site/z.txt"), "z");
 }
 
+// vsftpd refuses a folder or a deletion in a read-only folder without
+// saying what it refused ("550 Create directory operation failed."): the
+// box names it, and nothing after it is sent.
+class WindowRoadRefusedStep : public ::testing::TestWithParam<bool> {};
+
+TEST_P(WindowRoadRefusedStep, IsNamedInTheBox)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  const bool removal = GetParam();
+  Road road(FtpServerKind::Vsftpd, true, true);
+  road.server.MakeFolder("site/ro");
+  if (removal)
+    road.server.WriteFile("site/ro/old.txt", "old");
+  else
+    site::WriteAged(road.local / "ro/sub/c.txt", "c", 0);
+  std::filesystem::create_directories(road.local / "ro");
+  site::WriteAged(road.local / "z.txt", "z", 0);
+  ::chmod((road.server.Root() + "/site/ro").c_str(), 0555);
+  ASSERT_TRUE(road.Connect()) << Requests();
+  site::AnswerGoAhead(3);
+  road.w->Toolbar11.Press("ToolItem4");
+  ASSERT_TRUE(PumpUntil([&] { return !road.w->SyncRunning() && road.w->SyncConnectionIdle(); })) << Requests();
+  ::chmod((road.server.Root() + "/site/ro").c_str(), 0755);
+  const std::string refused = removal ? "/site/ro/old.txt" : "/site/ro/sub";
+  int boxes = 0;
+  for (const auto& r : ModalRecorder::Requests())
+    boxes += r.message.rfind("An error occurred: ", 0) == 0 && r.message.find(refused) != std::string::npos;
+  EXPECT_EQ(boxes, 1) << Requests();
+  EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0) << Requests();
+  EXPECT_TRUE(road.server.Exists("site/ro"));
+  // Uploads go first: z.txt follows the folder, and precedes the removal.
+  EXPECT_EQ(road.server.Exists("site/z.txt"), removal);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, WindowRoadRefusedStep, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "deletion" : "folder"); });
+
 // A local folder whose entries cannot be examined, and a server name that
 // begins with a blank beside its namesake: the run removes only what is
 // gone locally and replaces only what is newer. As an ordinary user, whom
