@@ -337,9 +337,13 @@ void SyncRun::SyncDeleteCutShort()
 
 std::string SyncRun::SyncStepRefused() const
 {
-  if (!running_ || !awaitingReply_ || stepPath_.empty())
+  if (!running_ || stepPath_.empty())
     return {};
   const std::string stopped = ", so the run stopped there: nothing after it was uploaded or deleted.";
+  if (phase_ == Phase::Upload && pUpload == 1)
+    return "The upload of " + stepPath_ + " failed" + stopped;
+  if (!awaitingReply_)
+    return {};
   if (stepCommand_.rfind("MKD ", 0) == 0)
     return "The folder " + stepPath_ + " could not be made on the server" + stopped;
   if (stepCommand_.rfind("RMD ", 0) == 0)

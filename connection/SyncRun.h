@@ -69,9 +69,9 @@ public:
   void SyncConnectionStarted();
 
   bool SyncRunning() const { return running_; }
-  // An error reply has come while a folder is made or an entry removed: the
-  // words naming it for the user's box, else empty. Called before the run
-  // is ended.
+  // An error reply has come while a file is sent, a folder made or an entry
+  // removed: the words naming it for the user's box, else empty. Called
+  // before the run is ended.
   std::string SyncStepRefused() const;
   // Remote path of the step in flight (or of the last one).
   const std::string& SyncStepPath() const { return stepPath_; }
