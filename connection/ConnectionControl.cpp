@@ -345,7 +345,7 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
   transferEnded();
   getList = false; // a refused download asks for no listing
   ConnLog(text);
-  if (!step.empty())
+  if (left.empty() && !step.empty())
     ConnLog(step);
 }
 

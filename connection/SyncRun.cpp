@@ -341,7 +341,7 @@ std::string SyncRun::SyncStepRefused() const
     return {};
   const std::string stopped = ", so the run stopped there: nothing after it was uploaded or deleted.";
   if (phase_ == Phase::Upload && pUpload == 1)
-    return "The upload of " + stepPath_ + " failed" + stopped;
+    return SyncStoreWhole() ? std::string() : "The upload of " + stepPath_ + " failed" + stopped;
   if (!awaitingReply_)
     return {};
   if (stepCommand_.rfind("MKD ", 0) == 0)
