@@ -87,9 +87,14 @@ template <typename Open>
 auto OpenToRead(const FolderItem& file, std::string& why, Open open) -> decltype(open())
 {
   why.clear();
+  errno = 0;
   if (!file.Exists()) {
+    // A folder the user may not search hides its files: none is missing.
+    const int error = errno;
     if (file.IsLink())
       why = CouldNotReadSettingsFile(file, "it is a link to nothing");
+    else if (error == EACCES)
+      why = CouldNotReadSettingsFile(file, std::strerror(error));
     return nullptr;
   }
   errno = 0;

@@ -233,6 +233,12 @@ INSTANTIATE_TEST_SUITE_P(
                         std::ofstream(path, std::ios::binary) << bytes;
                         ::chmod(path.c_str(), 0600);
                       }},
+        UnreadableWay{"InAFolderOfAnotherOwners",
+                      [](const std::string& path, const std::string& bytes) {
+                        std::ofstream(path, std::ios::binary) << bytes;
+                        const std::string folder = path.substr(0, path.rfind('/'));
+                        ASSERT_EQ(::chown(folder.c_str(), 0, 0), 0);
+                      }},
         UnreadableWay{"LinkToNothing",
                       [](const std::string& path, const std::string&) {
                         ASSERT_EQ(::symlink(("/media/quill-not-mounted/" + path.substr(path.rfind('/') + 1)).c_str(),
