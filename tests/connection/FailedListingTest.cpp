@@ -9,6 +9,8 @@
 
 #include "settings/UntrustedUploads.h"
 
+#include <QAbstractEventDispatcher>
+
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -236,7 +238,13 @@ TEST(WindowRoadListing, ResetHalfwayOnProftpdLeavesTheNextFolderAsItIs)
 
   Window1* w = road.w;
   w->Toolbar11.Press("ToolItem1");
-  ASSERT_TRUE(PumpUntil([&] { return w->currentPath == "/site/d2" && !w->dataSocket.listData.empty(); }));
+  // One turn of the loop at a time: the reset must come while d2's listing
+  // still flows, which a few milliseconds of pumping could see to its end.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!(w->currentPath == "/site/d2" && !w->dataSocket.listData.empty())) {
+    ASSERT_LT(std::chrono::steady_clock::now(), end) << Requests();
+    QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
   const int port = PassivePort(LastPassiveReply(w->EditField5.Text()));
   ASSERT_TRUE(CloseSockets("src 127.0.0.1 sport = :" + std::to_string(port))) << "ss -K cannot close sockets here";
   ASSERT_TRUE(PumpUntil([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); })) << Requests();
