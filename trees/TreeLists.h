@@ -162,8 +162,9 @@ private:
   enum class WalkStep { Idle, Login, RootCwd, FolderCwd, Listing, BackToRoot };
 
   void NextRemoteFolder();
-  // The folder being listed is left unread (its root: the compare ends).
-  void LeaveFolderUnread(const std::string& why, const std::string& quote);
+  // The folder being listed is left unread, and so is its local twin (its
+  // root: nothing is compared); logLine says why.
+  void LeaveFolderUnread(const std::string& logLine);
   // The same for a listing that failed, which the box after the compare
   // names.
   void ListingFailed(const std::string& why);

@@ -213,23 +213,9 @@ bool TreeLists::RemoteWalkAwaitsListing() const
   return pSyncRFlg && walkStep_ == WalkStep::Listing;
 }
 
-void TreeLists::LeaveFolderUnread(const std::string& why, const std::string& quote)
+void TreeLists::LeaveFolderUnread(const std::string& logLine)
 {
-  if (walkFolder_ < 0) {
-    TreesLog("The listing of " + currentPath + " " + why + "; nothing is ticked: " + quote);
-    EndWalkWithoutRoot();
-    return;
-  }
-  TreesLog("The listing of " + currentPath + " " + why + "; nothing in it is ticked: " + quote);
-  pSyncR[walkFolder_].unread = true;
-  walkStep_ = WalkStep::Idle;
-  NextRemoteFolder();
-}
-
-void TreeLists::ListingFailed(const std::string& why)
-{
-  TreesLog(FailedListingSentence(currentPath, why));
-  failedListings_.push_back({currentPath, why});
+  TreesLog(logLine);
   if (walkFolder_ < 0) {
     EndWalkWithoutRoot();
     return;
@@ -237,9 +223,15 @@ void TreeLists::ListingFailed(const std::string& why)
   pSyncR[walkFolder_].unread = true;
   // What the server holds there is unknown: nothing local goes up into it,
   // ticked by hand or not.
-  skippedR_.push_back({currentPath, "a folder whose listing failed"});
+  skippedR_.push_back({currentPath, "a folder that was not read whole"});
   walkStep_ = WalkStep::Idle;
   NextRemoteFolder();
+}
+
+void TreeLists::ListingFailed(const std::string& why)
+{
+  failedListings_.push_back({currentPath, why});
+  LeaveFolderUnread(FailedListingSentence(currentPath, why));
 }
 
 void TreeLists::GetCompareList2r()
@@ -262,7 +254,9 @@ void TreeLists::GetCompareList2r()
     return;
   }
   if (!listingDoubt_.empty()) {
-    LeaveFolderUnread("mixes line ends so that its lines cannot be told apart", listingDoubt_);
+    LeaveFolderUnread("The listing of " + currentPath +
+                      " mixes line ends so that its lines cannot be told apart; nothing in it is ticked: " +
+                      listingDoubt_);
     return;
   }
   SyncRecords list;
@@ -284,7 +278,8 @@ void TreeLists::GetCompareList2r()
       const std::vector<std::string> skippedNames =
           ListingLineSkippedOnPurpose(line) ? SkippedLineNames(line) : std::vector<std::string>{};
       if (skippedNames.empty()) {
-        LeaveFolderUnread("holds a line that cannot be read", line.substr(0, 200));
+        LeaveFolderUnread("The listing of " + currentPath + " holds a line that cannot be read; nothing in it is ticked: " +
+                          line.substr(0, 200));
         return;
       }
       for (const std::string& name : skippedNames) {

@@ -252,9 +252,7 @@ TEST(WindowRoadListing, ResetHalfwayOnProftpdLeavesTheNextFolderAsItIs)
   EXPECT_EQ(ModalRecorder::Requests().size(), 1u) << Requests();
   for (const SyncRecord& rec : w->pSyncL)
     EXPECT_FALSE(rec.check) << rec.path;
-  site::AnswerGoAhead(3);
-  w->Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(PumpUntil([&] { return !w->SyncRunning() && w->SyncConnectionIdle(); })) << Requests();
+  ASSERT_TRUE(road.Sync());
   EXPECT_NE(w->EditField5.Text().find("Nothing in /site/d2 was uploaded or deleted"), std::string::npos);
   EXPECT_FALSE(road.server.Exists("site/d2/new.txt"));
 
@@ -332,12 +330,8 @@ TEST_P(UnreadableServerFolder, IsNamedAndNothingGoesIntoIt)
   ::chmod(d2.c_str(), c.mode);
   ASSERT_TRUE(road.Connect()) << Requests();
   // Nor does a tick by hand on its local twin.
-  for (int row = 0; row < w.localListBox.ListCount(); ++row)
-    if (w.localListBox.Cell(row, 0) == "d2")
-      w.localListBox.UserSetCheck(row, 0, true);
-  site::AnswerGoAhead(3);
-  w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  Road::TickByHand(w.localListBox, "d2");
+  ASSERT_TRUE(road.Sync());
   ::chmod(d2.c_str(), 0755);
   EXPECT_EQ(BoxesNaming("/site/d2"), 1) << Requests();
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();

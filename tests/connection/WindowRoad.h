@@ -115,11 +115,26 @@ public:
       ModalRecorder::PushButton(0); // "実行": clear the earlier results
     if (!Connect())
       return ::testing::AssertionFailure() << "the compare did not end: " << Requests();
+    return Sync();
+  }
+
+  // "同期", going ahead at every question, until the server has answered
+  // everything.
+  ::testing::AssertionResult Sync()
+  {
     site::AnswerGoAhead(3);
     w->Toolbar11.Press("ToolItem4");
     if (!PumpUntil([&] { return !w->SyncRunning() && w->SyncConnectionIdle(); }))
       return ::testing::AssertionFailure() << "the run did not end: " << Requests();
     return ::testing::AssertionSuccess();
+  }
+
+  // Ticks the rows of that name in a tree, as a click would.
+  static void TickByHand(ListBox& list, const std::string& name)
+  {
+    for (int row = 0; row < list.ListCount(); ++row)
+      if (list.Cell(row, 0) == name)
+        list.UserSetCheck(row, 0, true);
   }
 
   FtpServerProcess server;

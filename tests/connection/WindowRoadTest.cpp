@@ -104,18 +104,11 @@ TEST_P(WindowRoadLeftAlone, LinksAndPipesKeepTheirNamesOnTheOtherSide)
   std::filesystem::create_symlink("/nonexistent-quill-drive/photos", road.local / "photos");
   ASSERT_EQ(::mkfifo((road.local / "feed.xml").c_str(), 0644), 0);
   ASSERT_TRUE(road.Connect()) << Requests();
-  auto tickByHand = [](ListBox& list, const std::string& name) {
-    for (int row = 0; row < list.ListCount(); ++row)
-      if (list.Cell(row, 0) == name)
-        list.UserSetCheck(row, 0, true);
-  };
-  tickByHand(w.localListBox, "config.txt");
-  tickByHand(w.localListBox, "linkdir");
-  tickByHand(w.remoteListBox, "photos");
-  tickByHand(w.remoteListBox, "feed.xml");
-  site::AnswerGoAhead(3);
-  w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  Road::TickByHand(w.localListBox, "config.txt");
+  Road::TickByHand(w.localListBox, "linkdir");
+  Road::TickByHand(w.remoteListBox, "photos");
+  Road::TickByHand(w.remoteListBox, "feed.xml");
+  ASSERT_TRUE(road.Sync());
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
   EXPECT_EQ(road.server.ReadFile("shared/config.txt"), "shared config");
   EXPECT_FALSE(road.server.Exists("shared/y.txt"));
@@ -148,9 +141,7 @@ TEST_P(WindowRoadLeftAlone, HiddenEntriesKeepTheirFoldersAndTheRunGoesOn)
   road.server.WriteFile("site/keep.txt", "k");
   site::WriteAged(road.local / "keep.txt", "k", 3);
   ASSERT_TRUE(road.Connect()) << Requests();
-  site::AnswerGoAhead(3);
-  w.Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(PumpUntil([&] { return !w.SyncRunning() && w.SyncConnectionIdle(); })) << Requests();
+  ASSERT_TRUE(road.Sync());
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
   const std::string r = road.server.Root() + "/site/";
   EXPECT_EQ(site::ReadTree(r + "old"), (site::Tree{{"inner", "<dir>"}, {"inner/.htaccess", "deny"}}));
@@ -364,9 +355,7 @@ TEST_P(WindowRoadRefusedStep, IsNamedInTheBox)
   site::WriteAged(road.local / "z.txt", "z", 0);
   ::chmod((road.server.Root() + "/site/ro").c_str(), 0555);
   ASSERT_TRUE(road.Connect()) << Requests();
-  site::AnswerGoAhead(3);
-  road.w->Toolbar11.Press("ToolItem4");
-  ASSERT_TRUE(PumpUntil([&] { return !road.w->SyncRunning() && road.w->SyncConnectionIdle(); })) << Requests();
+  ASSERT_TRUE(road.Sync());
   ::chmod((road.server.Root() + "/site/ro").c_str(), 0755);
   const std::string refused = removal ? "/site/ro/old.txt" : "/site/ro/sub";
   int boxes = 0;
