@@ -98,14 +98,18 @@ TEST(WindowRoadErrors, ConnectAnsweredAfterTheRunMovedOnNeverCutsAnUpload)
 // the old file whole until the new one is complete; over MaxStoreFileSize
 // its STOR fails. The server's copy, dated after the local file, goes up
 // only by a tick by hand, then by the record: neither two runs nor one
-// after a quit and a new start on the same settings folder delete it.
-TEST(WindowRoadErrors, FailedUploadLeavesTheServersOlderCopyWholeAcrossRunsAndARestart)
+// after a quit, or a kill, and a new start on the same settings folder
+// delete it.
+class FailedUpload : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FailedUpload, LeavesTheServersOlderCopyWholeAcrossRunsAndARestart)
 {
   if (!RunInPrivateNetwork())
     return;
+  const bool killed = GetParam();
   FtpServerOptions options = site::OnPort21();
   options.proftpdDirectives = {"HiddenStores on", "MaxStoreFileSize 100 B"};
-  Road road(FtpServerKind::ProFtpd, options, true, false);
+  Road road(FtpServerKind::ProFtpd, options, true, false, false);
   road.server.WriteFile("site/page.html", "kept whole");
   site::WriteAged(road.local / "page.html", std::string(500, 'n'), 1);
   const std::string local = road.local / "page.html";
@@ -126,21 +130,45 @@ TEST(WindowRoadErrors, FailedUploadLeavesTheServersOlderCopyWholeAcrossRunsAndAR
     EXPECT_NE(box.find("may still hold its older copy"), std::string::npos) << box;
     EXPECT_TRUE(w.pSyncL[0].check) << "offered again";
   };
-  ASSERT_TRUE(road.Connect()) << Requests();
-  ASSERT_EQ(road.w->pSyncL.size(), 1u);
-  ASSERT_FALSE(road.w->pSyncL[0].check);
-  road.w->localListBox.UserSetCheck(0, 0, true);
-  runOnce(1);
-  runOnce(2);
-  road.w->GetMenuBar()->Lookup("FileQuit")->Choose();
-  ASSERT_TRUE(road.app->Quitting());
-  road.app.reset();
+  auto firstProgram = [&] {
+    road.OpenWindow();
+    ASSERT_TRUE(road.Connect()) << Requests();
+    ASSERT_EQ(road.w->pSyncL.size(), 1u);
+    ASSERT_FALSE(road.w->pSyncL[0].check);
+    road.w->localListBox.UserSetCheck(0, 0, true);
+    runOnce(1);
+    runOnce(2);
+  };
+  if (killed) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      firstProgram(); // the window is made here: Qt's painting threads do not survive a fork
+      if (::testing::Test::HasFailure())
+        std::_Exit(1);
+      ::raise(SIGKILL);
+      std::_Exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "wait status " << status;
+  } else {
+    firstProgram();
+    road.w->GetMenuBar()->Lookup("FileQuit")->Choose();
+    ASSERT_TRUE(road.app->Quitting());
+    road.app.reset();
+  }
+  EXPECT_EQ(road.server.ReadFile("site/page.html"), "kept whole");
   road.OpenWindow();
   ASSERT_TRUE(road.Connect()) << Requests();
   const std::string log = road.w->EditField5.Text();
   EXPECT_NE(log.find("Ticked " + local + " for upload"), std::string::npos) << log;
   runOnce(3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ends, FailedUpload, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "killed" : "quit"); });
 
 enum class CutBy { Connect, Quit, Killed };
 
