@@ -4,6 +4,9 @@
 
 #include "WindowRoad.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+
 namespace {
 
 TEST(WindowRoadErrors, UnreadableUntrustedRecordStopsUploadsAndIsKept)
@@ -170,7 +173,7 @@ TEST_P(FailedUpload, LeavesTheServersOlderCopyWholeAcrossRunsAndARestart)
 INSTANTIATE_TEST_SUITE_P(Ends, FailedUpload, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "killed" : "quit"); });
 
-enum class CutBy { Connect, Quit, Killed };
+enum class CutBy { Connect, Quit, Killed, Terminated, SessionEnded };
 
 struct StopCase {
   CutBy by;
@@ -188,9 +191,10 @@ class UploadStopsMidway : public ::testing::TestWithParam<StopCase> {};
 
 // An upload stopped midway on vsftpd, which keeps what it got, dated after
 // the local file: "接続" is refused while it runs; quitting (answered
-// "切断") or the program dying leaves the part, and the next compare still
-// sends the file again, also when the server's address is typed another
-// way, so one more "接続" and "同期" leave it whole.
+// "切断"), the system ending the program (SIGTERM, the session's end: a
+// quit that asks nothing) or the program dying leaves the part, and the
+// next compare still sends the file again, also when the server's address
+// is typed another way, so one more "接続" and "同期" leave it whole.
 TEST_P(UploadStopsMidway, EndsWholeAfterTheNextSync)
 {
   if (!RunInPrivateNetwork())
@@ -207,18 +211,33 @@ TEST_P(UploadStopsMidway, EndsWholeAfterTheNextSync)
     road.w->Toolbar11.Press("ToolItem4");
     ASSERT_TRUE(PumpUntil([&] { return road.w->dataConnected && road.w->totalBytes > 0; })) << Requests();
   };
-  if (by == CutBy::Killed) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
+  if (by == CutBy::Killed || by == CutBy::Terminated || by == CutBy::SessionEnded) {
+    const pid_t child = ForkForWindows();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      ::signal(SIGTERM, SIG_DFL); // as a desktop starts the program
       startUpload(); // the window is made here: Qt's painting threads do not survive a fork
-      ::raise(SIGKILL);
-      std::_Exit(3); // the upload could not be started
+      if (by == CutBy::Killed)
+        ::raise(SIGKILL);
+      if (::testing::Test::HasFailure())
+        std::_Exit(3); // the upload could not be started
+      if (by == CutBy::Terminated)
+        ::raise(SIGTERM);
+      else
+        PostEvent([] { // as the platform delivers the session manager's end
+          QEvent quit(QEvent::Quit);
+          QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+        });
+      ::alarm(60); // a program that does not end fails instead of holding the test
+      RunEventLoop(); // as main() does
+      std::_Exit(road.app->Quitting() ? 0 : 4);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
+    if (by == CutBy::Killed)
+      ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
+    else
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
     road.address = GetParam().nextAddress;
     road.OpenWindow();
   } else {
@@ -254,6 +273,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadStopsMidway,
                          ::testing::Values(StopCase{CutBy::Connect, "127.0.0.1", "127.0.0.1", "connect"},
                                            StopCase{CutBy::Quit, "127.0.0.1", "127.0.0.1", "quit"},
                                            StopCase{CutBy::Killed, "127.0.0.1", "127.0.0.1", "killed"},
+                                           StopCase{CutBy::Terminated, "127.0.0.1", "127.0.0.1", "terminated"},
+                                           StopCase{CutBy::SessionEnded, "127.0.0.1", "127.0.0.1", "sessionEnded"},
                                            StopCase{CutBy::Killed, "127.0.0.1", "LOCALHOST", "killedThenByNameInCapitals"},
                                            StopCase{CutBy::Killed, "127.0.0.1", "localhost", "killedThenByName"},
                                            StopCase{CutBy::Killed, "localhost", "127.0.0.1", "killedByNameThenByAddress"}),
