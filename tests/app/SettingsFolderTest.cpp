@@ -388,42 +388,46 @@ TEST_P(FullDisk, DamagedDatasetStaysUntilAWholeNewOneReplacesIt)
       ::unlink(fillers.back().c_str());
       fillers.pop_back();
     }
-    const auto leftAlone = [&] {
-      EXPECT_EQ(readFile(folder + "/dataset"), damaged);
-      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 3) << "a copy or part left behind";
-    };
+    // Run as a body of its own: a failed assertion must not return into
+    // the parent's tests.
+    [&] {
+      const auto leftAlone = [&] {
+        EXPECT_EQ(readFile(folder + "/dataset"), damaged);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 3) << "a copy or part left behind";
+      };
 
-    start();
-    EXPECT_TRUE(boxes().empty()) << told();
-    ASSERT_EQ(w->ListBox1.ListCount(), 1);
-    makeProfile("new");
-    ASSERT_EQ(boxes().size(), 1u) << told();
-    const std::string box = boxes()[0];
-    EXPECT_TRUE(names(boxes()[0], folder + "/dataset")) << box;
-    EXPECT_NE(box.find("left as it was"), std::string::npos) << box;
-    EXPECT_NE(box.find("were not saved"), std::string::npos) << box;
-    EXPECT_EQ(box.find("kept"), std::string::npos) << box;
-    leftAlone();
-    quit();
-    EXPECT_EQ(boxes().size(), 1u) << told();
-    leftAlone();
+      start();
+      EXPECT_TRUE(boxes().empty()) << told();
+      ASSERT_EQ(w->ListBox1.ListCount(), 1);
+      makeProfile("new");
+      ASSERT_EQ(boxes().size(), 1u) << told();
+      const std::string box = boxes()[0];
+      EXPECT_TRUE(names(boxes()[0], folder + "/dataset")) << box;
+      EXPECT_NE(box.find("left as it was"), std::string::npos) << box;
+      EXPECT_NE(box.find("were not saved"), std::string::npos) << box;
+      EXPECT_EQ(box.find("kept"), std::string::npos) << box;
+      leftAlone();
+      quit();
+      EXPECT_EQ(boxes().size(), 1u) << told();
+      leftAlone();
 
-    start();
-    EXPECT_TRUE(boxes().empty()) << told();
-    ASSERT_EQ(w->ListBox1.ListCount(), 1);
-    EXPECT_EQ(w->ListBox1.Cell(0, 0), "whole");
-    for (const std::string& name : fillers)
-      ::unlink(name.c_str());
-    makeProfile("new");
-    EXPECT_TRUE(boxes().empty()) << told();
-    EXPECT_EQ(readFile(folder + "/dataset.bad"), damaged);
-    quit();
+      start();
+      EXPECT_TRUE(boxes().empty()) << told();
+      ASSERT_EQ(w->ListBox1.ListCount(), 1);
+      EXPECT_EQ(w->ListBox1.Cell(0, 0), "whole");
+      for (const std::string& name : fillers)
+        ::unlink(name.c_str());
+      makeProfile("new");
+      EXPECT_TRUE(boxes().empty()) << told();
+      EXPECT_EQ(readFile(folder + "/dataset.bad"), damaged);
+      quit();
 
-    start();
-    ASSERT_EQ(w->ListBox1.ListCount(), 2);
-    EXPECT_EQ(w->ListBox1.Cell(0, 0), "whole");
-    EXPECT_EQ(w->ListBox1.Cell(1, 0), "new");
-    quit();
+      start();
+      ASSERT_EQ(w->ListBox1.ListCount(), 2);
+      EXPECT_EQ(w->ListBox1.Cell(0, 0), "whole");
+      EXPECT_EQ(w->ListBox1.Cell(1, 0), "new");
+      quit();
+    }();
     std::fflush(nullptr);
     std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
   }

@@ -97,6 +97,59 @@ TEST(WindowRoadErrors, ConnectAnsweredAfterTheRunMovedOnNeverCutsAnUpload)
   EXPECT_EQ(w.pMode, 1);
 }
 
+// The system ending the program during an upload (SIGTERM, a quit that
+// nobody answers) ends the run as "切断" at the quit's question does: the
+// files stored whole before it are struck off the record, so the next
+// start does not send them again; proftpd with HiddenStores drops the part
+// of the file cut off and keeps its older copy whole. The next start sends
+// that file whole.
+TEST(WindowRoadErrors, TerminatedDuringAnUploadLeavesTheServersOlderCopyWhole)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  FtpServerOptions options = site::OnPort21();
+  options.proftpdDirectives = {"HiddenStores on"};
+  Road road(FtpServerKind::ProFtpd, options, true, false, false);
+  road.server.WriteFile("site/big.gif", "kept whole");
+  site::SetAge(road.server.Root() + "/site/big.gif", 2);
+  const std::string big(24 << 20, 'q');
+  site::WriteAged(road.local / "big.gif", big, 0);
+  site::WriteAged(road.local / "a.txt", "a", 0); // sent before big.gif
+  site::WriteAged(road.local / "b.txt", "b", 0);
+  const pid_t child = ForkForWindows();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGTERM, SIG_DFL); // as a desktop starts the program
+    road.OpenWindow();          // made here: Qt's painting threads do not survive a fork
+    bool uploading = road.Connect();
+    if (uploading) {
+      site::AnswerGoAhead(1);
+      road.w->Toolbar11.Press("ToolItem4");
+      uploading = PumpUntil([&] {
+        return road.server.ReadFile("site/b.txt") == "b" && road.w->dataConnected &&
+               road.w->dataSocket.remoteFileName.find("big.gif") != std::string::npos;
+      });
+    }
+    if (!uploading)
+      std::_Exit(3);
+    ::raise(SIGTERM);
+    ::alarm(60); // a program that does not end fails instead of holding the test
+    RunEventLoop(); // as main() does
+    std::_Exit(road.app->Quitting() ? 0 : 4);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  EXPECT_EQ(road.server.ReadFile("site/big.gif"), "kept whole");
+  ASSERT_EQ(road.server.ReadFile("site/b.txt"), "b");
+  road.OpenWindow();
+  ASSERT_TRUE(road.Connect()) << Requests();
+  for (const SyncRecord& r : road.w->pSyncL)
+    EXPECT_EQ(r.check, r.path.find("big.gif") != std::string::npos) << r.path;
+  ASSERT_TRUE(road.Sync());
+  EXPECT_TRUE(road.server.ReadFile("site/big.gif") == big) << "the server keeps a part or its older copy";
+}
+
 // proftpd with HiddenStores stores an upload under a hidden name and keeps
 // the old file whole until the new one is complete; over MaxStoreFileSize
 // its STOR fails. The server's copy, dated after the local file, goes up
