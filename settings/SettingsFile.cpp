@@ -71,8 +71,12 @@ SettingsFolderState SettingsFolderAtStart()
 
 void CreateSettingsFolderIfMissing()
 {
+  const FolderItem folder = SettingsFolder();
+  const FolderFound& found = folderAtStart();
+  if (found.path == folder.NativePath() && !found.why.empty())
+    return; // unusable at start: nothing is made in this run
   std::string why;
-  makeOrCheck(SettingsFolder(), why);
+  makeOrCheck(folder, why);
 }
 
 std::string WhySettingsFolderUnusable()

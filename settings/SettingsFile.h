@@ -26,7 +26,8 @@ enum class SettingsFolderState {
 // it in this run, even once it could be: it may hold settings not read.
 SettingsFolderState SettingsFolderAtStart();
 
-// Makes the settings folder as above when nothing stands there.
+// Makes the settings folder as above when nothing stands there, unless the
+// start found it unusable.
 void CreateSettingsFolderIfMissing();
 
 // The system's reason why nothing can be written in the settings folder
