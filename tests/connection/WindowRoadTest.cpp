@@ -476,6 +476,42 @@ TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
   EXPECT_TRUE(w.pSyncR.empty());
 }
 
+// St. John's is 3:30 west of GMT (2:30 in summer) and pyftpdlib lists GMT.
+// The offset typed as it is, server dates come out half an hour early, not
+// late: an edit made a minute after its upload is sent.
+TEST(WindowConnection, HalfHourZoneTypedSendsAnEditMadeAMinuteAfterItsUpload)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  EnvGuard tz("TZ", "America/St_Johns");
+  tzset();
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const long west = -local.tm_gmtoff;
+  const std::string typed = "-" + std::to_string(west / 3600) + ":" + std::to_string(west % 3600 / 60);
+  {
+    Road road(FtpServerKind::Pyftpdlib, true, false);
+    Window1& w = *road.w;
+    w.CheckBox4.SetValue(true);
+    w.EditField8.SetText(typed);
+    site::WriteAged(road.local / "notes.txt", "first", 0);
+    ASSERT_TRUE(road.ConnectAndSync());
+    ASSERT_EQ(road.server.ReadFile("site/notes.txt"), "first");
+    EXPECT_EQ(w.EditField8.Text(), std::to_string(-(west + 3599) / 3600)) << typed;
+
+    struct stat uploaded{};
+    ASSERT_EQ(::stat((road.server.Root() + "/site/notes.txt").c_str(), &uploaded), 0);
+    site::WriteAged(road.local / "notes.txt", "edited", 0);
+    struct timespec edited[2] = {{uploaded.st_mtime + 60, 0}, {uploaded.st_mtime + 60, 0}};
+    ::utimensat(AT_FDCWD, (road.local / "notes.txt").c_str(), edited, 0);
+    ModalRecorder::Clear();
+    ASSERT_TRUE(road.ConnectAndSync());
+    EXPECT_EQ(road.server.ReadFile("site/notes.txt"), "edited") << w.EditField5.Text();
+  }
+  tzset();
+}
+
 // A colleague's copy dated two days ahead (a server clock running fast):
 // pyftpdlib lists it with a time of day and no year. It stays the newer
 // copy, so the user's older file does not replace it.
