@@ -239,8 +239,13 @@ std::string ConnectionControl::LogConnectionEnd()
   const std::string awaited = commandSocket.Awaited();
   const std::string during = awaited.empty() ? "" : " while waiting for " + awaited;
   if (code == kSocketServerSilent) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(commandSocket.silenceLimit).count();
-    const std::string text = "The server did not answer for " + std::to_string(seconds) + " seconds" + during + ".";
+    const std::string seconds =
+        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(commandSocket.silenceLimit).count());
+    const std::string text =
+        commandSocket.ConnectUnanswered()
+            ? "The server " + commandSocket.Address + " did not answer within " + seconds +
+                  " seconds, so no connection was made."
+            : "The server did not answer for " + seconds + " seconds" + during + ".";
     ConnLog(text);
     return text;
   }
@@ -578,8 +583,12 @@ bool ConnectionControl::SyncConnectionIdle() const
 
 std::string ConnectionControl::SyncBusyWith() const
 {
+  if (commandSocket.IsOpen() && !commandSocket.LoggedIn())
+    return "The program is still connecting to " + commandSocket.Address + ".";
   if (!commandSocket.IsConnected())
     return "There is no connection to the server.";
+  if (pSyncRFlg)
+    return SyncRun::SyncBusyWith();
   if (dataConnected || getList || commandSocket.TransferReplyAwaited())
     return "A listing or a transfer is still under way.";
   const std::string awaited = commandSocket.Awaited();

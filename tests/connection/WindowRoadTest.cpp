@@ -512,6 +512,36 @@ TEST(WindowConnection, HalfHourZoneTypedSendsAnEditMadeAMinuteAfterItsUpload)
   tzset();
 }
 
+// 接続 to an address whose packets vanish (a firewall, a wrong address):
+// 同期 meanwhile says the program is still connecting, and within the
+// silence limit a box names the server and says it did not answer.
+TEST(WindowConnection, AddressThatNeverAnswersEndsWithinTheLimitNamingTheServer)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  // A neighbour that takes every packet and answers none.
+  ASSERT_EQ(std::system("ip link add q0 type veth peer name q1 && ip addr add 10.9.9.1/24 dev q0 && "
+                        "ip link set q0 up && ip link set q1 up && "
+                        "ip neigh add 10.9.9.2 lladdr 02:00:00:00:00:02 dev q0 nud permanent"),
+            0);
+  Road road(FtpServerKind::Pyftpdlib, true, false);
+  Window1& w = *road.w;
+  w.commandSocket.silenceLimit = std::chrono::seconds(3);
+  w.EditField1.SetText("10.9.9.2");
+  w.Toolbar11.Press("ToolItem1");
+  PumpFor(300);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_EQ(ModalRecorder::Requests().size(), 1u) << Requests();
+  EXPECT_EQ(ModalRecorder::Requests()[0].explanation, "The program is still connecting to 10.9.9.2.");
+  ASSERT_TRUE(PumpUntil([&] { return w.pMode == 2; })) << Requests();
+  const std::string box = "The server 10.9.9.2 did not answer within 3 seconds, so no connection was made.";
+  ASSERT_EQ(ModalRecorder::Requests().size(), 2u) << Requests();
+  EXPECT_EQ(ModalRecorder::Requests()[1].message, box);
+  EXPECT_NE(w.EditField5.Text().find(box), std::string::npos);
+  EXPECT_FALSE(w.Toolbar11.ToolItem4.Enabled());
+  EXPECT_TRUE(w.ListBox1.Enabled());
+}
+
 // A colleague's copy dated two days ahead (a server clock running fast):
 // pyftpdlib lists it with a time of day and no year. It stays the newer
 // copy, so the user's older file does not replace it.
