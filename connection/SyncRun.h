@@ -125,7 +125,10 @@ protected:
   // The control connection has answered everything it was sent.
   virtual bool SyncConnectionIdle() const { return true; }
   // Why it is not, in a sentence for the user.
-  virtual std::string SyncBusyWith() const { return "The connection to the server is busy."; }
+  virtual std::string SyncBusyWith() const
+  {
+    return pSyncRFlg ? "The server folder is still being listed." : "The connection to the server is busy.";
+  }
   // The mode menu reads "アップロード＆削除".
   virtual bool SyncUploadAndDelete() const { return false; }
   // The confirmation list; true when the user pressed "実行".
