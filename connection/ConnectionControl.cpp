@@ -426,7 +426,7 @@ void ConnectionControl::dataSocket_bytesTransfered(std::int32_t count)
 void ConnectionControl::dataSocket_FileTransferComplete()
 {
   if (dataSocket.status == "stor" && dataSocket.UploadWhole())
-    SyncSettled(dataSocket.remoteFileName);
+    SyncStoredWhole(dataSocket.remoteFileName, dataSocket.UploadOutdated());
   dataConnected = false;
   ConnProgressMaximum(1);
   ConnProgressValue(0);
@@ -472,8 +472,11 @@ void ConnectionControl::dataSocket_Error()
              "stopped: the next compare ticks it for upload again.";
   }
   SyncFailed();
+  // Reset before the server had every byte: nothing is deleted, whatever
+  // the STOR's reply (pyftpdlib answers 226 and keeps the part).
+  const std::string left = code == kSocketConnectionReset ? SyncCutShortLeft() : std::string();
   if (!closing)
-    MsgBox(text);
+    MsgBox(text + (left.empty() ? "" : "\n\n" + left));
   dataConnected = false;
   ConnProgressMaximum(1);
   SyncDeleteCutShort();
