@@ -127,6 +127,19 @@ public:
         Qt::QueuedConnection);
   }
 
+  // Not once the owner has closed: a close is followed only by its own end.
+  void PostSendComplete()
+  {
+    const int gen = generation_;
+    QMetaObject::invokeMethod(
+        &context_,
+        [this, gen]() {
+          if (gen != generation_ || state_ == State::Finishing)
+            return;
+          DeliverEvent([this]() { owner_.Event_SendComplete(); });
+        },
+        Qt::QueuedConnection);
+  }
   void PostDataAvailable()
   {
     if (dataEventPending_ || inbox_.empty())
@@ -229,14 +242,22 @@ public:
   {
     if (state_ != State::Finishing || !sendingShut_)
       return;
-    int err = 0;
-    socklen_t len = sizeof err;
-    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) {
+    const auto reset = [this] {
+      int err = 0;
+      socklen_t len = sizeof err;
+      return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0;
+    };
+    if (reset()) {
       Fail(kSocketConnectionReset);
       return;
     }
     if ((peerEndNeeded_ && !peerEnded_) || SystemQueue() != 0)
       return;
+    // A reset that came in between may have emptied the queue as well.
+    if (reset()) {
+      Fail(kSocketConnectionReset);
+      return;
+    }
     Shut(false);
     delivered_ = true;
     Post(&TCPSocket::Event_Delivered);
@@ -469,7 +490,7 @@ public:
     }
     if (wroteSinceDrained_) {
       wroteSinceDrained_ = false;
-      Post(&TCPSocket::Event_SendComplete);
+      PostSendComplete();
     }
   }
 };
