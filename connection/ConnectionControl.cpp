@@ -21,6 +21,13 @@ std::string WithoutCrLf(const std::string& text)
   return out;
 }
 
+namespace {
+bool ListingCommand(const std::string& command)
+{
+  return command == "LIST" || command.rfind("LIST ", 0) == 0 || command == "NLST";
+}
+} // namespace
+
 ConnectionControl::ConnectionControl() = default;
 
 ConnectionControl::~ConnectionControl()
@@ -136,6 +143,7 @@ void ConnectionControl::makeConnection2(const std::string& password)
   SyncForgetCutShort();
   dataConnected = false;
   getList = false;
+  listingFailureTold_ = false;
   // Errors of the new connection are reported again.
   closing = false;
 
@@ -226,6 +234,7 @@ void ConnectionControl::commandSocket_Error()
   // what it shows after a disconnect.
   dataConnected = false;
   getList = false;
+  listingFailureTold_ = false;
   ConnProgressMaximum(1);
   if (pMode == 1) {
     ConnShowDisconnected();
@@ -241,8 +250,13 @@ std::string ConnectionControl::LogConnectionEnd()
   const std::string awaited = commandSocket.Awaited();
   const std::string during = awaited.empty() ? "" : " while waiting for " + awaited;
   if (code == kSocketServerSilent) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(commandSocket.silenceLimit).count();
-    const std::string text = "The server did not answer for " + std::to_string(seconds) + " seconds" + during + ".";
+    const std::string seconds =
+        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(commandSocket.silenceLimit).count());
+    const std::string text =
+        commandSocket.ConnectUnanswered()
+            ? "The server " + commandSocket.Address + " did not answer within " + seconds +
+                  " seconds, so no connection was made."
+            : "The server did not answer for " + seconds + " seconds" + during + ".";
     ConnLog(text);
     return text;
   }
@@ -271,6 +285,10 @@ void ConnectionControl::commandSocket_gotResponse(const std::string& line)
       ++end;
     begin = end + 1;
   }
+  // The final reply of a listing whose failure was told: a later one's is
+  // not taken for it.
+  if (IsReplyCode(line) && line[0] >= '2' && ListingCommand(commandSocket.Answering()))
+    listingFailureTold_ = false;
   SyncReplyLine(line);
 }
 
@@ -316,6 +334,15 @@ void ConnectionControl::commandSocket_gotServerError(const std::string& reply)
     dataConnected = false;
     ConnProgressMaximum(1);
   };
+  // The refusal that follows a listing's failed data connection (proftpd's
+  // and vsftpd's 426 after a reset) tells nothing new: one failure, one box.
+  const bool told = listingFailureTold_ && ListingCommand(commandSocket.Answering());
+  listingFailureTold_ = false;
+  if (told) {
+    transferEnded();
+    ConnLog(text);
+    return;
+  }
   // Only a refused first change into the remote folder may name a file to
   // fetch; it must be told before the walk reacts to the refusal.
   const bool firstCwd = FirstCwdPending();
@@ -401,7 +428,7 @@ void ConnectionControl::dataSocket_bytesTransfered(std::int32_t count)
 void ConnectionControl::dataSocket_FileTransferComplete()
 {
   if (dataSocket.status == "stor" && dataSocket.UploadWhole())
-    SyncSettled(dataSocket.remoteFileName);
+    SyncStoredWhole(dataSocket.remoteFileName, dataSocket.UploadOutdated());
   dataConnected = false;
   ConnProgressMaximum(1);
   ConnProgressValue(0);
@@ -431,6 +458,8 @@ void ConnectionControl::dataSocket_Error()
 {
   const int code = dataSocket.LastErrorCode();
   std::string text = "An error " + std::to_string(code) + " occurred in the data port!";
+  // Told below, whoever tells it; the listing's final reply may still come.
+  listingFailureTold_ = dataSocket.status == "list" && commandSocket.TransferReplyAwaited();
   if (RemoteWalkDataError(ListingDataError(code))) {
     dataConnected = false;
     ConnProgressMaximum(1);
@@ -445,8 +474,11 @@ void ConnectionControl::dataSocket_Error()
              "stopped: the next compare ticks it for upload again.";
   }
   SyncFailed();
+  // Reset before the server had every byte: nothing is deleted, whatever
+  // the STOR's reply (pyftpdlib answers 226 and keeps the part).
+  const std::string left = code == kSocketConnectionReset ? SyncCutShortLeft() : std::string();
   if (!closing)
-    MsgBox(text);
+    MsgBox(text + (left.empty() ? "" : "\n\n" + left));
   dataConnected = false;
   ConnProgressMaximum(1);
   SyncDeleteCutShort();
@@ -580,8 +612,12 @@ bool ConnectionControl::SyncConnectionIdle() const
 
 std::string ConnectionControl::SyncBusyWith() const
 {
+  if (commandSocket.IsOpen() && !commandSocket.LoggedIn())
+    return "The program is still connecting to " + commandSocket.Address + ".";
   if (!commandSocket.IsConnected())
     return "There is no connection to the server.";
+  if (pSyncRFlg)
+    return SyncRun::SyncBusyWith();
   if (dataConnected || getList || commandSocket.TransferReplyAwaited())
     return "A listing or a transfer is still under way.";
   const std::string awaited = commandSocket.Awaited();

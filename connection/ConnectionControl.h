@@ -139,6 +139,9 @@ private:
   // A strike-off that could not be written has been logged on this
   // connection.
   bool strikeOffFailureLogged_ = false;
+  // A listing's data connection failed and the user was told; its final
+  // reply is still due.
+  bool listingFailureTold_ = false;
 
   // The record, told which address the connection reached; nullptr before
   // the first connection.

@@ -279,6 +279,16 @@ void SyncRun::SyncTransferComplete()
   SyncShowEndIfDue();
 }
 
+void SyncRun::SyncStoredWhole(const std::string& remotePath, bool outdated)
+{
+  if (!outdated) {
+    SyncSettled(remotePath);
+    return;
+  }
+  SyncLog("The local file of " + remotePath + " changed after it was read for upload, before the server took it: " +
+          "the server keeps the earlier version, so the next compare ticks the file for upload again.");
+}
+
 void SyncRun::SyncFailed()
 {
   if (!running_)

@@ -54,6 +54,11 @@ public:
   void SyncReplyLine(const std::string& line);
   // The data connection's FileTransferComplete.
   void SyncTransferComplete();
+  // An upload the server took whole: its file is settled. Outdated: the
+  // local file changed after it was read, before the server's reply; the
+  // server holds an earlier version whole, so nothing is deleted, but the
+  // record keeps the file for the next compare to tick, and the log says so.
+  void SyncStoredWhole(const std::string& remotePath, bool outdated);
   // An error reply, a failed or closed connection, an upload that could not
   // start, or the user's disconnect: the run ends where it is.
   void SyncFailed();
@@ -125,7 +130,10 @@ protected:
   // The control connection has answered everything it was sent.
   virtual bool SyncConnectionIdle() const { return true; }
   // Why it is not, in a sentence for the user.
-  virtual std::string SyncBusyWith() const { return "The connection to the server is busy."; }
+  virtual std::string SyncBusyWith() const
+  {
+    return pSyncRFlg ? "The server folder is still being listed." : "The connection to the server is busy.";
+  }
   // The mode menu reads "アップロード＆削除".
   virtual bool SyncUploadAndDelete() const { return false; }
   // The confirmation list; true when the user pressed "実行".

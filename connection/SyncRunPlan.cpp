@@ -115,9 +115,7 @@ void SyncRun::RefuseBusyStart()
 {
   // Never a press lost without a word: on a slow server the walk's last
   // reply may still be due when the trees are already shown.
-  const std::string why = running_    ? "A run is already under way."
-                          : pSyncRFlg ? "The server folder is still being listed."
-                                      : SyncBusyWith();
+  const std::string why = running_ ? "A run is already under way." : SyncBusyWith();
   gCautionDlg1("The run cannot start now.", why, SyncParentWindow());
 }
 

@@ -8,6 +8,8 @@
 #include "connection/SelectTypeDlg.h"
 #include "connection/SyncListDlg.h"
 
+#include "trees/ListingLine.h"
+
 bool Window1::Event_CancelClose(bool /*appQuitting*/)
 {
   return ConnectionCancelClose();
@@ -115,6 +117,9 @@ void Window1::ConnShowConnected()
   BevelButton2.SetEnabled(false);
   BevelButton3.SetEnabled(false);
   SetEditPageEnabled(false);
+  // The hours the compare goes by, whole: a half hour typed is rounded down.
+  if (!EditField8.Text().empty())
+    EditField8.SetText(std::to_string(ZoneHours(EditField8.Text())));
 }
 
 void Window1::ConnShowDisconnected()

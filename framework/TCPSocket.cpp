@@ -4,21 +4,29 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
 
 namespace {
+// How often the system's queue for the peer is looked at while it holds
+// bytes: often enough to count a slow peer's progress, rarely enough to cost
+// nothing.
+constexpr int kQueueLookMs = 200;
+
 bool ParseIPv4(const std::string& text, in_addr& out)
 {
   return ::inet_pton(AF_INET, text.c_str(), &out) == 1;
@@ -74,7 +82,9 @@ std::shared_ptr<NameLookup> StartNameLookup(const std::string& name)
 // loop's stock socket classes report alike.
 class TCPSocketEngine {
 public:
-  enum class State { Closed, Resolving, Connecting, Listening, Connected, Draining };
+  // Finishing: CloseWhenDelivered; our end is shut once the outbox is sent,
+  // and the connection is kept until the peer has taken everything.
+  enum class State { Closed, Resolving, Connecting, Listening, Connected, Draining, Finishing };
 
   explicit TCPSocketEngine(TCPSocket& owner) : owner_(owner) {}
   ~TCPSocketEngine() { Shut(false); }
@@ -88,11 +98,19 @@ public:
   std::string inbox_;
   std::string outbox_;
   bool closeWhenSent_ = false;
+  bool finishWhenUp_ = false;  // CloseWhenDelivered before the connection was up
+  bool sendingShut_ = false;   // Finishing: our end is shut
+  bool peerEnded_ = false;     // Finishing: the peer's end has been read
+  bool peerEndNeeded_ = true;  // Finishing: the peer's end is awaited too
+  bool delivered_ = false;     // the last connection ended in order, Finishing
   bool dataEventPending_ = false;
   bool wroteSinceDrained_ = false;
+  std::int64_t handedOver_ = 0; // bytes this connection gave the system
+  std::int64_t taken_ = 0;      // of those, acknowledged by the peer at the last look
   std::chrono::steady_clock::time_point lastMovement_ = std::chrono::steady_clock::now();
   QSocketNotifier* readNotifier_ = nullptr;
   QSocketNotifier* writeNotifier_ = nullptr;
+  QTimer* queueWatch_ = nullptr;
   std::shared_ptr<NameLookup> lookup_;
   QSocketNotifier* lookupNotifier_ = nullptr;
 
@@ -109,6 +127,19 @@ public:
         Qt::QueuedConnection);
   }
 
+  // Not once the owner has closed: a close is followed only by its own end.
+  void PostSendComplete()
+  {
+    const int gen = generation_;
+    QMetaObject::invokeMethod(
+        &context_,
+        [this, gen]() {
+          if (gen != generation_ || state_ == State::Finishing)
+            return;
+          DeliverEvent([this]() { owner_.Event_SendComplete(); });
+        },
+        Qt::QueuedConnection);
+  }
   void PostDataAvailable()
   {
     if (dataEventPending_ || inbox_.empty())
@@ -165,6 +196,71 @@ public:
     Retire(writeNotifier_);
     Retire(lookupNotifier_);
     lookup_.reset();
+    if (queueWatch_)
+      queueWatch_->stop();
+  }
+
+  // Bytes the system still holds for the peer: unsent, or sent and not yet
+  // acknowledged (our FIN counts as one).
+  std::size_t SystemQueue() const
+  {
+    int n = 0;
+    if (fd_ < 0 || ::ioctl(fd_, SIOCOUTQ, &n) != 0 || n < 0)
+      return 0;
+    return static_cast<std::size_t>(n);
+  }
+
+  // What was handed to the system may take the peer minutes to take (a
+  // server that reads slowly): while it does, the connection is moving.
+  void WatchQueue()
+  {
+    if (!queueWatch_) {
+      queueWatch_ = new QTimer(&context_);
+      queueWatch_->setInterval(kQueueLookMs);
+      QObject::connect(queueWatch_, &QTimer::timeout, &context_, [this]() { LookAtQueue(); });
+    }
+    if (!queueWatch_->isActive())
+      queueWatch_->start();
+  }
+
+  void LookAtQueue()
+  {
+    const std::size_t queued = SystemQueue();
+    const std::int64_t taken = handedOver_ - static_cast<std::int64_t>(queued);
+    if (taken > taken_)
+      lastMovement_ = std::chrono::steady_clock::now();
+    taken_ = taken;
+    if (state_ == State::Finishing)
+      FinishIfDelivered();
+    else if (queued == 0 && queueWatch_)
+      queueWatch_->stop();
+  }
+
+  // Finishing ends in order once the peer has acknowledged every byte, our
+  // FIN included, and ended its own side; a reset or error first fails it.
+  void FinishIfDelivered()
+  {
+    if (state_ != State::Finishing || !sendingShut_)
+      return;
+    const auto reset = [this] {
+      int err = 0;
+      socklen_t len = sizeof err;
+      return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0;
+    };
+    if (reset()) {
+      Fail(kSocketConnectionReset);
+      return;
+    }
+    if ((peerEndNeeded_ && !peerEnded_) || SystemQueue() != 0)
+      return;
+    // A reset that came in between may have emptied the queue as well.
+    if (reset()) {
+      Fail(kSocketConnectionReset);
+      return;
+    }
+    Shut(false);
+    delivered_ = true;
+    Post(&TCPSocket::Event_Delivered);
   }
 
   void StartResolving(const std::string& name, const sockaddr_in& addr)
@@ -213,6 +309,10 @@ public:
     inbox_.clear();
     outbox_.clear();
     closeWhenSent_ = false;
+    finishWhenUp_ = false;
+    sendingShut_ = false;
+    peerEnded_ = false;
+    peerEndNeeded_ = true;
     dataEventPending_ = false;
     wroteSinceDrained_ = false;
   }
@@ -270,7 +370,13 @@ public:
 
   void BecomeConnected()
   {
-    state_ = State::Connected;
+    state_ = finishWhenUp_ ? State::Finishing : State::Connected;
+    finishWhenUp_ = false;
+    sendingShut_ = false;
+    peerEnded_ = false;
+    peerEndNeeded_ = true;
+    handedOver_ = 0;
+    taken_ = 0;
     lastMovement_ = std::chrono::steady_clock::now();
     Watch();
     Post(&TCPSocket::Event_Connected);
@@ -312,10 +418,18 @@ public:
     for (std::size_t got = 0; got < kReadPerPass;) {
       const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
       if (n > 0) {
-        inbox_.append(buf, static_cast<std::size_t>(n));
+        if (state_ != State::Finishing) // nothing is read any more
+          inbox_.append(buf, static_cast<std::size_t>(n));
         got += static_cast<std::size_t>(n);
         lastMovement_ = std::chrono::steady_clock::now();
         continue;
+      }
+      if (n == 0 && state_ == State::Finishing) {
+        // The end stays readable: from now on only the queue is watched.
+        peerEnded_ = true;
+        Retire(readNotifier_);
+        FinishIfDelivered();
+        return;
       }
       if (n == 0) {
         Fail(kSocketRemoteClosed);
@@ -335,13 +449,15 @@ public:
 
   void Flush()
   {
-    if (state_ != State::Connected && state_ != State::Draining)
+    if (state_ != State::Connected && state_ != State::Draining && state_ != State::Finishing)
       return;
     while (!outbox_.empty()) {
       const ssize_t n = ::send(fd_, outbox_.data(), outbox_.size(), MSG_NOSIGNAL);
       if (n > 0) {
         outbox_.erase(0, static_cast<std::size_t>(n));
+        handedOver_ += n;
         lastMovement_ = std::chrono::steady_clock::now();
+        WatchQueue();
         continue;
       }
       if (n < 0 && errno == EINTR)
@@ -361,9 +477,20 @@ public:
       Shut(false);
       return;
     }
+    if (state_ == State::Finishing) {
+      // Not close(): the system would send the rest on its own, and a reset
+      // before the peer had it all could not be told from the end.
+      if (!sendingShut_) {
+        ::shutdown(fd_, SHUT_WR);
+        sendingShut_ = true;
+        WatchQueue();
+      }
+      FinishIfDelivered();
+      return;
+    }
     if (wroteSinceDrained_) {
       wroteSinceDrained_ = false;
-      Post(&TCPSocket::Event_SendComplete);
+      PostSendComplete();
     }
   }
 };
@@ -377,6 +504,7 @@ void TCPSocket::Connect()
   TCPSocketEngine& e = *engine_;
   e.Shut(false);
   e.lastError_ = kSocketNoError;
+  e.delivered_ = false;
   if (Port <= 0 || Port > 65535) {
     e.Fail(kSocketInvalidAddress);
     return;
@@ -396,6 +524,7 @@ bool TCPSocket::Listen()
   TCPSocketEngine& e = *engine_;
   e.Shut(false);
   e.lastError_ = kSocketNoError;
+  e.delivered_ = false;
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(Port));
@@ -426,8 +555,8 @@ bool TCPSocket::Listen()
 void TCPSocket::Write(const std::string& bytes)
 {
   TCPSocketEngine& e = *engine_;
-  if (bytes.empty() || e.closeWhenSent_ || e.state_ == TCPSocketEngine::State::Draining ||
-      e.state_ == TCPSocketEngine::State::Closed)
+  if (bytes.empty() || e.closeWhenSent_ || e.finishWhenUp_ || e.state_ == TCPSocketEngine::State::Draining ||
+      e.state_ == TCPSocketEngine::State::Finishing || e.state_ == TCPSocketEngine::State::Closed)
     return;
   e.outbox_ += bytes;
   e.wroteSinceDrained_ = true;
@@ -464,6 +593,34 @@ void TCPSocket::Close()
   default:
     break;
   }
+}
+
+void TCPSocket::CloseWhenDelivered()
+{
+  TCPSocketEngine& e = *engine_;
+  switch (e.state_) {
+  case TCPSocketEngine::State::Connected:
+    e.state_ = TCPSocketEngine::State::Finishing;
+    e.inbox_.clear();
+    e.Flush();
+    break;
+  case TCPSocketEngine::State::Resolving:
+  case TCPSocketEngine::State::Connecting:
+  case TCPSocketEngine::State::Listening:
+    e.finishWhenUp_ = true; // the held data goes first, as with Close
+    break;
+  default:
+    break;
+  }
+}
+
+void TCPSocket::DeliveredWhenAcknowledged()
+{
+  TCPSocketEngine& e = *engine_;
+  if (e.state_ != TCPSocketEngine::State::Finishing)
+    return;
+  e.peerEndNeeded_ = false;
+  e.FinishIfDelivered();
 }
 
 void TCPSocket::Abort()
@@ -521,12 +678,23 @@ bool TCPSocket::IsOpen() const
 
 bool TCPSocket::IsConnected() const
 {
-  return engine_->state_ == TCPSocketEngine::State::Connected;
+  const auto s = engine_->state_;
+  return s == TCPSocketEngine::State::Connected || s == TCPSocketEngine::State::Finishing;
 }
 
 std::size_t TCPSocket::BytesToWrite() const
 {
   return engine_->outbox_.size();
+}
+
+std::size_t TCPSocket::BytesUnacknowledged() const
+{
+  return engine_->outbox_.size() + engine_->SystemQueue();
+}
+
+bool TCPSocket::WasDelivered() const
+{
+  return engine_->delivered_;
 }
 
 std::chrono::steady_clock::time_point TCPSocket::LastMovement() const
@@ -558,6 +726,11 @@ void TCPSocket::Event_DataAvailable()
 void TCPSocket::Event_SendComplete()
 {
   RaiseCopy(SendComplete);
+}
+
+void TCPSocket::Event_Delivered()
+{
+  RaiseCopy(Delivered);
 }
 
 void TCPSocket::Event_Error()

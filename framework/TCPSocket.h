@@ -56,6 +56,16 @@ public:
   // Graceful close: what is queued still goes out, then the connection
   // closes. No event follows.
   void Close();
+  // Orderly close watched to its end, for the end of an upload: what is
+  // queued still goes out, then this end stops sending. Once the peer has
+  // acknowledged every byte and ended its own side, the connection closes
+  // and Delivered follows; a reset or another error before that raises
+  // Error. The socket stays open until then; what the peer sends is dropped.
+  void CloseWhenDelivered();
+  // After CloseWhenDelivered: the peer has said by other means that it took
+  // everything (an FTP server's reply), so its end is not awaited: every
+  // byte acknowledged is enough.
+  void DeliveredWhenAcknowledged();
   // Resets the connection at once; queued data is dropped. No event follows.
   void Abort();
 
@@ -69,8 +79,13 @@ public:
   bool IsConnected() const;
   // Bytes written and not yet handed to the system.
   std::size_t BytesToWrite() const;
-  // When bytes last went out to the system or came in, or the connection
-  // opened.
+  // Bytes written that the peer has not acknowledged yet: those above and
+  // those the system still holds for it.
+  std::size_t BytesUnacknowledged() const;
+  // The last connection ended by CloseWhenDelivered, in order.
+  bool WasDelivered() const;
+  // When bytes last went out to the system, came in, or were taken by the
+  // peer (the system's queue for it shrank), or the connection opened.
   std::chrono::steady_clock::time_point LastMovement() const;
 
   // Events for an owner; an unset one does nothing. A subclass that
@@ -78,12 +93,14 @@ public:
   std::function<void()> Connected;
   std::function<void()> DataAvailable;
   std::function<void()> SendComplete;
+  std::function<void()> Delivered;
   std::function<void()> Error;
 
 protected:
   virtual void Event_Connected();
   virtual void Event_DataAvailable();
   virtual void Event_SendComplete();
+  virtual void Event_Delivered();
   virtual void Event_Error();
 
   void SetLastErrorCode(int code);

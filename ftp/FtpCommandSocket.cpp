@@ -40,7 +40,7 @@ FtpCommandSocket::FtpCommandSocket()
 {
   reader_.due = [this] { return Due(); };
   reader_.lastMovement = [this] {
-    const auto control = LastMovement();
+    const auto control = std::max(LastMovement(), connectStarted_);
     return dataPort ? std::max(control, dataPort->LastMovement()) : control;
   };
   reader_.silent = [this] { Silence(); };
@@ -56,7 +56,13 @@ void FtpCommandSocket::Connect()
   // A QUIT written while the last connection was still being made would
   // otherwise take the answer to this one's USER.
   reader_.Closed();
+  loginDone_ = false;
+  connectUnanswered_ = false;
+  // Dropped packets (a firewall, a wrong address) would leave the system
+  // trying for minutes: the connect is watched like any answer due.
+  connectStarted_ = std::chrono::steady_clock::now();
   TCPSocket::Connect();
+  reader_.Watch(silenceLimit);
 }
 
 // ---------------------------------------------------------------------------
@@ -326,6 +332,7 @@ void FtpCommandSocket::TooMuchReply()
 void FtpCommandSocket::Silence()
 {
   const std::string awaited = Describe();
+  connectUnanswered_ = !IsConnected();
   Abort();
   if (dataPort && dataPort->IsOpen())
     dataPort->CancelTransfer();
@@ -335,6 +342,8 @@ void FtpCommandSocket::Silence()
 
 bool FtpCommandSocket::Due() const
 {
+  if (IsOpen() && !IsConnected())
+    return true; // still connecting
   return IsConnected() && (reader_.Waiting() || transfer_ != Transfer::None || !held_.empty() ||
                            (dataPort && dataPort->IsOpen()));
 }

@@ -22,7 +22,8 @@ public:
   ~FtpCommandSocket() override;
 
   // Starts a new connection: nothing written on an earlier one, even while
-  // it was still being made, is awaited on this one.
+  // it was still being made, is awaited on this one. A server that does not
+  // answer it within silenceLimit is given up as a silent one is.
   void Connect();
 
   bool codeFound = false;
@@ -96,6 +97,10 @@ public:
   bool StoreWritten() const { return storeWritten_; }
   // Some command written still awaits its answer.
   bool AnswerDue() const { return reader_.Waiting(); }
+  // The connection is up and the login done.
+  bool LoggedIn() const { return IsConnected() && loginDone_; }
+  // The last connection was given up before the server answered it.
+  bool ConnectUnanswered() const { return connectUnanswered_; }
   // The owner gives up the sequence under way: no further command of it is
   // written, and a transfer not yet under way sends and takes nothing.
   void StopSequence();
@@ -145,6 +150,8 @@ private:
   bool replyIsError_ = false;          // the reply being read ends the step in an error
   bool replyIsLate_ = false;           // it is the final reply of a transfer others wait for
   bool loginDone_ = false;             // PWD after the login has been answered
+  bool connectUnanswered_ = false;
+  std::chrono::steady_clock::time_point connectStarted_{};
   std::string answering_;
   std::string awaitedAtEnd_;
   std::string downloadTemp_;           // where getFile's stream writes

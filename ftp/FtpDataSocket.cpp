@@ -51,6 +51,7 @@ void FtpDataSocket::BeginTransfer()
   finalReplyText_.clear();
   uploadSent_ = false;
   uploadWhole_ = false;
+  uploadOutdated_ = false;
   completeOnReply_ = false;
   dataClosed_ = false;
   heldCR_ = false;
@@ -151,6 +152,29 @@ void FtpDataSocket::Event_SendComplete()
 {
   bufferClear = true;
   WakeUploader();
+}
+
+void FtpDataSocket::Event_Delivered()
+{
+  KeepWholeUpload();
+  TCPSocket::Event_Delivered();
+  if (completeOnReply_ && UploadWhole()) {
+    completeOnReply_ = false;
+    RaiseFileTransferComplete(); // last: its handler may delete this socket
+    return;
+  }
+  WakeUploader();
+}
+
+bool FtpDataSocket::UploadWhole() const
+{
+  return uploadWhole_ || (uploadSent_ && finalReply_ == FinalReply::Ok && WasDelivered());
+}
+
+// Once known it stays, whatever ends the transfer afterwards.
+void FtpDataSocket::KeepWholeUpload()
+{
+  uploadWhole_ = UploadWhole();
 }
 
 void FtpDataSocket::Event_Error()
@@ -268,13 +292,16 @@ void FtpDataSocket::TransferReplied(bool ok, const std::string& reply)
 {
   finalReply_ = ok ? FinalReply::Ok : FinalReply::Failed;
   finalReplyText_ = reply;
+  // Taken: once the server has acknowledged every byte, its end of the data
+  // connection is not awaited (it may send it late, or never).
   if (ok && uploadSent_)
-    uploadWhole_ = true;
+    DeliveredWhenAcknowledged();
+  KeepWholeUpload();
   if (!ok) {
     CancelTransfer();
     return;
   }
-  if (completeOnReply_) {
+  if (completeOnReply_ && UploadWhole()) {
     completeOnReply_ = false;
     RaiseFileTransferComplete(); // last: its handler may delete this socket
     return;
@@ -301,6 +328,7 @@ void FtpDataSocket::DeliverListing()
 
 void FtpDataSocket::CancelTransfer()
 {
+  KeepWholeUpload();
   afterDownload_ = nullptr; // given up: nothing waits for it
   finalReply_ = FinalReply::Failed;
   Abort();
@@ -336,6 +364,7 @@ void FtpDataSocket::Close()
 
 void FtpDataSocket::Abort()
 {
+  KeepWholeUpload();
   afterDownload_ = nullptr;
   connectThen_ = nullptr;
   completeOnReply_ = false;
@@ -354,7 +383,7 @@ void FtpDataSocket::Abort()
 void FtpDataSocket::UploadSent()
 {
   uploadSent_ = true;
-  TCPSocket::Close();
+  CloseWhenDelivered();
 }
 
 void FtpDataSocket::WakeUploader()
@@ -406,7 +435,8 @@ void FtpDataSocket::sendString()
     upthd->FinishUpload();
     return;
   }
-  // On the caller's thread nothing waits here: the final reply completes it.
+  // On the caller's thread nothing waits here: the final reply, or the end
+  // of the data connection after it, completes it.
   UploadSent();
   completeOnReply_ = true;
 }

@@ -29,7 +29,7 @@ public:
   bool bufferClear = false;
   std::unique_ptr<UploadThread> upthd;
   std::unique_ptr<BinaryStream> uploadFile; // opened before STOR, read by the upload thread
-  BinaryStream::Stamp uploadStamp;          // uploadFile as it was when opened
+  BinaryStream::Stamp uploadStamp;          // the local file as it was when opened
 
   // Events for the owner (Connected and Error are inherited).
   std::function<void(const std::string& listing)> gotList;
@@ -76,11 +76,19 @@ public:
   // The upload thread's view of the transfer.
   bool FinalReplyKnown() const { return finalReply_ != FinalReply::None; }
   bool FinalReplyOk() const { return finalReply_ == FinalReply::Ok; }
-  // The upload went out whole, closed in order, and the server took it;
-  // whatever the control connection does afterwards.
-  bool UploadWhole() const { return uploadWhole_; }
-  // The upload's last piece is written: close in order.
+  // The upload went out whole, the server acknowledged every byte and ended
+  // the data connection in order, and its reply took it; whatever the
+  // control connection does afterwards.
+  bool UploadWhole() const;
+  // Whole, but the local file changed after it was read and before the
+  // server's reply: the server holds an earlier version.
+  bool UploadOutdated() const { return uploadOutdated_; }
+  void SetUploadOutdated() { uploadOutdated_ = true; }
+  // The upload's last piece is written: close in order, and keep the
+  // connection until the server has every byte.
   void UploadSent();
+  // The last piece is written and the server has yet to take every byte.
+  bool UploadDelivering() const { return uploadSent_ && IsOpen(); }
   // Drops the transfer (a reset, and a download's file) and raises Error
   // with code from the event loop.
   void FailTransfer(int code);
@@ -89,6 +97,7 @@ protected:
   void Event_Connected() override;
   void Event_DataAvailable() override;
   void Event_SendComplete() override;
+  void Event_Delivered() override;
   void Event_Error() override;
 
 private:
@@ -97,6 +106,7 @@ private:
   std::string finalReplyText_;
   bool uploadSent_ = false;     // the upload's last piece has been written
   bool uploadWhole_ = false;
+  bool uploadOutdated_ = false;
   bool completeOnReply_ = false; // a string sent on the caller's thread: the reply completes it
   bool dataClosed_ = false;     // the server closed a download or a listing in order
   bool heldCR_ = false;         // text download: a CR waiting for its LF
@@ -106,6 +116,7 @@ private:
   std::function<void(bool)> connectThen_;
 
   void WakeUploader();
+  void KeepWholeUpload();
   void FinishDownload();
   void DeliverListing();
   void DropDownload();

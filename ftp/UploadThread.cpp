@@ -32,7 +32,7 @@ void UploadThread::ReportEarlyEnd()
   FtpDataSocket& p = *parent;
   if (p.FinalReplyKnown() && !p.FinalReplyOk())
     return; // the control connection has reported the server's refusal
-  if (p.IsOpen() || p.FinalReplyOk()) {
+  if (p.IsOpen()) {
     // The server answered before the file was sent: it cannot be whole.
     p.FailTransfer(kSocketUploadStopped);
     return;
@@ -47,13 +47,25 @@ void UploadThread::FinishUpload()
 {
   FtpDataSocket& p = *parent;
   // The server stores the file as complete only when the connection closes
-  // in order; its reply on the control connection then decides.
+  // in order. Its reply alone does not say that the connection did: some
+  // servers answer 226 to a reset (pyftpdlib), and the system may still
+  // hold megabytes for a slow one when the last piece is written.
   p.UploadSent();
   int rounds = 0;
-  while (!p.FinalReplyKnown())
+  while (!p.FinalReplyKnown() || p.UploadDelivering())
     Pause(rounds);
-  if (p.FinalReplyOk())
-    p.RaiseFileTransferComplete();
+  // Otherwise the socket or the control connection has told the owner.
+  if (!p.UploadWhole())
+    return;
+  if (p.path != "bigString") {
+    // Saved again after it was read, in place or anew (as editors do): the
+    // server holds the earlier version. A file removed meanwhile was sent
+    // whole.
+    const BinaryStream::Stamp now = BinaryStream::PathStamp(p.path);
+    if (now.inode != 0 && now != p.uploadStamp)
+      p.SetUploadOutdated();
+  }
+  p.RaiseFileTransferComplete();
 }
 
 void UploadThread::Event_Run()
@@ -79,6 +91,7 @@ void UploadThread::Event_Run()
       return;
     }
     const BinaryStream::Stamp opened = openedBefore ? p.uploadStamp : stream->FileStamp();
+    p.uploadStamp = opened;
     const std::int64_t length = stream->Length();
     AsciiUploadConverter converter;
     for (;;) {

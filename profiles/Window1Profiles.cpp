@@ -7,6 +7,7 @@
 
 #include "framework/FileDialogs.h"
 #include "settings/Globals.h"
+#include "trees/ListingLine.h"
 
 #include <cstdlib>
 #include <string>
@@ -72,12 +73,14 @@ void Window1::SetDataset(std::int32_t index)
   PopupMenu1.SetListIndex(mode);
 
   // The box before the field: ticking it writes the local offset, which the
-  // stored hours then replace.
+  // stored hours then replace. Shown as the whole hours used ("-3:30" kept
+  // by an earlier version is -4).
   const bool zone = d.Zone != NoZone;
+  const std::string hours = zone ? std::to_string(ZoneHours(d.Zone)) : std::string();
   CheckBox4.SetValue(zone);
   CheckBox5.SetValue(zone);
-  StaticText25.SetText(zone ? d.Zone + "H" : std::string());
-  EditField8.SetText(zone ? d.Zone : std::string());
+  StaticText25.SetText(zone ? hours + "H" : std::string());
+  EditField8.SetText(hours);
 
   pLocalFolder = LocalFolderNamed(d.Path);
   if (!pLocalFolder || !pLocalFolder->Directory())

@@ -1,6 +1,7 @@
 #include "trees/ListingLine.h"
 
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -247,8 +248,9 @@ std::string AsciiNumberText(const std::string& text)
     const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
     if (i + 2 < text.size() && b(0) == 0xEF && b(1) == 0xBC && b(2) >= 0x90 && b(2) <= 0x99) {
       out += static_cast<char>('0' + (b(2) - 0x90));
-    } else if (i + 2 < text.size() && b(0) == 0xEF && b(1) == 0xBC && (b(2) == 0x8D || b(2) == 0x8B || b(2) == 0x8E)) {
-      out += b(2) == 0x8D ? '-' : b(2) == 0x8B ? '+' : '.';
+    } else if (i + 2 < text.size() && b(0) == 0xEF && b(1) == 0xBC &&
+               (b(2) == 0x8D || b(2) == 0x8B || b(2) == 0x8E || b(2) == 0x9A)) {
+      out += b(2) == 0x8D ? '-' : b(2) == 0x8B ? '+' : b(2) == 0x8E ? '.' : ':';
     } else if (i + 2 < text.size() && b(0) == 0xE2 && b(1) == 0x88 && b(2) == 0x92) {
       out += '-';
     } else if (i + 2 < text.size() && b(0) == 0xE3 && b(1) == 0x80 && b(2) == 0x80) {
@@ -272,15 +274,23 @@ int ZoneHours(const std::string& text)
   while (*s == ' ' || *s == '\t')
     ++s;
   char* end = nullptr;
-  const double v = std::strtod(s, &end);
+  double v = std::strtod(s, &end);
   if (end == s || !std::isfinite(v))
     return 0;
+  // Hours and minutes ("-3:30"): the minutes go the way of the sign.
+  if (*end == ':' && std::isdigit(static_cast<unsigned char>(end[1]))) {
+    const double minutes = std::strtod(end + 1, nullptr) / 60.0;
+    v += (*s == '-' ? -minutes : minutes);
+  }
   // Beyond any real zone; kept bounded so the arithmetic cannot overflow.
   if (v > 1000.0)
     return 1000;
   if (v < -1000.0)
     return -1000;
-  return static_cast<int>(std::trunc(v));
+  // Rounded down, as the box's own offset is: a server date corrected by
+  // too little looks older, so a wrong half hour sends a file once more
+  // rather than never.
+  return static_cast<int>(std::floor(v));
 }
 
 std::string FormatRemoteDate(const std::string& text, int zoneHours, const CivilMinute& localNow)

@@ -42,9 +42,10 @@ struct CivilMinute {
 // The machine's current local date and time.
 CivilMinute LocalNow();
 
-// Whole hours of a time-zone text: a leading number (sign and fraction
-// allowed, the fraction dropped; full-width digits and signs read as ASCII);
-// anything else counts as 0.
+// Whole hours of a time-zone text: a leading number, sign and fraction
+// allowed, or hours and minutes ("-3:30"), rounded down (-3:30 gives -4,
+// 5:30 gives 5); full-width digits and signs read as ASCII; anything else
+// counts as 0.
 int ZoneHours(const std::string& text);
 
 // "Mon D HH:MM" or "Mon D YYYY" (blanks in any number) as

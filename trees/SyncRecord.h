@@ -29,6 +29,9 @@ struct SyncRecord {
   // run stored this name there in other letter case or Unicode form. Never
   // ticked by the comparison nor queued by a run, nor is anything below it.
   bool reserved = false;
+  // Remote files: the server listed the time of day, which it gives to the
+  // minute only. False for a date listed by its day (taken as 23:59).
+  bool listedTime = false;
 
   bool HasChild() const { return child >= 0; }
 };

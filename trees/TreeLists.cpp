@@ -20,6 +20,7 @@ void TreeLists::SortAppend(const SyncRecords& list, SyncRecords& target)
     r.path = from.path;
     r.group = from.group;
     r.check = from.check;
+    r.listedTime = from.listedTime;
     target.push_back(std::move(r));
   }
 }

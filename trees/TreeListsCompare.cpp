@@ -112,8 +112,17 @@ void TreeLists::GetCompareList34c(std::int32_t li, bool lf, std::int32_t lg, std
             }
           }
         } else if (l.kind == "f" && r.kind == "f") {
-          if (l.date.compare(r.date) > 0)
+          const int byDate = l.date.compare(r.date);
+          // The server lists no seconds: its copy may be older than a local
+          // edit of the same minute. Sending it once more never keeps an edit
+          // back; a day-only date (taken as 23:59) is not such a tie.
+          const bool sameMinute = byDate == 0 && r.listedTime;
+          if (byDate > 0 || sameMinute)
             GetCompareList34cAdd(li, "Local", "Update");
+          if (sameMinute && pSyncL[li].check)
+            TreesLog("Ticked " + l.path + " for upload: it and " + r.path +
+                     " on the server are dated in the same minute (" + l.date +
+                     "), which the server lists without seconds, so it is sent once more.");
         } else {
           // Neither can replace the other; the user must be told, or a whole
           // folder would silently never go up.

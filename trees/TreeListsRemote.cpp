@@ -320,6 +320,7 @@ void TreeLists::GetCompareList2r()
     }
     r.name = e.name;
     r.date = FormatRemoteDate(e.dateText, walkZone_, now);
+    r.listedTime = e.dateText.find(':') != std::string::npos; // "Mon D HH:MM", not "Mon D YYYY"
     r.path = path;
     r.group = group;
     r.check = false;

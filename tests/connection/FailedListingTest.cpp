@@ -213,6 +213,42 @@ std::string LastPassiveReply(const std::string& log)
   return at == std::string::npos ? std::string() : log.substr(at, log.find('\n', at) - at);
 }
 
+// Small socket buffers in this private network keep a real server writing a
+// long listing while the client reads it.
+void SmallSocketBuffers()
+{
+  for (const char* buffer : {"/proc/sys/net/ipv4/tcp_rmem", "/proc/sys/net/ipv4/tcp_wmem"})
+    std::ofstream(buffer) << "4096 4096 4096";
+}
+
+// Waits, one turn of the loop at a time, until folder's listing flows (a
+// few milliseconds of pumping could see it to its end); the server's port
+// of its data connection, or -1.
+int FlowingListingPort(Window1& w, const std::string& folder)
+{
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!(w.currentPath == folder && !w.dataSocket.listData.empty())) {
+    if (std::chrono::steady_clock::now() > end)
+      return -1;
+    QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  return PassivePort(LastPassiveReply(w.EditField5.Text()));
+}
+
+// The process that holds the server's end of a connection on port.
+pid_t ServerProcessOn(int port)
+{
+  std::string out;
+  if (FILE* p = ::popen(("ss -t -n -p -H src 127.0.0.1 sport = :" + std::to_string(port)).c_str(), "r")) {
+    char buf[512];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
+      out.append(buf, n);
+    ::pclose(p);
+  }
+  const auto at = out.find("pid=");
+  return at == std::string::npos ? -1 : static_cast<pid_t>(std::atoi(out.c_str() + at + 4));
+}
+
 // On proftpd the data connection of d2's listing is reset while the server
 // still writes it (its own end closed; small socket buffers in this private
 // network keep it writing), and proftpd sends what it had left of that
@@ -223,8 +259,7 @@ TEST(WindowRoadListing, ResetHalfwayOnProftpdLeavesTheNextFolderAsItIs)
 {
   if (!RunInPrivateNetwork())
     return;
-  for (const char* buffer : {"/proc/sys/net/ipv4/tcp_rmem", "/proc/sys/net/ipv4/tcp_wmem"})
-    std::ofstream(buffer) << "4096 4096 4096";
+  SmallSocketBuffers();
   Road road(FtpServerKind::ProFtpd, true, false);
   const std::string r = road.server.Root() + "/site/";
   constexpr int kFiles = 500;
@@ -238,14 +273,8 @@ TEST(WindowRoadListing, ResetHalfwayOnProftpdLeavesTheNextFolderAsItIs)
 
   Window1* w = road.w;
   w->Toolbar11.Press("ToolItem1");
-  // One turn of the loop at a time: the reset must come while d2's listing
-  // still flows, which a few milliseconds of pumping could see to its end.
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!(w->currentPath == "/site/d2" && !w->dataSocket.listData.empty())) {
-    ASSERT_LT(std::chrono::steady_clock::now(), end) << Requests();
-    QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  const int port = PassivePort(LastPassiveReply(w->EditField5.Text()));
+  const int port = FlowingListingPort(*w, "/site/d2");
+  ASSERT_GT(port, 0) << Requests();
   ASSERT_TRUE(CloseSockets("src 127.0.0.1 sport = :" + std::to_string(port))) << "ss -K cannot close sockets here";
   ASSERT_TRUE(PumpUntil([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); })) << Requests();
   EXPECT_EQ(BoxesNaming("/site/d2"), 1) << Requests();
@@ -266,6 +295,37 @@ TEST(WindowRoadListing, ResetHalfwayOnProftpdLeavesTheNextFolderAsItIs)
   for (int i = 0; i < kFiles; ++i)
     replaced += road.server.ReadFile("site/d3/" + Numbered(i)) != "colleague's";
   EXPECT_EQ(replaced, 0);
+}
+
+// The root listing's data connection reset on proftpd, which answers the
+// listing 426 once it notices: the box names the folder, and the 426 only
+// goes to the log.
+TEST(WindowRoadListing, ResetRootListingOnProftpdGivesOneBox)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  SmallSocketBuffers();
+  Road road(FtpServerKind::ProFtpd, true, false);
+  for (int i = 0; i < 500; ++i)
+    road.server.WriteFile("site/" + Numbered(i), "old");
+  Window1& w = *road.w;
+  w.Toolbar11.Press("ToolItem1");
+  const int port = FlowingListingPort(w, "/site");
+  ASSERT_GT(port, 0) << Requests();
+  // Held while the reset reaches us, so its 426 comes after it, as it does
+  // when a reset comes from the network.
+  const pid_t session = ServerProcessOn(port);
+  ASSERT_GT(session, 0);
+  ::kill(session, SIGSTOP);
+  const bool closed = CloseSockets("src 127.0.0.1 sport = :" + std::to_string(port));
+  const bool told = closed && PumpUntil([&] { return BoxesNaming("The listing of /site failed") == 1; });
+  ::kill(session, SIGCONT);
+  ASSERT_TRUE(closed) << "ss -K cannot close sockets here";
+  ASSERT_TRUE(told) << Requests();
+  ASSERT_TRUE(PumpUntil([&] { return w.SyncConnectionIdle(); })) << Requests();
+  PumpFor(300);
+  EXPECT_EQ(ModalRecorder::Requests().size(), 1u) << Requests();
+  EXPECT_NE(w.EditField5.Text().find("426 "), std::string::npos) << w.EditField5.Text();
 }
 
 // The passive data connection of a sub-folder's listing refused (the

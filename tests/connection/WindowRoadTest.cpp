@@ -476,6 +476,72 @@ TEST(WindowConnection, RefusedRemoteFolderThatIsAFileIsOfferedForDownload)
   EXPECT_TRUE(w.pSyncR.empty());
 }
 
+// St. John's is 3:30 west of GMT (2:30 in summer) and pyftpdlib lists GMT.
+// The offset typed as it is, server dates come out half an hour early, not
+// late: an edit made a minute after its upload is sent.
+TEST(WindowConnection, HalfHourZoneTypedSendsAnEditMadeAMinuteAfterItsUpload)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  EnvGuard tz("TZ", "America/St_Johns");
+  tzset();
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const long west = -local.tm_gmtoff;
+  const std::string typed = "-" + std::to_string(west / 3600) + ":" + std::to_string(west % 3600 / 60);
+  {
+    Road road(FtpServerKind::Pyftpdlib, true, false);
+    Window1& w = *road.w;
+    w.CheckBox4.SetValue(true);
+    w.EditField8.SetText(typed);
+    site::WriteAged(road.local / "notes.txt", "first", 0);
+    ASSERT_TRUE(road.ConnectAndSync());
+    ASSERT_EQ(road.server.ReadFile("site/notes.txt"), "first");
+    EXPECT_EQ(w.EditField8.Text(), std::to_string(-(west + 3599) / 3600)) << typed;
+
+    struct stat uploaded{};
+    ASSERT_EQ(::stat((road.server.Root() + "/site/notes.txt").c_str(), &uploaded), 0);
+    site::WriteAged(road.local / "notes.txt", "edited", 0);
+    struct timespec edited[2] = {{uploaded.st_mtime + 60, 0}, {uploaded.st_mtime + 60, 0}};
+    ::utimensat(AT_FDCWD, (road.local / "notes.txt").c_str(), edited, 0);
+    ModalRecorder::Clear();
+    ASSERT_TRUE(road.ConnectAndSync());
+    EXPECT_EQ(road.server.ReadFile("site/notes.txt"), "edited") << w.EditField5.Text();
+  }
+  tzset();
+}
+
+// 接続 to an address whose packets vanish (a firewall, a wrong address):
+// 同期 meanwhile says the program is still connecting, and within the
+// silence limit a box names the server and says it did not answer.
+TEST(WindowConnection, AddressThatNeverAnswersEndsWithinTheLimitNamingTheServer)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  // A neighbour that takes every packet and answers none.
+  ASSERT_EQ(std::system("ip link add q0 type veth peer name q1 && ip addr add 10.9.9.1/24 dev q0 && "
+                        "ip link set q0 up && ip link set q1 up && "
+                        "ip neigh add 10.9.9.2 lladdr 02:00:00:00:00:02 dev q0 nud permanent"),
+            0);
+  Road road(FtpServerKind::Pyftpdlib, true, false);
+  Window1& w = *road.w;
+  w.commandSocket.silenceLimit = std::chrono::seconds(3);
+  w.EditField1.SetText("10.9.9.2");
+  w.Toolbar11.Press("ToolItem1");
+  PumpFor(300);
+  w.Toolbar11.Press("ToolItem4");
+  ASSERT_EQ(ModalRecorder::Requests().size(), 1u) << Requests();
+  EXPECT_EQ(ModalRecorder::Requests()[0].explanation, "The program is still connecting to 10.9.9.2.");
+  ASSERT_TRUE(PumpUntil([&] { return w.pMode == 2; })) << Requests();
+  const std::string box = "The server 10.9.9.2 did not answer within 3 seconds, so no connection was made.";
+  ASSERT_EQ(ModalRecorder::Requests().size(), 2u) << Requests();
+  EXPECT_EQ(ModalRecorder::Requests()[1].message, box);
+  EXPECT_NE(w.EditField5.Text().find(box), std::string::npos);
+  EXPECT_FALSE(w.Toolbar11.ToolItem4.Enabled());
+  EXPECT_TRUE(w.ListBox1.Enabled());
+}
+
 // A colleague's copy dated two days ahead (a server clock running fast):
 // pyftpdlib lists it with a time of day and no year. It stays the newer
 // copy, so the user's older file does not replace it.

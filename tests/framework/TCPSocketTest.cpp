@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <netinet/in.h>
@@ -210,6 +211,64 @@ TEST(TCPSocket, AbortResetsTheConnection)
   ASSERT_TRUE(PumpUntil([&] { return done; }));
   EXPECT_TRUE(reset);
 }
+
+enum class PeerEnd { TakesEverything, ResetsHalfway };
+
+class CloseWhenDelivered : public ::testing::TestWithParam<PeerEnd> {};
+
+// The end of an upload: the socket stays open while the peer still takes
+// what the system holds for it, and says Delivered only once the peer has
+// every byte and has ended its side. A reset before that is an error, not
+// an end, though nothing was being written any more.
+TEST_P(CloseWhenDelivered, EndsOnlyWhenThePeerHasEveryByte)
+{
+  const bool resets = GetParam() == PeerEnd::ResetsHalfway;
+  const std::string payload(8 << 20, 'd');
+  std::atomic<std::size_t> taken{0};
+  Peer peer([&](int fd) {
+    char buf[65536];
+    std::size_t got = 0;
+    for (;;) {
+      if (resets && got >= payload.size() / 2) {
+        linger lg{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+        break;
+      }
+      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      if (n <= 0)
+        break;
+      got += static_cast<std::size_t>(n);
+      std::this_thread::sleep_for(std::chrono::microseconds(200)); // a slow reader
+    }
+    taken = got;
+  });
+  Recorder r;
+  r.socket.Delivered = [&] { r.events.push_back("Delivered"); };
+  r.Connect(peer.port);
+  ASSERT_TRUE(PumpUntil([&] { return !r.events.empty(); }));
+  r.socket.Write(payload);
+  r.socket.CloseWhenDelivered();
+  EXPECT_TRUE(r.socket.IsOpen());
+  EXPECT_GT(r.socket.BytesUnacknowledged(), 0u);
+  ASSERT_TRUE(PumpUntil([&] { return r.events.back() != "Connected"; })) << r.events.back();
+  ProcessPendingEvents(50);
+  ASSERT_EQ(r.events.size(), 2u);
+  EXPECT_FALSE(r.socket.IsOpen());
+  if (resets) {
+    EXPECT_EQ(r.events[1], "Error " + std::to_string(kSocketConnectionReset));
+    EXPECT_FALSE(r.socket.WasDelivered());
+  } else {
+    EXPECT_EQ(r.events[1], "Delivered");
+    EXPECT_EQ(taken, payload.size());
+    EXPECT_TRUE(r.socket.WasDelivered());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, CloseWhenDelivered, ::testing::Values(PeerEnd::TakesEverything, PeerEnd::ResetsHalfway),
+                         [](const ::testing::TestParamInfo<PeerEnd>& info) {
+                           return std::string(info.param == PeerEnd::TakesEverything ? "TakesEverything"
+                                                                                     : "ResetsHalfway");
+                         });
 
 TEST(TCPSocket, RefusedConnectionIsReportedFromTheLoop)
 {

@@ -469,6 +469,7 @@ TEST_F(ScriptedServer, StringSentOnTheCallersThreadCompletesOnTheFinalReply)
   ScriptedFtpServer server([&received](ScriptSession& s) {
     PassiveTransfer(s, "I", "STOR s.txt");
     received = s.ReadDataUntilClosed();
+    s.CloseData();
     s.Send("226 Transfer complete\r\n");
     s.ClientClosed(20000);
   });
@@ -667,6 +668,7 @@ TEST_F(ScriptedServer, ResetWhileAwaitingTheFinalReplyEndsTheUpload)
     PassiveTransfer(s, "I", "STOR u.bin");
     s.Send("150 Ok to send\r\n");
     s.ReadDataUntilClosed();
+    s.CloseData();
     s.QuietFor(2000);
   });
   auto client = Client(server);

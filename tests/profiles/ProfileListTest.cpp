@@ -146,7 +146,7 @@ struct ViewCase {
 std::string viewCaseName(const ::testing::TestParamInfo<ViewCase>& info)
 {
   static const char* const names[] = {"AsciiPasswordUploadOnly", "Utf8PasswordSyncWithZone",
-                                      "UnknownFormsReadAsDefaults"};
+                                      "UnknownFormsReadAsDefaults", "HalfHourZoneShownAsTheHoursUsed"};
   return names[info.index];
 }
 
@@ -196,7 +196,10 @@ INSTANTIATE_TEST_SUITE_P(
         ViewCase{{true, "n", "a", "u", "秘密", "/r", "no", "", "sync", "9"}, "******", false,
                  "アップロード＆削除", 1, true, "9H", "9", {true, "n", "a", "u", "秘密", "/r", "no", "", "sync", "9"}},
         ViewCase{{true, "n", "a", "u", "", "/r", "YES", "", "Sync", "-3"}, "", false, "アップロードのみ", 0, true,
-                 "-3H", "-3", {true, "n", "a", "u", "", "/r", "no", "", "up", "-3"}}),
+                 "-3H", "-3", {true, "n", "a", "u", "", "/r", "no", "", "up", "-3"}},
+        // as typed into an earlier version: the compare goes by -4
+        ViewCase{{true, "n", "a", "u", "", "/r", "yes", "", "up", "-3:30"}, "", true, "アップロードのみ", 0, true,
+                 "-4H", "-4", {true, "n", "a", "u", "", "/r", "yes", "", "up", "-4"}}),
     viewCaseName);
 
 TEST_F(ProfileTest, NewProfileFormStartsFromTheDefaults)

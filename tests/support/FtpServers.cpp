@@ -298,6 +298,7 @@ std::vector<std::string> FtpServerProcess::VsftpdArguments()
                         << "pasv_min_port=" << options_.passiveLow << "\npasv_max_port=" << options_.passiveHigh << "\n"
                         // Active mode from an ordinary port, as the other servers do.
                         << "port_enable=YES\nconnect_from_port_20=NO\n"
+                        << "local_max_rate=" << options_.uploadKBps * 1024 << "\n"
                         << "xferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=" << workDir_ << "/server.log\n";
   // scripts/setup.sh unpacks it beside the system: its package conflicts
   // with pure-ftpd's.
@@ -326,6 +327,8 @@ std::vector<std::string> FtpServerProcess::ProFtpdArguments()
       << "PidFile " << workDir_ << "/proftpd.pid\nScoreboardFile " << workDir_ << "/proftpd.scoreboard\n"
       << "DelayTable none\nWtmpLog off\nUseReverseDNS off\nTransferLog none\n"
       << "SystemLog " << workDir_ << "/server.log\n";
+  if (options_.uploadKBps > 0)
+    out << "TransferRate STOR " << options_.uploadKBps << "\n";
   for (const std::string& line : options_.proftpdDirectives)
     out << line << "\n";
   out.close();
@@ -446,6 +449,28 @@ void FtpServerProcess::Stop()
   }
   ::kill(-pid_, SIGKILL); // session children left behind
   pid_ = -1;
+}
+
+void FtpServerProcess::Pause() const
+{
+  // vsftpd's sessions lead groups of their own: each is reached through its
+  // parent.
+  for (pid_t child : ChildrenOf(pid_)) {
+    const pid_t group = ::getpgid(child);
+    if (group > 0 && group != pid_)
+      ::kill(-group, SIGSTOP);
+  }
+  ::kill(-pid_, SIGSTOP);
+}
+
+void FtpServerProcess::Resume() const
+{
+  ::kill(-pid_, SIGCONT);
+  for (pid_t child : ChildrenOf(pid_)) {
+    const pid_t group = ::getpgid(child);
+    if (group > 0 && group != pid_)
+      ::kill(-group, SIGCONT);
+  }
 }
 
 std::string FtpServerProcess::Log() const

@@ -36,6 +36,9 @@ struct FtpServerOptions {
   // proftpd only: directives added to its configuration, one a line
   // ("HiddenStores on", "MaxStoreFileSize 100 B").
   std::vector<std::string> proftpdDirectives;
+  // vsftpd and proftpd: kilobytes a second the server takes an upload at,
+  // as a slow server or uplink would; 0 unthrottled.
+  int uploadKBps = 0;
 };
 
 class FtpServerProcess {
@@ -66,6 +69,10 @@ public:
 
   std::string Log() const;
   void Stop();
+  // The server and its sessions stop (SIGSTOP) and go on (SIGCONT), as a
+  // server that hangs; its system still takes what fits its buffers.
+  void Pause() const;
+  void Resume() const;
 
 private:
   FtpServerKind kind_;

@@ -90,6 +90,44 @@ TEST(Compare, TicksAddsUpdatesAndRemovalsButNothingUnderClashesOrUnreadFolders)
   EXPECT_EQ(clash, 1);
 }
 
+// The server lists minutes only: a local file of the listed minute may be
+// the newer, so it is ticked once more and the log says why. A day-only
+// date, taken as 23:59, is no such tie.
+struct MinuteCase {
+  const char* label;
+  int hour, minute; // the local file's time on 2009/01/05
+  const char* listed;
+  const char* zone;
+  bool ticked;
+};
+
+class SameMinute : public ::testing::TestWithParam<MinuteCase> {};
+
+TEST_P(SameMinute, TicksTheLocalFileOnlyWhereTheServerListedItsTime)
+{
+  const MinuteCase& c = GetParam();
+  TempTree local;
+  local.File("index.html", 2009, 1, 5, c.hour, c.minute);
+  TestTrees t;
+  t.localFolder = GetFolderItem(local.Root());
+  t.zone = c.zone;
+  RunCompare(t, {{"/srv", Line("-", c.listed, "index.html")}});
+  EXPECT_EQ(Ticked(t.pSyncL, local.Root()), c.ticked ? std::set<std::string>{"index.html"} : std::set<std::string>{});
+  ASSERT_EQ(t.log.size(), c.ticked ? 1u : 0u);
+  if (c.ticked) {
+    EXPECT_EQ(t.log[0], "Ticked " + local.Root() +
+                            "index.html for upload: it and /srv/index.html on the server are dated in the same minute "
+                            "(2009/01/05 10:00), which the server lists without seconds, so it is sent once more.");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dates, SameMinute,
+                         ::testing::Values(MinuteCase{"timeOfDay", 10, 0, "Jan 05 10:00", "", true},
+                                           MinuteCase{"afterZoneHours", 10, 0, "Jan 05 01:00", "9", true},
+                                           MinuteCase{"minuteEarlier", 9, 59, "Jan 05 10:00", "", false},
+                                           MinuteCase{"dayOnlyAt2359", 23, 59, "Jan 05 2009", "", false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 // Links whose target cannot be examined (a loop, a path through a file) are
 // passed over like broken ones; the rest of their folder is still compared.
 TEST(Compare, LinksThatCannotBeFollowedAreSkipped)

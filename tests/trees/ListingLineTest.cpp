@@ -102,6 +102,12 @@ INSTANTIATE_TEST_SUITE_P(
         DateCase{"Feb 28 2008", "48", kMarch2009, "2008/03/01 23:59"},
         DateCase{"Feb 28 2009", "24", kMarch2009, "2009/03/01 23:59"},
         DateCase{"Dec 31 2008", "9.9", kMarch2009, "2009/01/01 08:59"},
+        // a half-hour zone typed: the whole hour below, never a later date
+        DateCase{"Jan 5 12:34", "-3:30", kMarch2009, "2009/01/05 08:34"},
+        DateCase{"Jan 5 12:34", "-3.5", kMarch2009, "2009/01/05 08:34"},
+        DateCase{"Jan 5 12:34", "+5:30", kMarch2009, "2009/01/05 17:34"},
+        DateCase{"Jan 5 12:34", "-0.5", kMarch2009, "2009/01/05 11:34"},
+        DateCase{"Jan 5 12:34", "－３：３０", kMarch2009, "2009/01/05 08:34"},
         DateCase{"Dec 31 2008", "abc", kMarch2009, "2008/12/31 23:59"},
         // the year of a time entry is the server's: local New Year 05:00 at
         // +9 is still Dec 31 on the server
