@@ -6,5 +6,6 @@ int main(int argc, char** argv)
   InitFramework(argc, argv);
   App app;
   app.StartUp();
-  return RunEventLoop();
+  // The system may have asked the program to end while it started.
+  return app.Quitting() ? 0 : RunEventLoop();
 }

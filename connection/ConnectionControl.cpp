@@ -194,9 +194,11 @@ bool ConnectionControl::ConnectionCancelClose()
     }
     return false;
   }
+  // With nobody to answer (the system ends the program) it goes as "切断".
   const std::int32_t answer =
-      gCautionDlg(2, Text::Disconnect, Text::Cancel, "", ConnectionText::QuitDuringTransfer,
-                  ConnectionText::QuitDestroysData, SyncParentWindow());
+      NobodyToAnswer() ? CautionAction
+                       : gCautionDlg(2, Text::Disconnect, Text::Cancel, "", ConnectionText::QuitDuringTransfer,
+                                     ConnectionText::QuitDestroysData, SyncParentWindow());
   if (answer == CautionCancel)
     return true;
   if (answer == CautionAction) {

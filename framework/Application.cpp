@@ -12,6 +12,12 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 Application*& current()
@@ -135,6 +141,109 @@ void InstallRealDialogs()
   SetModalPresenter(present);
 }
 
+namespace {
+constexpr int EndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+// How long the quit may take once the system asked for it.
+constexpr unsigned SecondsToEnd = 5;
+
+// The pipe through which a signal wakes the event loop: a handler may do
+// next to nothing itself.
+int endPipeWrite = -1;
+volatile std::sig_atomic_t watchdogArmed = 0;
+
+// Whatever holds the quit or the event loop up, the program is gone then:
+// SIGALRM ends it.
+void armWatchdog()
+{
+  if (watchdogArmed)
+    return;
+  watchdogArmed = 1;
+  ::alarm(SecondsToEnd);
+}
+
+void endSignal(int)
+{
+  const int saved = errno;
+  armWatchdog();
+  const char byte = 0;
+  // The pipe does not block: when it is full, a wake-up is waiting already.
+  [[maybe_unused]] const ssize_t n = ::write(endPipeWrite, &byte, 1);
+  errno = saved;
+}
+} // namespace
+
+// The signals and the session's end, turned into one call of endForSystem
+// from the event loop.
+class Application::SystemEnd : public QObject {
+public:
+  explicit SystemEnd(Application& app) : app_(app)
+  {
+    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0)
+      return;
+    endPipeWrite = fds_[1];
+    notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+      char bytes[16];
+      while (::read(fds_[0], bytes, sizeof bytes) > 0) {
+      }
+      app_.endForSystem();
+    });
+    watchdogArmed = 0;
+    struct sigaction alarmAction {};
+    alarmAction.sa_handler = SIG_DFL;
+    sigemptyset(&alarmAction.sa_mask);
+    ::sigaction(SIGALRM, &alarmAction, &oldAlarm_);
+    struct sigaction action {};
+    action.sa_handler = endSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < std::size(EndSignals); ++i) {
+      ::sigaction(EndSignals[i], nullptr, &old_[i]);
+      // One ignored by whoever started the program (nohup, say) stays so.
+      installed_[i] = old_[i].sa_handler != SIG_IGN && ::sigaction(EndSignals[i], &action, nullptr) == 0;
+    }
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~SystemEnd() override
+  {
+    if (QCoreApplication* qapp = QCoreApplication::instance())
+      qapp->removeEventFilter(this);
+    for (std::size_t i = 0; i < std::size(EndSignals); ++i)
+      if (installed_[i])
+        ::sigaction(EndSignals[i], &old_[i], nullptr);
+    if (watchdogArmed)
+      ::alarm(0);
+    ::sigaction(SIGALRM, &oldAlarm_, nullptr);
+    notifier_.reset();
+    endPipeWrite = -1;
+    for (int fd : fds_)
+      if (fd >= 0)
+        ::close(fd);
+  }
+  SystemEnd(const SystemEnd&) = delete;
+  SystemEnd& operator=(const SystemEnd&) = delete;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override
+  {
+    // The platform asks the application to quit so when the desktop
+    // session ends.
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+      app_.endForSystem();
+      return true;
+    }
+    return false;
+  }
+
+private:
+  Application& app_;
+  int fds_[2] = {-1, -1};
+  std::unique_ptr<QSocketNotifier> notifier_;
+  struct sigaction old_[std::size(EndSignals)] {};
+  struct sigaction oldAlarm_ {};
+  bool installed_[std::size(EndSignals)] = {};
+};
+
 Application::Application()
 {
   current() = this;
@@ -143,6 +252,9 @@ Application::Application()
 
 Application::~Application()
 {
+  systemEnd_.reset();
+  if (endingForSystem_)
+    SetNobodyToAnswer(false);
   if (current() == this)
     current() = nullptr;
 }
@@ -161,13 +273,38 @@ void Application::Start()
   if (started_)
     return;
   started_ = true;
+  systemEnd_ = std::make_unique<SystemEnd>(*this);
   DeliverEvent([this] { Event_Open(); });
 }
 
 int Application::Run()
 {
   Start();
-  return RunEventLoop();
+  // A quit during Open (the system asked for one) has no loop to end.
+  return quitting_ ? 0 : RunEventLoop();
+}
+
+void Application::endForSystem()
+{
+  if (quitting_ || endingForSystem_)
+    return;
+  endingForSystem_ = true;
+  SetNobodyToAnswer(true);
+  armWatchdog();
+  // A modal run open now ends as by Escape; its caller goes on, and the
+  // quit comes once the loops return to the main one.
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (!w->isVisible() || !w->isModal())
+      continue;
+    if (auto* dialog = qobject_cast<QDialog*>(w))
+      dialog->reject();
+    else
+      w->hide();
+  }
+  PostEvent([] {
+    if (Application* app = Current())
+      app->Quit();
+  });
 }
 
 bool Application::Quit()
@@ -177,12 +314,13 @@ bool Application::Quit()
   for (Window* w : Window::OpenWindows()) {
     bool refused = false;
     DeliverEvent([&] { refused = w->Event_CancelClose(true); });
-    if (refused)
+    // Nobody asked the user: a refusal cannot be theirs.
+    if (refused && !endingForSystem_)
       return false;
   }
   bool refused = false;
   DeliverEvent([&] { refused = Event_CancelClose(); });
-  if (refused)
+  if (refused && !endingForSystem_)
     return false;
   quitting_ = true;
   for (Window* w : Window::OpenWindows())

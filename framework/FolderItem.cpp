@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -207,6 +208,46 @@ bool FolderItem::CreateAsFolder(unsigned mode) const
   return true;
 }
 
+bool FolderItem::CreateAsFolderPath(unsigned mode, std::string& why) const
+{
+  why.clear();
+  std::size_t end = 0;
+  while (end != std::string::npos) {
+    end = path_.find('/', end + 1);
+    const std::string part = path_.substr(0, end);
+    struct stat st {};
+    if (::lstat(part.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode))
+        continue;
+      struct stat to {};
+      const bool reached = ::stat(part.c_str(), &to) == 0;
+      if (reached && S_ISDIR(to.st_mode))
+        continue; // a link to a folder that is there
+      const char* reason = std::strerror(reached ? ENOTDIR : errno);
+      why = S_ISLNK(st.st_mode) ? "\"" + part + "\" is a link to \"" + FolderItem(part).LinkTarget() + "\": " + reason
+                                : "\"" + part + "\": " + reason;
+      return false;
+    }
+    if (errno != ENOENT || !FolderItem(part).CreateAsFolder(mode)) {
+      why = std::strerror(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FolderItem::Writable() const
+{
+  return ::faccessat(AT_FDCWD, path_.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+std::string FolderItem::LinkTarget() const
+{
+  std::string target(4096, '\0');
+  const ssize_t n = ::readlink(path_.c_str(), target.data(), target.size());
+  return n > 0 ? target.substr(0, static_cast<std::size_t>(n)) : std::string();
+}
+
 std::unique_ptr<BinaryStream> FolderItem::CreateBinaryFile(unsigned mode) const
 {
   std::FILE* f = openWith(path_, O_WRONLY | O_CREAT | O_TRUNC, mode, "wb");
@@ -254,16 +295,62 @@ bool FolderItem::MoveTo(const FolderItem& target) const
   return ::rename(path_.c_str(), target.path_.c_str()) == 0;
 }
 
-bool FolderItem::MoveToNew(const FolderItem& target) const
+bool FolderItem::CopyToNew(const FolderItem& target, unsigned mode) const
 {
-  if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.path_.c_str(), RENAME_NOREPLACE) == 0)
-    return true;
-  if (errno != EINVAL && errno != ENOSYS)
+  const int in = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (in < 0)
     return false;
-  // A file system without RENAME_NOREPLACE: a new link refuses an existing
-  // name just as well.
-  if (::link(path_.c_str(), target.path_.c_str()) != 0)
+  struct stat st {};
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    errno = EINVAL;
     return false;
-  ::unlink(path_.c_str());
+  }
+  const int out = ::open(target.path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+  if (out < 0) {
+    const int error = errno;
+    ::close(in);
+    errno = error;
+    return false;
+  }
+  ::fchmod(out, static_cast<mode_t>(mode)); // past the umask
+  bool ok = true;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; ok && done < n;) {
+      const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR)
+        continue;
+      ok = w > 0;
+      done += w > 0 ? w : 0;
+    }
+    if (!ok)
+      break;
+  }
+  ok = ok && ::fsync(out) == 0;
+  int error = ok ? 0 : errno;
+  if (::close(out) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  ::close(in);
+  if (!ok) {
+    ::unlink(target.path_.c_str());
+    errno = error != 0 ? error : EIO;
+    return false;
+  }
+  // The new name lasts too, before anything relies on the copy.
+  const int dir = ::open(target.Parent().path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
   return true;
 }

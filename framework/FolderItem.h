@@ -50,6 +50,15 @@ public:
   // Creates this folder with exactly the given mode. Returns false when it
   // cannot (also when something already stands there).
   bool CreateAsFolder(unsigned mode = 0755) const;
+  // The same for each folder missing on the path down to this one. Nothing
+  // is made at a link's target or beside anything else in the way: false
+  // then, with why set to the system's reason (naming the link or entry).
+  bool CreateAsFolderPath(unsigned mode, std::string& why) const;
+  // The user may make and remove entries in this folder (write and search
+  // permission, a file system not read-only); errno says why not.
+  bool Writable() const;
+  // What a symbolic link points to; empty for any other entry.
+  std::string LinkTarget() const;
 
   // Streams; nullptr when the file cannot be opened or created. Create*
   // replaces an existing file in place; settings use AtomicFile instead.
@@ -63,8 +72,11 @@ public:
   bool Delete() const;
   // Renames this entry to target (same file system), replacing a file there.
   bool MoveTo(const FolderItem& target) const;
-  // The same, but false when anything already stands at target.
-  bool MoveToNew(const FolderItem& target) const;
+  // Copies this file's bytes to a new file target, synced to the disk with
+  // its folder entry; false, with errno set, when anything stands at target
+  // (EEXIST) or the copy fails, and a part copied is removed. Needs neither
+  // hard links nor an exclusive rename of the file system.
+  bool CopyToNew(const FolderItem& target, unsigned mode) const;
 
   // Mac file type and creator codes are not kept here; these do nothing.
   void SetMacType(const std::string&) const {}

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QString>
 
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -22,6 +23,11 @@ int& beeps()
 {
   static int n = 0;
   return n;
+}
+bool& nobodyToAnswer()
+{
+  static bool nobody = false;
+  return nobody;
 }
 
 // A plain alert until the window half installs its own presenter.
@@ -71,8 +77,25 @@ void SetModalPresenter(ModalPresenter p)
   presenter() = std::move(p);
 }
 
+void SetNobodyToAnswer(bool nobody)
+{
+  nobodyToAnswer() = nobody;
+}
+
+bool NobodyToAnswer()
+{
+  return nobodyToAnswer();
+}
+
 ModalAnswer RunModal(const ModalRequest& request)
 {
+  if (nobodyToAnswer()) {
+    // Not lost all the same: a session's log keeps the standard error.
+    if (request.kind == ModalKind::MessageBox || request.kind == ModalKind::MessageDialog)
+      std::fprintf(stderr, "%s%s%s\n", request.message.c_str(), request.explanation.empty() ? "" : "\n",
+                   request.explanation.c_str());
+    return {};
+  }
   if (responder())
     return responder()(request);
   if (presenter())

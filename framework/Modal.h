@@ -54,6 +54,13 @@ ModalAnswer RunModal(const ModalRequest& request);
 // A plain message box with "OK" (English error texts and the like).
 void MsgBox(const std::string& text);
 
+// While the system ends the program nobody is there to answer: nothing is
+// shown, the text of a box goes to the standard error, a question gets the
+// answer of Escape (-1), a modal window returns at once and a chooser
+// chooses nothing. Tests' responders are not asked either.
+void SetNobodyToAnswer(bool nobody);
+bool NobodyToAnswer();
+
 // The system beep; tests can count calls.
 void Beep();
 int BeepCount();

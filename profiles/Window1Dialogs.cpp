@@ -22,6 +22,7 @@ void Window1::ShowPrefDlg()
     gPref[PrefKeepWindowBounds] = gConvBI(dlg.CheckBox2.Value());
     gPref[PrefBeepOnCaution] = gConvBI(dlg.CheckBox3.Value());
     gPref[PrefConfirmSync] = gConvBI(dlg.CheckBox4.Value());
+    SavePref(); // on disk at once, as the profiles are
   }
   dlg.Close();
 }

@@ -207,6 +207,7 @@ void Window1::BevelButton2_Action()
     return;
   if (!DelDataset(profileOfRow(ListBox1, row)))
     return;
+  SaveSet(); // on disk at once: a crash or a kill loses nothing deleted
   InitSetlist();
   ListBox1.SetListIndex(-1);
 }
@@ -246,6 +247,7 @@ void Window1::BevelButton5_Action()
   const int selected = ListBox1.ListIndex();
   const std::int32_t index = selected < 0 ? -1 : profileOfRow(ListBox1, selected);
   const std::int32_t r = EditDataset(index);
+  SaveSet(); // on disk at once: a crash or a kill loses nothing saved
   InitSetlist();
   if (r < 0) {
     ListBox1.SetListIndex(ListBox1.ListCount() - 1);

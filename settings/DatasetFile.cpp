@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <iterator>
+#include <optional>
 
 namespace {
 // Smallest size of one stored profile: eight length bytes and the Int32
@@ -49,23 +51,25 @@ bool damaged(const FolderItem& file)
   return in && !readDataset(*in, ignored);
 }
 
-// Renames a damaged "dataset" to "dataset.bad", or the first of
+// Copies a damaged "dataset" to "dataset.bad", or the first of
 // "dataset.bad.1", "dataset.bad.2"… that is free: a copy kept earlier may be
-// the only one left of some profiles.
-bool keepAside(const FolderItem& file)
+// the only one left of some profiles. The damaged file keeps its name until
+// a whole new one replaces it. The copy made, or nullopt with why set.
+std::optional<FolderItem> keepAside(const FolderItem& file, std::string& why)
 {
   constexpr int MaxKeptCopies = 1000;
   for (int i = 0; i < MaxKeptCopies; ++i) {
     const FolderItem bad =
         file.Parent().Child(std::string(DatasetBadFileName) + (i == 0 ? "" : "." + std::to_string(i)));
-    if (file.MoveToNew(bad))
-      return true;
-    if (errno != EEXIST)
-      break;
+    if (file.CopyToNew(bad, 0600))
+      return bad;
+    if (errno != EEXIST) {
+      why = std::strerror(errno);
+      return std::nullopt;
+    }
   }
-  MsgBox("Could not keep the damaged settings file \"" + file.NativePath() + "\" as \"" +
-         file.Parent().Child(DatasetBadFileName).NativePath() + "\" or a free name after it; it was not replaced.");
-  return false;
+  why = "no free name";
+  return std::nullopt;
 }
 
 // The profiles in use, in order.
@@ -76,14 +80,30 @@ std::vector<Dataset> liveProfiles()
   return live;
 }
 
-// The profiles as the start left them, and the file they came from, to
-// tell whether the run changed any.
-std::vector<Dataset> loadedProfiles;
-std::string loadedFrom;
+// The profiles as the file holds them (loaded at start or written since),
+// and that file, to tell whether the run changed any.
+std::vector<Dataset> onDisk;
+std::string onDiskPath;
 
-bool changedSinceLoad(const FolderItem& file)
+bool changedSinceSaved(const FolderItem& file)
 {
-  return file.NativePath() != loadedFrom || liveProfiles() != loadedProfiles;
+  return file.NativePath() != onDiskPath || liveProfiles() != onDisk;
+}
+
+void writeProfiles(BinaryStream& out, const std::vector<Dataset>& profiles)
+{
+  out.WriteInt32(static_cast<std::int32_t>(profiles.size()) - 1);
+  for (const Dataset& d : profiles) {
+    out.WritePString(d.Name);
+    out.WritePString(d.Adrs);
+    out.WritePString(d.User);
+    out.WritePString(d.Pass);
+    out.WritePString(d.rDir);
+    out.WritePString(d.Pasv);
+    out.WriteLongString(d.Path);
+    out.WritePString(d.Mode);
+    out.WritePString(d.Zone);
+  }
 }
 } // namespace
 
@@ -91,7 +111,7 @@ void LoadSet()
 {
   const FolderItem file = SettingsFolder().Child(DatasetFileName);
   std::string why;
-  if (!CreateSettingsFolderIfMissing()) {
+  if (SettingsFolderAtStart() != SettingsFolderState::Made) {
     if (auto in = OpenSettingsFile(file, why)) {
       std::vector<Dataset> read;
       readDataset(*in, read);
@@ -102,38 +122,46 @@ void LoadSet()
     }
   }
   FoundAtStart(file, why, "No profiles are shown.");
-  loadedProfiles = liveProfiles();
-  loadedFrom = file.NativePath();
+  onDisk = liveProfiles();
+  onDiskPath = file.NativePath();
+}
+
+std::string WriteDatasetFile()
+{
+  constexpr const char* What = "the profiles";
+  const FolderItem file = SettingsFolder().Child(DatasetFileName);
+  const bool changed = changedSinceSaved(file);
+  std::string lost;
+  if (!MayReplaceSettingsFile(file, changed, What, lost))
+    return lost;
+  std::optional<FolderItem> copy;
+  if (damaged(file)) {
+    std::string why;
+    copy = keepAside(file, why);
+    if (!copy)
+      return changed ? "Could not keep a copy of the damaged settings file \"" + file.NativePath() + "\" as \"" +
+                           file.Parent().Child(DatasetBadFileName).NativePath() + "\" or a free name after it (" +
+                           why + "), so it was left as it was. The changes to the profiles were not saved."
+                     : std::string();
+  }
+  const std::vector<Dataset> live = liveProfiles();
+  std::string error;
+  if (!WriteSettingsFileQuietly(file, [&](BinaryStream& out) { writeProfiles(out, live); }, error)) {
+    if (copy)
+      copy->Delete(); // the damaged file is still there under its own name
+    if (!changed)
+      return {};
+    if (copy)
+      return "Could not save the settings file \"" + file.NativePath() + "\" (" + error +
+             "). The damaged file was left as it was; the changes to the profiles were not saved.";
+    return ChangesNotSaved(file, error, What);
+  }
+  onDisk = live;
+  onDiskPath = file.NativePath();
+  return {};
 }
 
 void SaveSet()
 {
-  const FolderItem folder = SettingsFolder();
-  if (!folder.Directory())
-    return;
-  const FolderItem file = folder.Child(DatasetFileName);
-  if (!MayReplaceSettingsFile(file, changedSinceLoad(file), "the profiles"))
-    return;
-  if (damaged(file) && !keepAside(file))
-    return;
-  WriteSettingsFile(file, [](BinaryStream& out) {
-    std::int32_t count = -1;
-    for (std::size_t i = 0; i < gDataset.size(); ++i)
-      if (gDataset[i].Eflg)
-        ++count;
-    out.WriteInt32(count);
-    for (const Dataset& d : gDataset) {
-      if (!d.Eflg)
-        continue;
-      out.WritePString(d.Name);
-      out.WritePString(d.Adrs);
-      out.WritePString(d.User);
-      out.WritePString(d.Pass);
-      out.WritePString(d.rDir);
-      out.WritePString(d.Pasv);
-      out.WriteLongString(d.Path);
-      out.WritePString(d.Mode);
-      out.WritePString(d.Zone);
-    }
-  });
+  TellNotSaved({WriteDatasetFile()});
 }

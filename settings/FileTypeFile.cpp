@@ -1,6 +1,7 @@
 #include "Globals.h"
 #include "SettingsFile.h"
 
+#include "framework/BinaryStream.h"
 #include "framework/TextStream.h"
 
 namespace {
@@ -17,6 +18,21 @@ FileTypeEntry entryOf(const std::string& line)
   e.bin = line.substr(tab + 1, tab2 == std::string::npos ? std::string::npos : tab2 - tab - 1);
   return e;
 }
+
+const std::vector<FileTypeEntry>& defaultTable()
+{
+  static const std::vector<FileTypeEntry> table = {
+      {"html", "A"}, {"htm", "A"}, {"shtml", "A"}, {"php", "A"}, {"css", "A"}, {"txt", "A"}, {"xml", "A"},
+      {"rdf", "A"},  {"exp", "A"}, {"js", "A"},    {"jpg", "I"}, {"gif", "I"}, {"png", "I"}, {"sit", "I"},
+      {"bin", "I"},  {"zip", "I"}, {"dmg", "I"},   {"lzh", "I"}, {"gz", "I"},
+  };
+  return table;
+}
+
+// The table as the file holds it (read at start, the defaults when none
+// was, or written since), and that file, to tell whether the run changed it.
+std::vector<FileTypeEntry> onDisk;
+std::string onDiskPath;
 } // namespace
 
 bool LoadFileType()
@@ -24,7 +40,7 @@ bool LoadFileType()
   const FolderItem file = SettingsFolder().Child(FileTypeFileName);
   std::string why;
   std::vector<FileTypeEntry> read;
-  if (!CreateSettingsFolderIfMissing()) {
+  if (SettingsFolderAtStart() != SettingsFolderState::Made) {
     if (auto in = OpenSettingsTextFile(file, why)) {
       while (!in->EOF())
         read.push_back(entryOf(in->ReadLine()));
@@ -33,37 +49,47 @@ bool LoadFileType()
     }
   }
   FoundAtStart(file, why, "The default transfer types are used instead.");
+  onDiskPath = file.NativePath();
   // A file that holds nothing at all gives the defaults too.
-  if (!why.empty() || read.empty())
+  if (!why.empty() || read.empty()) {
+    onDisk = defaultTable();
     return false;
+  }
   gFileType.insert(gFileType.end(), read.begin(), read.end());
+  onDisk = read;
   return true;
 }
 
 void InitFileType()
 {
-  static const char* const defaults[][2] = {
-      {"html", "A"}, {"htm", "A"}, {"shtml", "A"}, {"php", "A"}, {"css", "A"}, {"txt", "A"}, {"xml", "A"},
-      {"rdf", "A"},  {"exp", "A"}, {"js", "A"},    {"jpg", "I"}, {"gif", "I"}, {"png", "I"}, {"sit", "I"},
-      {"bin", "I"},  {"zip", "I"}, {"dmg", "I"},   {"lzh", "I"}, {"gz", "I"},
-  };
-  for (const auto& d : defaults)
-    gFileType.push_back({d[0], d[1]});
+  gFileType.insert(gFileType.end(), defaultTable().begin(), defaultTable().end());
+}
+
+std::string WriteFileTypeFile()
+{
+  if (gFileType.empty())
+    return {};
+  const FolderItem file = SettingsFolder().Child(FileTypeFileName);
+  const bool changed = file.NativePath() != onDiskPath || gFileType != onDisk;
+  std::string lost;
+  if (!MayReplaceSettingsFile(file, changed, "the transfer types", lost))
+    return lost;
+  std::string error;
+  const std::vector<FileTypeEntry> written = gFileType;
+  if (!WriteSettingsFileQuietly(
+          file,
+          [&](BinaryStream& out) {
+            for (const FileTypeEntry& e : written)
+              out.Write(e.ext + "\t" + e.bin + "\n"); // LF, as the reader takes it
+          },
+          error))
+    return changed ? ChangesNotSaved(file, error, "the transfer types") : std::string();
+  onDisk = written;
+  onDiskPath = file.NativePath();
+  return {};
 }
 
 void SaveFileType()
 {
-  if (gFileType.empty())
-    return;
-  const FolderItem folder = SettingsFolder();
-  if (!folder.Directory())
-    return;
-  const FolderItem file = folder.Child(FileTypeFileName);
-  // The table cannot be changed in the program: nothing to tell of.
-  if (!MayReplaceSettingsFile(file, false, "the transfer types"))
-    return;
-  WriteSettingsTextFile(file, [](TextOutputStream& out) {
-    for (const FileTypeEntry& e : gFileType)
-      out.WriteLine(e.ext + "\t" + e.bin);
-  });
+  TellNotSaved({WriteFileTypeFile()});
 }

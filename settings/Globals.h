@@ -64,7 +64,9 @@ extern const char* const DatasetFileName;
 extern const char* const DatasetBadFileName;
 extern const char* const FileTypeFileName;
 
-// Loading at start and saving at quit. The application object calls these.
+// Loading at start, and saving: the application object at quit, the
+// profile pages and the preferences dialog at "保存" and "ー". Each save
+// writes its file at once; a box says what was not saved, if anything.
 void InitPref();
 void LoadPref();
 void SavePref();
@@ -73,10 +75,12 @@ void SaveSet();
 bool LoadFileType();
 void InitFileType();
 void SaveFileType();
-// One box naming every settings file the loaders above found there but
-// could not read, and what is used instead of each.
+// One box naming a settings folder the loaders above found unusable, and
+// every settings file they found there but could not read, with what is
+// used instead of each.
 void TellUnreadableSettings();
-void CloseApp(); // SavePref, SaveSet, SaveFileType
+// The three files, in that order, with one box for all that was not saved.
+void CloseApp();
 
 // Caution alert with 1 to 3 buttons (action, cancel, alternate), modal within
 // parentWindow; returns CautionAction, CautionCancel or CautionAlternate.

@@ -14,10 +14,10 @@ void InitPref()
 }
 
 namespace {
-// The slots as the start left them, and the file they came from, to tell
-// whether the run changed any.
-std::array<std::int32_t, PrefSlotCount> loadedPref{};
-std::string loadedFrom;
+// The slots as the file holds them (loaded at start or written since), and
+// that file, to tell whether the run changed any.
+std::array<std::int32_t, PrefSlotCount> onDisk{};
+std::string onDiskPath;
 
 // Reads the slots over gPref; why set when the file is there but cannot
 // be read, and gPref is then left as it was.
@@ -43,12 +43,12 @@ void readPref(const FolderItem& file, std::string& why)
 
 // The window's place and size change whenever it moves: no change a user
 // would miss. Slots never loaded from file may hold anything.
-bool changedSinceLoad(const FolderItem& file)
+bool changedSinceSaved(const FolderItem& file)
 {
-  if (file.NativePath() != loadedFrom)
+  if (file.NativePath() != onDiskPath)
     return true;
   for (int i = 0; i < PrefSlotCount; ++i)
-    if ((i < PrefWindowLeft || i > PrefWindowHeight) && gPref[i] != loadedPref[i])
+    if ((i < PrefWindowLeft || i > PrefWindowHeight) && gPref[i] != onDisk[i])
       return true;
   return false;
 }
@@ -58,34 +58,52 @@ void LoadPref()
 {
   const FolderItem file = SettingsFolder().Child(PrefFileName);
   std::string why;
-  if (!CreateSettingsFolderIfMissing()) {
+  const SettingsFolderState folder = SettingsFolderAtStart();
+  if (folder != SettingsFolderState::Made) {
     readPref(file, why);
-    if (why.empty() && !file.Exists())
+    // Only a folder that can be used lacks the file "yet"; one that cannot
+    // is named in its own box.
+    if (folder == SettingsFolderState::Usable && why.empty() && !file.Exists())
       MsgBox("初期設定ファイルがありません。デフォルトの設定で起動します。");
   }
   FoundAtStart(file, why, "The default preferences are used instead.");
-  loadedPref = gPref;
-  loadedFrom = file.NativePath();
+  onDisk = gPref;
+  onDiskPath = file.NativePath();
+}
+
+std::string WritePrefFile()
+{
+  const FolderItem file = SettingsFolder().Child(PrefFileName);
+  const bool changed = changedSinceSaved(file);
+  std::string lost;
+  if (!MayReplaceSettingsFile(file, changed, "the preferences", lost))
+    return lost;
+  std::string error;
+  const auto written = gPref;
+  if (!WriteSettingsFileQuietly(
+          file,
+          [&](BinaryStream& out) {
+            out.WriteInt32(PrefSlotCount - 1);
+            for (std::int32_t value : written)
+              out.WriteInt32(value);
+          },
+          error))
+    return changed ? ChangesNotSaved(file, error, "the preferences") : std::string();
+  onDisk = written;
+  onDiskPath = file.NativePath();
+  return {};
 }
 
 void SavePref()
 {
-  const FolderItem folder = SettingsFolder();
-  if (!folder.Directory())
-    return;
-  const FolderItem file = folder.Child(PrefFileName);
-  if (!MayReplaceSettingsFile(file, changedSinceLoad(file), "the preferences"))
-    return;
-  WriteSettingsFile(file, [](BinaryStream& out) {
-    out.WriteInt32(PrefSlotCount - 1);
-    for (std::int32_t value : gPref)
-      out.WriteInt32(value);
-  });
+  TellNotSaved({WritePrefFile()});
 }
 
 void CloseApp()
 {
-  SavePref();
-  SaveSet();
-  SaveFileType();
+  // One box names every file whose changes are lost.
+  const std::string pref = WritePrefFile();
+  const std::string dataset = WriteDatasetFile();
+  const std::string fileType = WriteFileTypeFile();
+  TellNotSaved({pref, dataset, fileType});
 }

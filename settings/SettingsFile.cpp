@@ -22,59 +22,138 @@ FolderItem SettingsFolder()
   return FolderItem::PreferencesFolder().Child("Quillmere初期設定");
 }
 
-bool CreateSettingsFolderIfMissing()
+namespace {
+// What the start found of the settings folder: its path, and why it cannot
+// be used (empty when it can).
+struct FolderFound {
+  std::string path;
+  std::string why;
+  bool told = false;
+};
+
+FolderFound& folderAtStart()
+{
+  static FolderFound found;
+  return found;
+}
+
+// Makes the folder when nothing stands there; why it cannot be used else.
+SettingsFolderState makeOrCheck(const FolderItem& folder, std::string& why)
+{
+  why.clear();
+  errno = 0;
+  if (folder.Directory()) {
+    if (!folder.Writable())
+      why = std::strerror(errno);
+    return why.empty() ? SettingsFolderState::Usable : SettingsFolderState::Unusable;
+  }
+  const int error = errno != 0 ? errno : ENOTDIR; // a file in its place
+  if (error == ENOENT) {
+    // Missing, or a link to what is not there: made only in the first case.
+    if (folder.CreateAsFolderPath(0700, why))
+      return SettingsFolderState::Made;
+    return SettingsFolderState::Unusable;
+  }
+  why = std::strerror(error);
+  return SettingsFolderState::Unusable;
+}
+} // namespace
+
+SettingsFolderState SettingsFolderAtStart()
 {
   const FolderItem folder = SettingsFolder();
-  if (folder.Exists())
-    return false;
-  const FolderItem prefs = folder.Parent();
-  if (!prefs.Exists()) {
-    // ~/.config may not exist yet on a fresh account.
-    std::vector<FolderItem> missing;
-    for (FolderItem f = prefs; !f.Exists() && f.NativePath() != "/"; f = f.Parent())
-      missing.push_back(f);
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-      it->CreateAsFolder(0700);
-  }
-  folder.CreateAsFolder(0700);
-  return true;
+  std::string why;
+  const SettingsFolderState state = makeOrCheck(folder, why);
+  FolderFound& found = folderAtStart();
+  found = {folder.NativePath(), why, false};
+  return state;
+}
+
+void CreateSettingsFolderIfMissing()
+{
+  const FolderItem folder = SettingsFolder();
+  const FolderFound& found = folderAtStart();
+  if (found.path == folder.NativePath() && !found.why.empty())
+    return; // unusable at start: nothing is made in this run
+  std::string why;
+  makeOrCheck(folder, why);
+}
+
+std::string WhySettingsFolderUnusable()
+{
+  const FolderItem folder = SettingsFolder();
+  const FolderFound& found = folderAtStart();
+  std::string why = found.path == folder.NativePath() ? found.why : std::string();
+  errno = 0;
+  if (why.empty() && !folder.Directory())
+    why = std::strerror(errno != 0 ? errno : ENOTDIR);
+  return why.empty() ? why : "the settings folder cannot be used: " + why;
 }
 
 namespace {
 // Writes through a temporary file so that a failure keeps the previous one.
 template <typename Stream>
-bool WriteAtomically(const FolderItem& file, Stream* (AtomicFile::*open)(),
-                     const std::function<void(Stream&)>& write, std::string* why = nullptr)
+bool writeAtomically(const FolderItem& file, Stream* (AtomicFile::*open)(),
+                     const std::function<void(Stream&)>& write, std::string& error)
 {
   AtomicFile out(file, 0600);
   if (Stream* stream = (out.*open)())
     write(*stream);
   if (out.Commit())
     return true;
-  const std::string text =
-      "Could not save the settings file \"" + file.NativePath() + "\" (" + out.Error() + "). The previous file was kept.";
+  error = out.Error();
+  return false;
+}
+
+// The words of the box for a file that could not be written.
+std::string couldNotSave(const FolderItem& file, const std::string& error)
+{
+  return "Could not save the settings file \"" + file.NativePath() + "\" (" + error + ")." +
+         (file.Exists() ? " The previous file was kept." : "");
+}
+
+template <typename Stream>
+bool writeOrTell(const FolderItem& file, Stream* (AtomicFile::*open)(), const std::function<void(Stream&)>& write,
+                 std::string* why = nullptr)
+{
+  std::string error;
+  if (writeAtomically(file, open, write, error))
+    return true;
   if (why)
-    *why = text;
+    *why = couldNotSave(file, error);
   else
-    MsgBox(text);
+    MsgBox(couldNotSave(file, error));
   return false;
 }
 } // namespace
 
 bool WriteSettingsFile(const FolderItem& file, const std::function<void(BinaryStream&)>& write)
 {
-  return WriteAtomically(file, &AtomicFile::Binary, write);
+  return writeOrTell(file, &AtomicFile::Binary, write);
 }
 
 bool WriteSettingsTextFile(const FolderItem& file, const std::function<void(TextOutputStream&)>& write)
 {
-  return WriteAtomically(file, &AtomicFile::Text, write);
+  return writeOrTell(file, &AtomicFile::Text, write);
 }
 
 bool WriteSettingsTextFileQuietly(const FolderItem& file, const std::function<void(TextOutputStream&)>& write,
                                   std::string& why)
 {
-  return WriteAtomically(file, &AtomicFile::Text, write, &why);
+  return writeOrTell(file, &AtomicFile::Text, write, &why);
+}
+
+bool WriteSettingsFileQuietly(const FolderItem& file, const std::function<void(BinaryStream&)>& write,
+                              std::string& error)
+{
+  return writeAtomically(file, &AtomicFile::Binary, write, error);
+}
+
+std::string ChangesNotSaved(const FolderItem& file, const std::string& why, const std::string& what)
+{
+  return "Could not save the settings file \"" + file.NativePath() + "\" (" + why + "). " +
+         (file.Exists() ? "The file was left as it was; the changes to " : "The changes to ") + what +
+         " were not saved.";
 }
 
 std::string CouldNotReadSettingsFile(const FolderItem& file, const std::string& why)
@@ -160,6 +239,12 @@ void FoundAtStart(const FolderItem& file, const std::string& unreadable, const s
 void TellUnreadableSettings()
 {
   std::string text;
+  FolderFound& folder = folderAtStart();
+  if (!folder.why.empty() && !folder.told) {
+    folder.told = true;
+    text = "The settings folder \"" + folder.path + "\" cannot be used (" + folder.why +
+           "). Profiles and preferences changed now cannot be saved.\n";
+  }
   int files = 0;
   for (Unreadable& u : unreadableAtStart()) {
     if (u.told)
@@ -168,19 +253,39 @@ void TellUnreadableSettings()
     text += u.why + " " + u.instead + "\n";
     ++files;
   }
-  if (files == 0)
-    return;
-  MsgBox(text + (files == 1 ? "The file is left as it is; nothing is saved over it at quit."
-                            : "The files are left as they are; nothing is saved over them at quit."));
+  if (files == 1)
+    text += "The file is left as it is; nothing is saved over it.";
+  else if (files > 1)
+    text += "The files are left as they are; nothing is saved over them.";
+  else if (!text.empty())
+    text.pop_back();
+  if (!text.empty())
+    MsgBox(text);
 }
 
-bool MayReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what)
+bool MayReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what, std::string& lost)
 {
+  lost.clear();
+  if (const std::string why = WhySettingsFolderUnusable(); !why.empty()) {
+    if (changed)
+      lost = ChangesNotSaved(file, why, what);
+    return false;
+  }
   const auto it = foundAt(file);
   const std::string why = it != unreadableAtStart().end() ? it->why : WhyUnreadableNow(file);
   if (why.empty())
     return true;
   if (changed)
-    MsgBox(why + " The changes to " + what + " made in this session could not be saved; the file was left as it is.");
+    lost = why + " The changes to " + what + " made in this session could not be saved; the file was left as it is.";
   return false;
+}
+
+void TellNotSaved(const std::vector<std::string>& lost)
+{
+  std::string text;
+  for (const std::string& sentence : lost)
+    if (!sentence.empty())
+      text += (text.empty() ? "" : "\n") + sentence;
+  if (!text.empty())
+    MsgBox(text);
 }

@@ -6,14 +6,33 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class BinaryStream;
 class TextInputStream;
 class TextOutputStream;
 
-// Creates the settings folder (mode 0700, with a missing preferences folder
-// above it). True when it was missing, whether or not it could be made.
-bool CreateSettingsFolderIfMissing();
+// What the start found of the settings folder.
+enum class SettingsFolderState {
+  Usable,   // there, and the user may write in it
+  Made,     // nothing stood there: made now, so it holds no file yet
+  Unusable, // it could not be made, entered or written
+};
+
+// Looks at the settings folder at start, and makes it (mode 0700, with
+// the folders missing above it) when nothing stands there, never at a
+// link's target nor beside a file in the way. An unusable folder is named
+// in the box at start, with the system's reason, and nothing is written in
+// it in this run, even once it could be: it may hold settings not read.
+SettingsFolderState SettingsFolderAtStart();
+
+// Makes the settings folder as above when nothing stands there, unless the
+// start found it unusable.
+void CreateSettingsFolderIfMissing();
+
+// The system's reason why nothing can be written in the settings folder
+// now, or empty when it can.
+std::string WhySettingsFolderUnusable();
 
 // Writes file through a temporary file renamed over it, mode 0600. A failure
 // is reported once in an English box naming the file; the old file stays.
@@ -22,10 +41,17 @@ bool WriteSettingsTextFile(const FolderItem& file, const std::function<void(Text
 // The same with no box: false with why set to the words the box would say.
 bool WriteSettingsTextFileQuietly(const FolderItem& file, const std::function<void(TextOutputStream&)>& write,
                                   std::string& why);
+// The same with no box: false with error set to the system's reason.
+bool WriteSettingsFileQuietly(const FolderItem& file, const std::function<void(BinaryStream&)>& write,
+                              std::string& error);
 
 // The sentence a box gives for a settings file that is there but cannot be
 // read; why defaults to the words for one that failed part way.
 std::string CouldNotReadSettingsFile(const FolderItem& file, const std::string& why = "it could not be read to its end");
+
+// The sentence a box gives for the changes to what (say "the profiles")
+// that could not be written to file, for the reason why.
+std::string ChangesNotSaved(const FolderItem& file, const std::string& why, const std::string& what);
 
 // Opens a settings file to read. nullptr when nothing is there (why is then
 // empty) or when what is there cannot be opened (why holds the sentence): a
@@ -39,7 +65,18 @@ std::unique_ptr<TextInputStream> OpenSettingsTextFile(const FolderItem& file, st
 // can be: the run holds no more than the defaults.
 void FoundAtStart(const FolderItem& file, const std::string& unreadable, const std::string& instead);
 
-// False when the quit must leave file as it is: it could not be read at
-// start, or cannot be now. When changed says the run changed what belongs
-// in it, a box tells that the changes to what could not be saved.
-bool MayReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what);
+// False when file must be left as it is now: the settings folder cannot be
+// used, or the file could not be read at start, or cannot be now. When
+// changed says the run changed what belongs in it, lost is set to the
+// sentence telling that the changes to what were not saved.
+bool MayReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what, std::string& lost);
+
+// Each writes its file now and returns the sentence telling what the user
+// lost when it could not be written, or empty when nothing the user
+// changed is lost.
+std::string WritePrefFile();
+std::string WriteDatasetFile();
+std::string WriteFileTypeFile();
+
+// One box for every sentence of lost that is not empty; none when all are.
+void TellNotSaved(const std::vector<std::string>& lost);

@@ -138,6 +138,14 @@ bool UntrustedUploads::Save(std::vector<Entry> entries, bool quietly)
       e.address = reached_;
   CreateSettingsFolderIfMissing();
   lastWrite_ = std::chrono::steady_clock::now();
+  const FolderItem file = SettingsFolder().Child(UntrustedFileName);
+  // A folder the start could not use may hold a record not read.
+  if (const std::string why = WhySettingsFolderUnusable(); !why.empty()) {
+    error_ = "Could not save the settings file \"" + file.NativePath() + "\" (" + why + ").";
+    if (!quietly)
+      MsgBox(error_);
+    return false;
+  }
   const auto write = [&](TextOutputStream& out) {
     for (const Entry& e : entries) {
       if (!e.line.empty())
@@ -147,7 +155,6 @@ bool UntrustedUploads::Save(std::vector<Entry> entries, bool quietly)
                       (e.address.empty() ? "" : "\t" + Escaped(e.address)));
     }
   };
-  const FolderItem file = SettingsFolder().Child(UntrustedFileName);
   const bool ok = quietly ? WriteSettingsTextFileQuietly(file, write, error_) : WriteSettingsTextFile(file, write);
   if (!ok)
     return false;

@@ -4,6 +4,9 @@
 
 #include "WindowRoad.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+
 namespace {
 
 TEST(WindowRoadErrors, UnreadableUntrustedRecordStopsUploadsAndIsKept)
@@ -92,6 +95,61 @@ TEST(WindowRoadErrors, ConnectAnsweredAfterTheRunMovedOnNeverCutsAnUpload)
   for (const auto& r : ModalRecorder::Requests())
     EXPECT_EQ(r.message.find("cut short"), std::string::npos) << r.message;
   EXPECT_EQ(w.pMode, 1);
+}
+
+// The system ending the program during an upload (SIGTERM, a quit that
+// nobody answers) ends the run as "切断" at the quit's question does: the
+// files stored whole before it are struck off the record, so the next
+// start does not send them again; proftpd with HiddenStores drops the part
+// of the file cut off and keeps its older copy whole. The next start sends
+// that file whole.
+TEST(WindowRoadErrors, TerminatedDuringAnUploadLeavesTheServersOlderCopyWhole)
+{
+  if (!RunInPrivateNetwork())
+    return;
+  FtpServerOptions options = site::OnPort21();
+  options.proftpdDirectives = {"HiddenStores on"};
+  Road road(FtpServerKind::ProFtpd, options, true, false, false);
+  road.server.WriteFile("site/big.gif", "kept whole");
+  site::SetAge(road.server.Root() + "/site/big.gif", 2);
+  const std::string big(24 << 20, 'q');
+  // A day old: a file dated in the second of its upload may have been saved
+  // again behind it, and stays untrusted.
+  site::WriteAged(road.local / "big.gif", big, 1);
+  site::WriteAged(road.local / "a.txt", "a", 1); // sent before big.gif
+  site::WriteAged(road.local / "b.txt", "b", 1);
+  const pid_t child = ForkForWindows();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGTERM, SIG_DFL); // as a desktop starts the program
+    road.OpenWindow();          // made here: Qt's painting threads do not survive a fork
+    bool uploading = road.Connect();
+    if (uploading) {
+      site::AnswerGoAhead(1);
+      road.w->Toolbar11.Press("ToolItem4");
+      uploading = PumpUntil([&] {
+        return road.server.ReadFile("site/b.txt") == "b" && road.w->dataConnected &&
+               road.w->dataSocket.remoteFileName.find("big.gif") != std::string::npos;
+      });
+    }
+    if (!uploading)
+      std::_Exit(3);
+    ::raise(SIGTERM);
+    ::alarm(60); // a program that does not end fails instead of holding the test
+    RunEventLoop(); // as main() does
+    std::_Exit(road.app->Quitting() ? 0 : 4);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  EXPECT_EQ(road.server.ReadFile("site/big.gif"), "kept whole");
+  ASSERT_EQ(road.server.ReadFile("site/b.txt"), "b");
+  road.OpenWindow();
+  ASSERT_TRUE(road.Connect()) << Requests();
+  for (const SyncRecord& r : road.w->pSyncL)
+    EXPECT_EQ(r.check, r.path.find("big.gif") != std::string::npos) << r.path;
+  ASSERT_TRUE(road.Sync());
+  EXPECT_TRUE(road.server.ReadFile("site/big.gif") == big) << "the server keeps a part or its older copy";
 }
 
 // proftpd with HiddenStores stores an upload under a hidden name and keeps
@@ -233,7 +291,7 @@ TEST_P(EditInTheServersMinute, IsSentAfterANewStartAndOnlyOnce)
 INSTANTIATE_TEST_SUITE_P(Dates, EditInTheServersMinute, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "sameMinute" : "minuteEarlier"); });
 
-enum class CutBy { Connect, Quit, Killed };
+enum class CutBy { Connect, Quit, Killed, Terminated, SessionEnded };
 
 struct StopCase {
   CutBy by;
@@ -251,9 +309,10 @@ class UploadStopsMidway : public ::testing::TestWithParam<StopCase> {};
 
 // An upload stopped midway on vsftpd, which keeps what it got, dated after
 // the local file: "接続" is refused while it runs; quitting (answered
-// "切断") or the program dying leaves the part, and the next compare still
-// sends the file again, also when the server's address is typed another
-// way, so one more "接続" and "同期" leave it whole.
+// "切断"), the system ending the program (SIGTERM, the session's end: a
+// quit that asks nothing) or the program dying leaves the part, and the
+// next compare still sends the file again, also when the server's address
+// is typed another way, so one more "接続" and "同期" leave it whole.
 TEST_P(UploadStopsMidway, EndsWholeAfterTheNextSync)
 {
   if (!RunInPrivateNetwork())
@@ -270,18 +329,33 @@ TEST_P(UploadStopsMidway, EndsWholeAfterTheNextSync)
     road.w->Toolbar11.Press("ToolItem4");
     ASSERT_TRUE(PumpUntil([&] { return road.w->dataConnected && road.w->totalBytes > 0; })) << Requests();
   };
-  if (by == CutBy::Killed) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
+  if (by == CutBy::Killed || by == CutBy::Terminated || by == CutBy::SessionEnded) {
+    const pid_t child = ForkForWindows();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      ::signal(SIGTERM, SIG_DFL); // as a desktop starts the program
       startUpload(); // the window is made here: Qt's painting threads do not survive a fork
-      ::raise(SIGKILL);
-      std::_Exit(3); // the upload could not be started
+      if (by == CutBy::Killed)
+        ::raise(SIGKILL);
+      if (::testing::Test::HasFailure())
+        std::_Exit(3); // the upload could not be started
+      if (by == CutBy::Terminated)
+        ::raise(SIGTERM);
+      else
+        PostEvent([] { // as the platform delivers the session manager's end
+          QEvent quit(QEvent::Quit);
+          QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+        });
+      ::alarm(60); // a program that does not end fails instead of holding the test
+      RunEventLoop(); // as main() does
+      std::_Exit(road.app->Quitting() ? 0 : 4);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
+    if (by == CutBy::Killed)
+      ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
+    else
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
     road.address = GetParam().nextAddress;
     road.OpenWindow();
   } else {
@@ -317,6 +391,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, UploadStopsMidway,
                          ::testing::Values(StopCase{CutBy::Connect, "127.0.0.1", "127.0.0.1", "connect"},
                                            StopCase{CutBy::Quit, "127.0.0.1", "127.0.0.1", "quit"},
                                            StopCase{CutBy::Killed, "127.0.0.1", "127.0.0.1", "killed"},
+                                           StopCase{CutBy::Terminated, "127.0.0.1", "127.0.0.1", "terminated"},
+                                           StopCase{CutBy::SessionEnded, "127.0.0.1", "127.0.0.1", "sessionEnded"},
                                            StopCase{CutBy::Killed, "127.0.0.1", "LOCALHOST", "killedThenByNameInCapitals"},
                                            StopCase{CutBy::Killed, "127.0.0.1", "localhost", "killedThenByName"},
                                            StopCase{CutBy::Killed, "localhost", "127.0.0.1", "killedByNameThenByAddress"}),

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QThreadPool>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,13 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+pid_t ForkForWindows()
+{
+  QThreadPool::globalInstance()->waitForDone(); // ends its threads too
+  std::fflush(nullptr);                          // nothing buffered is written twice
+  return ::fork();
+}
 
 bool RunAsNobody(const std::function<void()>& body)
 {
@@ -26,8 +35,7 @@ bool RunAsNobody(const std::function<void()>& body)
       return false;
     }
   }
-  std::fflush(nullptr); // nothing buffered is written twice
-  const pid_t pid = ::fork();
+  const pid_t pid = ForkForWindows();
   if (pid < 0) {
     ADD_FAILURE() << "fork: " << std::strerror(errno);
     return false;

@@ -21,3 +21,8 @@ constexpr gid_t kNogroup = 65534;
 // False, with a failure reported, when the child could not drop its
 // privileges or any expectation in body failed.
 bool RunAsNobody(const std::function<void()>& body);
+
+// fork() for a child that paints windows: the pooled worker threads with
+// which Qt scales and converts images are ended first, else the child
+// would wait for ever on threads that stayed behind in the parent.
+pid_t ForkForWindows();
