@@ -111,36 +111,16 @@ std::string couldNotSave(const FolderItem& file, const std::string& error)
   return "Could not save the settings file \"" + file.NativePath() + "\" (" + error + ")." +
          (file.Exists() ? " The previous file was kept." : "");
 }
-
-template <typename Stream>
-bool writeOrTell(const FolderItem& file, Stream* (AtomicFile::*open)(), const std::function<void(Stream&)>& write,
-                 std::string* why = nullptr)
-{
-  std::string error;
-  if (writeAtomically(file, open, write, error))
-    return true;
-  if (why)
-    *why = couldNotSave(file, error);
-  else
-    MsgBox(couldNotSave(file, error));
-  return false;
-}
 } // namespace
-
-bool WriteSettingsFile(const FolderItem& file, const std::function<void(BinaryStream&)>& write)
-{
-  return writeOrTell(file, &AtomicFile::Binary, write);
-}
-
-bool WriteSettingsTextFile(const FolderItem& file, const std::function<void(TextOutputStream&)>& write)
-{
-  return writeOrTell(file, &AtomicFile::Text, write);
-}
 
 bool WriteSettingsTextFileQuietly(const FolderItem& file, const std::function<void(TextOutputStream&)>& write,
                                   std::string& why)
 {
-  return writeOrTell(file, &AtomicFile::Text, write, &why);
+  std::string error;
+  if (writeAtomically(file, &AtomicFile::Text, write, error))
+    return true;
+  why = couldNotSave(file, error);
+  return false;
 }
 
 bool WriteSettingsFileQuietly(const FolderItem& file, const std::function<void(BinaryStream&)>& write,

@@ -34,14 +34,11 @@ void CreateSettingsFolderIfMissing();
 // now, or empty when it can.
 std::string WhySettingsFolderUnusable();
 
-// Writes file through a temporary file renamed over it, mode 0600. A failure
-// is reported once in an English box naming the file; the old file stays.
-bool WriteSettingsFile(const FolderItem& file, const std::function<void(BinaryStream&)>& write);
-bool WriteSettingsTextFile(const FolderItem& file, const std::function<void(TextOutputStream&)>& write);
-// The same with no box: false with why set to the words the box would say.
+// Writes file through a temporary file renamed over it, mode 0600; when that
+// fails the old file stays, and why holds the sentence a box gives for it.
 bool WriteSettingsTextFileQuietly(const FolderItem& file, const std::function<void(TextOutputStream&)>& write,
                                   std::string& why);
-// The same with no box: false with error set to the system's reason.
+// The same for a binary file, with error set to the system's reason only.
 bool WriteSettingsFileQuietly(const FolderItem& file, const std::function<void(BinaryStream&)>& write,
                               std::string& error);
 

@@ -126,9 +126,9 @@ UntrustedUploads::Loaded UntrustedUploads::Load()
   return loaded;
 }
 
-// Writes entries less what was struck off meanwhile. Quietly: no box, the
-// words are kept in error_.
-bool UntrustedUploads::Save(std::vector<Entry> entries, bool quietly)
+// Writes entries less what was struck off meanwhile; the words of a failure
+// are kept in error_.
+bool UntrustedUploads::Save(std::vector<Entry> entries)
 {
   entries.erase(std::remove_if(entries.begin(), entries.end(),
                                [&](const Entry& e) { return Mine(e) && struckOff_.count(e.path) > 0; }),
@@ -142,8 +142,6 @@ bool UntrustedUploads::Save(std::vector<Entry> entries, bool quietly)
   // A folder the start could not use may hold a record not read.
   if (const std::string why = WhySettingsFolderUnusable(); !why.empty()) {
     error_ = "Could not save the settings file \"" + file.NativePath() + "\" (" + why + ").";
-    if (!quietly)
-      MsgBox(error_);
     return false;
   }
   const auto write = [&](TextOutputStream& out) {
@@ -155,8 +153,7 @@ bool UntrustedUploads::Save(std::vector<Entry> entries, bool quietly)
                       (e.address.empty() ? "" : "\t" + Escaped(e.address)));
     }
   };
-  const bool ok = quietly ? WriteSettingsTextFileQuietly(file, write, error_) : WriteSettingsTextFile(file, write);
-  if (!ok)
+  if (!WriteSettingsTextFileQuietly(file, write, error_))
     return false;
   struckOff_.clear();
   written_.clear();
@@ -207,10 +204,14 @@ bool UntrustedUploads::Add(const std::vector<std::string>& paths, std::set<std::
         anew->insert(path);
     }
   }
-  if (added)
-    return Save(std::move(entries), false);
-  written_ = std::move(mine); // all there already: nothing to write
-  return true;
+  if (!added) {
+    written_ = std::move(mine); // all there already: nothing to write
+    return true;
+  }
+  if (Save(std::move(entries)))
+    return true;
+  MsgBox(error_ + " The files to upload could not be written down in it first, so nothing was uploaded.");
+  return false;
 }
 
 bool UntrustedUploads::Remove(const std::string& path)
@@ -235,7 +236,7 @@ bool UntrustedUploads::Flush()
   const bool any = std::any_of(loaded.entries.begin(), loaded.entries.end(),
                                [&](const Entry& e) { return Mine(e) && struckOff_.count(e.path) > 0; });
   if (any)
-    return Save(std::move(loaded.entries), true);
+    return Save(std::move(loaded.entries));
   struckOff_.clear();
   return true;
 }

@@ -68,7 +68,7 @@ private:
   std::string error_;
 
   static Loaded Load();
-  bool Save(std::vector<Entry> entries, bool quietly);
+  bool Save(std::vector<Entry> entries);
   bool Mine(const Entry& e) const;
 };
 

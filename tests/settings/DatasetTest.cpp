@@ -213,6 +213,20 @@ TEST_F(SettingsTest, UntrustedUploadsStayWithTheirServerAndAccount)
   EXPECT_EQ(modeOf(folderPath() + "/untrusted"), 0600u);
 }
 
+// Without a settings folder to write the record in, nothing may go up, and
+// the box says that, not only that a file could not be saved; the file in
+// the folder's place is left as it is.
+TEST_F(SettingsTest, UntrustedUploadsThatCannotBeWrittenDownSendNothingAndSaySo)
+{
+  mkdir((dir_ / "config").c_str(), 0700);
+  dir_.Write("config/Quillmere初期設定", "in the way");
+  EXPECT_FALSE(UntrustedUploads("ftp.example.com", "user").Add({"/www/a.html"}));
+  ASSERT_EQ(messageCount(), 1u);
+  EXPECT_NE(ModalRecorder::Requests()[0].message.find("so nothing was uploaded"), std::string::npos)
+      << ModalRecorder::Requests()[0].message;
+  EXPECT_EQ(dir_.Read("config/Quillmere初期設定"), "in the way");
+}
+
 // The record is found whatever way its server is typed: in other letter
 // case or with a trailing dot, or as another name of the address the
 // connection reached; a line written before addresses were kept is found
