@@ -183,36 +183,6 @@ INSTANTIATE_TEST_SUITE_P(Orders, ListingCutShort,
 
 // ------------------------------------------------------ real servers
 
-// Runs ss, which closes the sockets the filter names; true when it named one.
-bool CloseSockets(const std::string& filter)
-{
-  std::string out;
-  if (FILE* p = ::popen(("ss -K -t -n " + filter + " 2>&1").c_str(), "r")) {
-    char buf[512];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
-      out.append(buf, n);
-    ::pclose(p);
-  }
-  return out.find("127.0.0.1:") != std::string::npos;
-}
-
-// The port of a passive reply ("227 Entering Passive Mode (h,h,h,h,p,p)").
-int PassivePort(const std::string& reply)
-{
-  int f[6] = {};
-  const auto open = reply.find('(');
-  if (open == std::string::npos ||
-      std::sscanf(reply.c_str() + open, "(%d,%d,%d,%d,%d,%d", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) != 6)
-    return -1;
-  return f[4] * 256 + f[5];
-}
-
-std::string LastPassiveReply(const std::string& log)
-{
-  const auto at = log.rfind("227 ");
-  return at == std::string::npos ? std::string() : log.substr(at, log.find('\n', at) - at);
-}
-
 // Small socket buffers in this private network keep a real server writing a
 // long listing while the client reads it.
 void SmallSocketBuffers()

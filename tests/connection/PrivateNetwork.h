@@ -7,15 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+// Only the value the runner below sets counts: a stray empty one must not
+// let a test bind port 21 or change the kernel's settings on the host.
 inline bool InPrivateNetwork()
 {
-  return std::getenv("QUILL_PRIVATE_NETWORK") != nullptr;
+  const char* v = std::getenv("QUILL_PRIVATE_NETWORK");
+  return v != nullptr && std::string(v) == "1";
 }
 
 inline bool PrivateNetworkAvailable()
@@ -60,4 +64,36 @@ inline bool RunInPrivateNetwork(int timeoutSeconds = 240)
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "the test failed inside its private network (status " << status << ")";
   return false;
+}
+
+// Inside the namespace: runs ss, which closes the sockets the filter names
+// (their peer gets a reset); true when it named one.
+inline bool CloseSockets(const std::string& filter)
+{
+  std::string out;
+  if (FILE* p = ::popen(("ss -K -t -n " + filter + " 2>&1").c_str(), "r")) {
+    char buf[512];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
+      out.append(buf, n);
+    ::pclose(p);
+  }
+  return out.find("127.0.0.1:") != std::string::npos;
+}
+
+// The port of a passive reply ("227 Entering Passive Mode (h,h,h,h,p,p)").
+inline int PassivePort(const std::string& reply)
+{
+  int f[6] = {};
+  const auto open = reply.find('(');
+  if (open == std::string::npos ||
+      std::sscanf(reply.c_str() + open, "(%d,%d,%d,%d,%d,%d", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) != 6)
+    return -1;
+  return f[4] * 256 + f[5];
+}
+
+// The last passive reply in a log.
+inline std::string LastPassiveReply(const std::string& log)
+{
+  const auto at = log.rfind("227 ");
+  return at == std::string::npos ? std::string() : log.substr(at, log.find('\n', at) - at);
 }

@@ -38,31 +38,6 @@ int BoxesSaying(const std::string& text)
   return n;
 }
 
-// The port of the last passive reply in the log.
-int LastPassivePort(const std::string& log)
-{
-  const auto at = log.rfind("227 ");
-  const auto open = at == std::string::npos ? at : log.find('(', at);
-  int f[6] = {};
-  if (open == std::string::npos ||
-      std::sscanf(log.c_str() + open, "(%d,%d,%d,%d,%d,%d", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) != 6)
-    return -1;
-  return f[4] * 256 + f[5];
-}
-
-// Closes the sockets ss names (the peer gets a reset); true when it named one.
-bool ResetSockets(const std::string& filter)
-{
-  std::string out;
-  if (FILE* p = ::popen(("ss -K -t -n " + filter + " 2>&1").c_str(), "r")) {
-    char buf[512];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
-      out.append(buf, n);
-    ::pclose(p);
-  }
-  return out.find("127.0.0.1:") != std::string::npos;
-}
-
 // "接続" and "同期" on a profile whose one new file is big.gif.
 class SlowRoad {
 public:
@@ -190,7 +165,7 @@ TEST(SlowServerReset, AnsweredWithSuccessStillFailsTheUpload)
   ASSERT_TRUE(PumpUntil([&] { return w.totalBytes == static_cast<std::int64_t>(t.big.size()); })) << Requests();
   PumpFor(300); // the last piece goes to the system, and the sending side is shut
   EXPECT_EQ(w.dataSocket.BytesToWrite(), 0u);
-  ASSERT_TRUE(ResetSockets("src 127.0.0.1 sport = :" + std::to_string(LastPassivePort(t.Log()))))
+  ASSERT_TRUE(CloseSockets("src 127.0.0.1 sport = :" + std::to_string(PassivePort(LastPassiveReply(t.Log())))))
       << "ss -K cannot close sockets here";
   t.road->server.Resume();
   ASSERT_TRUE(t.RunEnded()) << Requests();
