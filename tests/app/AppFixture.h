@@ -5,6 +5,7 @@
 #include "settings/Globals.h"
 #include "app/Window1.h"
 #include "framework/Events.h"
+#include "profiles/PrefDlg.h"
 #include "ModalRecorder.h"
 #include "Pump.h"
 
@@ -44,6 +45,17 @@ protected:
     ProcessPendingEvents(50); // the closed windows are deleted from the loop
     app.reset();
     w = nullptr;
+  }
+  // 環境設定: 同期前に確認 turned off, 保存.
+  void TurnConfirmOffInPreferences()
+  {
+    ModalRecorder::Push([](const ModalRequest& r) {
+      auto* dlg = dynamic_cast<PrefDlg*>(r.window);
+      dlg->CheckBox4.SetValue(false);
+      dlg->PushButton2.Push();
+      return ModalAnswer{};
+    });
+    w->Toolbar11.Press("ToolItem10");
   }
   std::unique_ptr<App> app;
   Window1* w = nullptr;

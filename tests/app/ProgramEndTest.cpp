@@ -86,13 +86,7 @@ protected:
     ModalRecorder::PushPath(local);
     w->BevelButton4.Push();
     w->BevelButton5.Push();
-    ModalRecorder::Push([](const ModalRequest& r) {
-      auto* dlg = dynamic_cast<PrefDlg*>(r.window);
-      dlg->CheckBox4.SetValue(false);
-      dlg->PushButton2.Push();
-      return ModalAnswer{};
-    });
-    w->Toolbar11.Press("ToolItem10");
+    TurnConfirmOffInPreferences();
     w->SetBounds(w->Left() + 40, w->Top() + 30, 900, 700);
     w->Event_Moved();
     w->Event_Resized();

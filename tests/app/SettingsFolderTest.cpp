@@ -145,17 +145,10 @@ protected:
     w->BevelButton4.Push();
     w->BevelButton5.Push();
   }
-  // 環境設定: 同期前に確認 turned off, 保存.
   void turnConfirmOff()
   {
     ModalRecorder::Clear();
-    ModalRecorder::Push([](const ModalRequest& r) {
-      auto* dlg = dynamic_cast<PrefDlg*>(r.window);
-      dlg->CheckBox4.SetValue(false);
-      dlg->PushButton2.Push();
-      return ModalAnswer{};
-    });
-    w->Toolbar11.Press("ToolItem10");
+    TurnConfirmOffInPreferences();
   }
 };
 
