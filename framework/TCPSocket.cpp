@@ -251,7 +251,11 @@ public:
       Fail(kSocketConnectionReset);
       return;
     }
-    if ((peerEndNeeded_ && !peerEnded_) || SystemQueue() != 0)
+    // Once the peer has said it took everything, its system may still hold
+    // back the acknowledgement of our end (a delayed ACK): every byte of
+    // data acknowledged is enough then, and our end is the last one left.
+    const std::size_t mayRemain = peerEndNeeded_ ? 0 : 1;
+    if ((peerEndNeeded_ && !peerEnded_) || SystemQueue() > mayRemain)
       return;
     // A reset that came in between may have emptied the queue as well.
     if (reset()) {

@@ -64,7 +64,8 @@ public:
   void CloseWhenDelivered();
   // After CloseWhenDelivered: the peer has said by other means that it took
   // everything (an FTP server's reply), so its end is not awaited: every
-  // byte acknowledged is enough.
+  // byte of data acknowledged is enough, our own end's acknowledgement
+  // aside.
   void DeliveredWhenAcknowledged();
   // Resets the connection at once; queued data is dropped. No event follows.
   void Abort();
