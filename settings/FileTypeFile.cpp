@@ -71,22 +71,17 @@ std::string WriteFileTypeFile()
     return {};
   const FolderItem file = SettingsFolder().Child(FileTypeFileName);
   const bool changed = file.NativePath() != onDiskPath || gFileType != onDisk;
-  std::string lost;
-  if (!MayReplaceSettingsFile(file, changed, "the transfer types", lost))
-    return lost;
-  std::string error;
   const std::vector<FileTypeEntry> written = gFileType;
-  if (!WriteSettingsFileQuietly(
-          file,
-          [&](BinaryStream& out) {
-            for (const FileTypeEntry& e : written)
-              out.Write(e.ext + "\t" + e.bin + "\n"); // LF, as the reader takes it
-          },
-          error))
-    return changed ? ChangesNotSaved(file, error, "the transfer types") : std::string();
-  onDisk = written;
-  onDiskPath = file.NativePath();
-  return {};
+  std::string lost;
+  const auto write = [&](BinaryStream& out) {
+    for (const FileTypeEntry& e : written)
+      out.Write(e.ext + "\t" + e.bin + "\n"); // LF, as the reader takes it
+  };
+  if (ReplaceSettingsFile(file, changed, "the transfer types", write, lost)) {
+    onDisk = written;
+    onDiskPath = file.NativePath();
+  }
+  return lost;
 }
 
 void SaveFileType()

@@ -74,24 +74,18 @@ void LoadPref()
 std::string WritePrefFile()
 {
   const FolderItem file = SettingsFolder().Child(PrefFileName);
-  const bool changed = changedSinceSaved(file);
-  std::string lost;
-  if (!MayReplaceSettingsFile(file, changed, "the preferences", lost))
-    return lost;
-  std::string error;
   const auto written = gPref;
-  if (!WriteSettingsFileQuietly(
-          file,
-          [&](BinaryStream& out) {
-            out.WriteInt32(PrefSlotCount - 1);
-            for (std::int32_t value : written)
-              out.WriteInt32(value);
-          },
-          error))
-    return changed ? ChangesNotSaved(file, error, "the preferences") : std::string();
-  onDisk = written;
-  onDiskPath = file.NativePath();
-  return {};
+  std::string lost;
+  const auto write = [&](BinaryStream& out) {
+    out.WriteInt32(PrefSlotCount - 1);
+    for (std::int32_t value : written)
+      out.WriteInt32(value);
+  };
+  if (ReplaceSettingsFile(file, changedSinceSaved(file), "the preferences", write, lost)) {
+    onDisk = written;
+    onDiskPath = file.NativePath();
+  }
+  return lost;
 }
 
 void SavePref()

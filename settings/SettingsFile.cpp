@@ -260,6 +260,19 @@ bool MayReplaceSettingsFile(const FolderItem& file, bool changed, const std::str
   return false;
 }
 
+bool ReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what,
+                         const std::function<void(BinaryStream&)>& write, std::string& lost)
+{
+  if (!MayReplaceSettingsFile(file, changed, what, lost))
+    return false;
+  std::string error;
+  if (WriteSettingsFileQuietly(file, write, error))
+    return true;
+  if (changed)
+    lost = ChangesNotSaved(file, error, what);
+  return false;
+}
+
 void TellNotSaved(const std::vector<std::string>& lost)
 {
   std::string text;

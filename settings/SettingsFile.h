@@ -68,6 +68,12 @@ void FoundAtStart(const FolderItem& file, const std::string& unreadable, const s
 // sentence telling that the changes to what were not saved.
 bool MayReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what, std::string& lost);
 
+// Writes file through WriteSettingsFileQuietly when it may be replaced;
+// true when written. Else lost is the sentence telling what the user lost,
+// empty when nothing they changed is.
+bool ReplaceSettingsFile(const FolderItem& file, bool changed, const std::string& what,
+                         const std::function<void(BinaryStream&)>& write, std::string& lost);
+
 // Each writes its file now and returns the sentence telling what the user
 // lost when it could not be written, or empty when nothing the user
 // changed is lost.
