@@ -30,15 +30,6 @@ std::string Numbered(int i)
   return name;
 }
 
-// The requests whose message holds text.
-int BoxesNaming(const std::string& text)
-{
-  int n = 0;
-  for (const auto& r : ModalRecorder::Requests())
-    n += r.message.find(text) != std::string::npos;
-  return n;
-}
-
 // The boxes shown, without the windows (the plan's confirmation).
 std::size_t Boxes()
 {
@@ -168,7 +159,7 @@ TEST_P(ListingCutShort, StaysItsOwnAndIsNamed)
     if (r.path.rfind("/site/d3/", 0) == 0)
       d3.push_back(r.name + " " + r.date.substr(0, 4));
   EXPECT_EQ(d3, std::vector<std::string>{"m00261 2099"});
-  EXPECT_EQ(BoxesNaming("/site/d2"), 1) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("/site/d2"), 1) << Requests();
   EXPECT_EQ(ModalRecorder::Requests().size(), 1u) << Requests();
   EXPECT_TRUE(Logged(conn.log, "Nothing in /site/d2 was uploaded or deleted"));
 }
@@ -247,7 +238,7 @@ TEST(WindowRoadListing, ResetHalfwayOnProftpdLeavesTheNextFolderAsItIs)
   ASSERT_GT(port, 0) << Requests();
   ASSERT_TRUE(CloseSockets("src 127.0.0.1 sport = :" + std::to_string(port))) << "ss -K cannot close sockets here";
   ASSERT_TRUE(PumpUntil([&] { return w->pFin && !w->pSyncRFlg && w->SyncConnectionIdle(); })) << Requests();
-  EXPECT_EQ(BoxesNaming("/site/d2"), 1) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("/site/d2"), 1) << Requests();
   EXPECT_EQ(ModalRecorder::Requests().size(), 1u) << Requests();
   for (const SyncRecord& rec : w->pSyncL)
     EXPECT_FALSE(rec.check) << rec.path;
@@ -259,7 +250,7 @@ TEST(WindowRoadListing, ResetHalfwayOnProftpdLeavesTheNextFolderAsItIs)
   road.app.reset();
   road.OpenWindow();
   ASSERT_TRUE(road.ConnectAndSync());
-  EXPECT_EQ(BoxesNaming("/site/d2"), 0) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("/site/d2"), 0) << Requests();
   EXPECT_EQ(road.server.ReadFile("site/d2/new.txt"), "new");
   int replaced = 0;
   for (int i = 0; i < kFiles; ++i)
@@ -288,7 +279,7 @@ TEST(WindowRoadListing, ResetRootListingOnProftpdGivesOneBox)
   ASSERT_GT(session, 0);
   ::kill(session, SIGSTOP);
   const bool closed = CloseSockets("src 127.0.0.1 sport = :" + std::to_string(port));
-  const bool told = closed && PumpUntil([&] { return BoxesNaming("The listing of /site failed") == 1; });
+  const bool told = closed && PumpUntil([&] { return ModalRecorder::CountHolding("The listing of /site failed") == 1; });
   ::kill(session, SIGCONT);
   ASSERT_TRUE(closed) << "ss -K cannot close sockets here";
   ASSERT_TRUE(told) << Requests();
@@ -318,8 +309,8 @@ TEST(WindowRoadListing, RefusedDataConnectionIsNamedAndItsFolderLeftAlone)
       CloseSockets("-l src 127.0.0.1 sport = :" + std::to_string(PassivePort(line)));
   };
   ASSERT_TRUE(road.ConnectAndSync());
-  EXPECT_EQ(BoxesNaming("/site/d2"), 1) << Requests();
-  EXPECT_EQ(BoxesNaming("the data connection could not be made"), 1) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("/site/d2"), 1) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("the data connection could not be made"), 1) << Requests();
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
   EXPECT_EQ(Boxes(), 2u) << Requests();
   EXPECT_EQ(road.server.ReadFile("site/d2/a.txt"), "server");
@@ -363,7 +354,7 @@ TEST_P(UnreadableServerFolder, IsNamedAndNothingGoesIntoIt)
   Road::TickByHand(w.localListBox, "d2");
   ASSERT_TRUE(road.Sync());
   ::chmod(d2.c_str(), 0755);
-  EXPECT_EQ(BoxesNaming("/site/d2"), 1) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("/site/d2"), 1) << Requests();
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
   EXPECT_EQ(Boxes(), 2u) << Requests();
   EXPECT_EQ(road.server.ReadFile("site/d2/a.txt"), "server");

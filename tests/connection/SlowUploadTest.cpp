@@ -30,14 +30,6 @@ std::string Bytes(std::size_t n)
   return s;
 }
 
-int BoxesSaying(const std::string& text)
-{
-  int n = 0;
-  for (const auto& r : ModalRecorder::Requests())
-    n += r.message.find(text) != std::string::npos;
-  return n;
-}
-
 // "接続" and "同期" on a profile whose one new file is big.gif.
 class SlowRoad {
 public:
@@ -123,7 +115,7 @@ TEST_P(SlowServer, TakesTheWholeFileAndAnEditMadeMeanwhileGoesUpNext)
     ASSERT_EQ(::utimensat(AT_FDCWD, t.Local().c_str(), times, 0), 0);
   }
   ASSERT_TRUE(t.RunEnded()) << Requests();
-  EXPECT_EQ(BoxesSaying("did not answer"), 0) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("did not answer"), 0) << Requests();
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 1) << Requests();
   EXPECT_TRUE(t.road->server.ReadFile("site/big.gif") == t.big) << "the server holds the whole file as it was read";
   if (c.edit == Edit::None)
@@ -176,7 +168,7 @@ TEST(SlowServerReset, AnsweredWithSuccessStillFailsTheUpload)
   })) << t.Log();
   PumpFor(300); // a DELE would be answered by now
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0) << Requests();
-  EXPECT_EQ(BoxesSaying("The upload of /site/big.gif was cut short: the server may still hold its older copy"), 1)
+  EXPECT_EQ(ModalRecorder::CountHolding("The upload of /site/big.gif was cut short: the server may still hold its older copy"), 1)
       << Requests();
   EXPECT_TRUE(t.road->server.Exists("site/big.gif")) << "not deleted";
   EXPECT_FALSE(t.road->server.ReadFile("site/big.gif") == t.big);
@@ -203,8 +195,8 @@ TEST_P(ServerStopsReading, EndsWithTheSilenceBox)
   t.road->server.Pause();
   ASSERT_TRUE(PumpUntil([&] { return !w.commandSocket.IsConnected(); }, 60)) << Requests();
   t.road->server.Resume();
-  EXPECT_EQ(BoxesSaying("The server did not answer for 3 seconds"), 1) << Requests();
-  EXPECT_EQ(BoxesSaying("/site/big.gif"), 1) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("The server did not answer for 3 seconds"), 1) << Requests();
+  EXPECT_EQ(ModalRecorder::CountHolding("/site/big.gif"), 1) << Requests();
   EXPECT_EQ(ModalRecorder::Count(ConnectionText::SyncFinished), 0) << Requests();
 }
 

@@ -22,6 +22,14 @@ int ModalRecorder::Count(const std::string& message)
   return n;
 }
 
+int ModalRecorder::CountHolding(const std::string& text)
+{
+  int n = 0;
+  for (const auto& r : Requests())
+    n += r.message.find(text) != std::string::npos;
+  return n;
+}
+
 void ModalRecorder::Install()
 {
   SetModalResponder([](const ModalRequest& request) {

@@ -14,6 +14,8 @@ public:
   static std::vector<ModalRequest>& Requests();
   // How many requests showed this message.
   static int Count(const std::string& message);
+  // Requests whose message holds text.
+  static int CountHolding(const std::string& text);
   // Scripted answers, used in order; each may act on the request (press a
   // window's buttons) before returning its answer.
   static void Push(std::function<ModalAnswer(const ModalRequest&)> answer);
